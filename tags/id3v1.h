@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tags {
+
+// The ID3v1 tag block: the last 128 bytes of an audio file. Texts are CP932 bytes with no
+// terminator and no length byte.
+constexpr std::size_t BlockSize = 128;
+using Block = std::array<char, BlockSize>;
+
+struct FieldSpan
+{
+    std::size_t offset;
+    std::size_t width;
+};
+
+constexpr FieldSpan HeaderSpan{0, 3};
+constexpr FieldSpan TitleSpan{3, 30};
+constexpr FieldSpan ArtistSpan{33, 30};
+constexpr FieldSpan AlbumSpan{63, 30};
+constexpr FieldSpan YearSpan{93, 4};
+constexpr FieldSpan CommentSpan{97, 30};
+constexpr std::size_t GenreOffset = 127;
+constexpr char HeaderText[] = "TAG";
+
+// The in-memory tag. After a read of a tagged file every text holds the full byte range
+// of its field, padding and zero bytes included; nothing is trimmed at reading.
+struct TTagRecord
+{
+    std::string Header;
+    std::string Title;
+    std::string Artist;
+    std::string Album;
+    std::string Year;
+    std::string Comment;
+    std::uint8_t Genre = 255;
+
+    bool operator==(const TTagRecord &other) const;
+};
+
+// The five texts of a tag, in the field order of the block.
+enum class TextField { Title, Artist, Album, Year, Comment, Count };
+constexpr std::size_t TextFieldCount = static_cast<std::size_t>(TextField::Count);
+FieldSpan spanOf(TextField field);
+
+// True when the block starts with "TAG" exactly (upper case).
+bool isTagBlock(const Block &block);
+
+// The record of a block: its fields when it is a tag, else the empty record.
+TTagRecord parseTag(const Block &block);
+
+// Places a text into a field: its bytes while they last, then spaces; a longer text is cut
+// after the field's width, by bytes (the cut may fall inside a double-byte character).
+void placeText(Block &block, FieldSpan span, const std::string &text);
+
+// What the tag editor writes: "TAG", the five texts placed, the genre code. Every byte of
+// the block is set; nothing of an older tag survives.
+struct CompleteTag
+{
+    std::array<std::string, TextFieldCount> texts;
+    std::uint8_t genre = 255;
+};
+Block completeBlock(const CompleteTag &tag);
+
+// What the bulk setting writes: per field keep, a new text, or erase.
+struct TextChange
+{
+    enum class Kind { Keep, Set, Erase };
+    Kind kind = Kind::Keep;
+    std::string text;
+
+    static TextChange keep() { return {}; }
+    static TextChange set(std::string text) { return {Kind::Set, std::move(text)}; }
+    static TextChange erase() { return {Kind::Erase, {}}; }
+};
+struct GenreChange
+{
+    enum class Kind { Keep, Set, Erase };
+    Kind kind = Kind::Keep;
+    std::uint8_t code = 255;
+};
+struct TagMerge
+{
+    std::array<TextChange, TextFieldCount> texts;
+    GenreChange genre;
+};
+
+// A block built from the file's present block (when it is a tag) with only the given
+// fields changed; without a present tag it starts from 128 zero bytes, and a genre left
+// alone is then 255 (no genre) rather than 0, which would name "Blues".
+Block mergedBlock(const std::optional<Block> &presentTag, const TagMerge &merge);
+
+} // namespace tags

@@ -1,0 +1,85 @@
+#include "tags/tagfile.h"
+
+#include <sys/stat.h>
+
+#include <fcntl.h>
+
+#include "platform/error.h"
+#include "platform/filemode.h"
+#include "platform/filesystem.h"
+
+namespace tags {
+
+using platform::fileSystem;
+
+TTagRecord ReadTag(const std::string &path, FileKind kind)
+{
+    TTagRecord record;
+    struct stat st;
+    // Devices are never opened: their type is checked first.
+    if (kind != FileKind::Regular
+        && (fileSystem().stat(path.c_str(), &st, true) != 0 || !S_ISREG(st.st_mode)))
+        throw platform::Error(platform::cannotOpenMessage(path));
+    platform::UniqueFd fd = platform::openRegularFile(path.c_str(), O_RDONLY, &st);
+    if (!fd.isValid())
+        throw platform::Error(platform::cannotOpenMessage(path));
+    if (st.st_size < static_cast<off_t>(BlockSize))
+        return record;
+    Block block;
+    if (!platform::readFully(fd.get(), block.data(), BlockSize, st.st_size - BlockSize))
+        return record;
+    return parseTag(block);
+}
+
+WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
+{
+    struct stat st;
+    if (fileSystem().stat(path.c_str(), &st, true) != 0)
+        return WriteOutcome::FileMissing;
+    if (!S_ISREG(st.st_mode))
+        throw platform::Error(platform::cannotOpenMessage(path));
+
+    platform::ScopedWritableMode writable(path, st.st_mode);
+    platform::UniqueFd fd = platform::openRegularFile(path.c_str(), O_RDWR, &st);
+    if (!fd.isValid())
+        throw platform::Error(platform::cannotOpenMessage(path));
+
+    // Decide from the bytes on this descriptor, never from sizes taken earlier. A failed
+    // read is not "no tag": appending then would leave two tags.
+    const off_t size = st.st_size;
+    std::optional<Block> present;
+    if (size >= static_cast<off_t>(BlockSize)) {
+        Block tail;
+        if (!platform::readFully(fd.get(), tail.data(), BlockSize, size - BlockSize))
+            throw platform::Error(platform::cannotWriteMessage(path));
+        if (isTagBlock(tail))
+            present = tail;
+    }
+    const off_t at = present ? size - static_cast<off_t>(BlockSize) : size;
+    const Block block = build(present);
+
+    if (!platform::writeFully(fd.get(), block.data(), BlockSize, at)) {
+        // Put the file back as it was: cut an append back, rewrite the old tag in place.
+        if (present)
+            platform::writeFully(fd.get(), present->data(), BlockSize, at);
+        else
+            fileSystem().ftruncate(fd.get(), size);
+        throw platform::Error(platform::cannotWriteMessage(path));
+    }
+    if (!fd.close())
+        throw platform::Error(platform::cannotWriteMessage(path));
+    return WriteOutcome::Written;
+}
+
+WriteOutcome WriteTagBlock(const std::string &path, const Block &block)
+{
+    return WriteTagBlock(path, [&block](const std::optional<Block> &) { return block; });
+}
+
+WriteOutcome WriteTagBlock(const std::string &path, const TagMerge &merge)
+{
+    return WriteTagBlock(
+        path, [&merge](const std::optional<Block> &present) { return mergedBlock(present, merge); });
+}
+
+} // namespace tags

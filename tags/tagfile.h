@@ -1,0 +1,40 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "tags/id3v1.h"
+
+namespace tags {
+
+// Reading and writing the last 128 bytes of a file. Only regular files are opened; a FIFO,
+// device, socket or folder named like an audio file counts as a file that cannot be opened.
+
+enum class FileKind { Unknown, Regular };
+
+// The tag of the file at `path`, or the empty record when it has none, is shorter than
+// 128 bytes, or its tail cannot be read. Throws platform::Error with
+// "ファイル %s は開けません" when the file cannot be opened. `kind` Regular says the caller
+// already knows the entry is a regular file (from the folder listing), which saves a stat.
+TTagRecord ReadTag(const std::string &path, FileKind kind = FileKind::Unknown);
+
+enum class WriteOutcome { Written, FileMissing };
+
+// Builds the block to write from the file's present tag (none when the file has no tag).
+using BlockBuilder = std::function<Block(const std::optional<Block> &presentTag)>;
+
+// Writes a block over the file's tag, or appends it when the file has none. The decision is
+// taken from the bytes read on the same descriptor that is then written, so a file changed
+// by another program since the scan still ends with exactly one tag. The file is never
+// shortened, nothing before its last 128 bytes changes, and its mode is restored (a
+// read-only file is written and read-only again).
+// Gives FileMissing when the file does not exist (nothing written). Throws platform::Error
+// with "ファイル %s は開けません" when it cannot be opened for writing, and with
+// "%s に書き込めません" when its tail cannot be read or the write did not complete; in both
+// cases the file is left as it was (a partial append is cut back).
+WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build);
+WriteOutcome WriteTagBlock(const std::string &path, const Block &block);
+WriteOutcome WriteTagBlock(const std::string &path, const TagMerge &merge);
+
+} // namespace tags

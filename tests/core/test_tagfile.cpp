@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/error.h"
+#include "tags/bytetext.h"
+#include "tags/tagfile.h"
+#include "tests/support/faultyfs.h"
+#include "tests/support/testtree.h"
+
+using namespace std::string_literals;
+using testing_support::audioBytes;
+using testing_support::readBytes;
+using testing_support::tagBytes;
+using Call = testing_support::FaultyFileSystem::Call;
+
+namespace {
+
+tags::Block completeTag(const std::string &title, unsigned char genre = 255)
+{
+    tags::CompleteTag tag;
+    tag.texts[0] = title;
+    tag.genre = genre;
+    return tags::completeBlock(tag);
+}
+
+std::string bytesOf(const tags::Block &block)
+{
+    return std::string(block.data(), block.size());
+}
+
+// The message of the error that `f` throws, or "" when it throws none.
+template<typename F>
+std::string errorOf(F &&f)
+{
+    try {
+        f();
+    } catch (const platform::Error &error) {
+        return error.what();
+    }
+    return {};
+}
+
+class TagFile : public ::testing::Test
+{
+protected:
+    testing_support::TempTree tree;
+};
+
+} // namespace
+
+TEST_F(TagFile, ReadsTheLastBlockOnly)
+{
+    const std::string audio = audioBytes(1000) + tagBytes("Early", "", "", "", "", 0);
+    const std::string path = tree.file("a.mp3", audio + tagBytes("Song", "Me", "", "99", "", 13));
+    const tags::TTagRecord record = tags::ReadTag(path);
+    EXPECT_EQ(tags::trimmed(record.Title), "Song");
+    EXPECT_EQ(record.Year, "99  ");
+    EXPECT_EQ(record.Genre, 13);
+}
+
+TEST_F(TagFile, ShortOrUntaggedFilesHaveTheEmptyRecord)
+{
+    for (const std::string &bytes :
+         {""s, "TAG"s, "TAG"s + audioBytes(97), audioBytes(127), audioBytes(300),
+          audioBytes(200) + "tag" + std::string(125, 'x')}) {
+        const std::string path = tree.file("x.mp3", bytes);
+        EXPECT_EQ(tags::ReadTag(path), tags::TTagRecord()) << bytes.size();
+    }
+    // Exactly 128 bytes that are all tag are a tag.
+    EXPECT_EQ(tags::ReadTag(tree.file("t.mp3", tagBytes("Only"))).Header, "TAG");
+}
+
+TEST_F(TagFile, ReadFailuresNameTheFile)
+{
+    const std::string missing = tree.path("gone.mp3");
+    EXPECT_EQ(errorOf([&] { tags::ReadTag(missing); }), "ファイル " + missing + " は開けません");
+    const std::string folder = tree.folder("dir.mp3");
+    EXPECT_EQ(errorOf([&] { tags::ReadTag(folder); }), "ファイル " + folder + " は開けません");
+    // A tail that cannot be read is no tag, and no report.
+    const std::string path = tree.file("a.mp3", audioBytes(50) + tagBytes("T"));
+    testing_support::FaultyFileSystem fs;
+    fs.fail(Call::Pread, EIO);
+    platform::ScopedFileSystem installed(fs);
+    EXPECT_EQ(tags::ReadTag(path), tags::TTagRecord());
+}
+
+TEST_F(TagFile, FifoNamedLikeAudioNeverBlocks)
+{
+    const std::string fifo = tree.path("x.mp3");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    bool finished = false;
+    std::thread watchdog([&] {
+        for (int i = 0; i < 30 && !finished; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!finished) { // free a blocked reader or writer so the test can fail
+            ADD_FAILURE() << "blocked on a FIFO";
+            ::close(::open(fifo.c_str(), O_RDWR | O_NONBLOCK));
+        }
+    });
+    EXPECT_NE(errorOf([&] { tags::ReadTag(fifo); }), "");
+    EXPECT_NE(errorOf([&] { tags::WriteTagBlock(fifo, completeTag("x")); }), "");
+    EXPECT_NE(errorOf([&] { tags::ReadTag(fifo, tags::FileKind::Regular); }), "");
+    finished = true;
+    watchdog.join();
+}
+
+TEST_F(TagFile, WriteReplacesATagInPlaceAndAppendsOtherwise)
+{
+    const std::string audio = audioBytes(1000);
+    const std::string tagged = tree.file("tagged.mp3", audio + tagBytes("Old", "Artist"));
+    ASSERT_EQ(tags::WriteTagBlock(tagged, completeTag("New")), tags::WriteOutcome::Written);
+    EXPECT_EQ(readBytes(tagged), audio + bytesOf(completeTag("New")));
+
+    const struct
+    {
+        std::string bytes;
+        std::size_t size;
+    } appended[] = {{"", 128}, {"TAG", 131}, {"TAG" + audioBytes(97), 228}, {audioBytes(127), 255},
+                    {audio + "tag" + std::string(125, 'x'), 1256}};
+    for (const auto &c : appended) {
+        const std::string path = tree.file("plain.mp3", c.bytes);
+        ASSERT_EQ(tags::WriteTagBlock(path, completeTag("T")), tags::WriteOutcome::Written);
+        EXPECT_EQ(readBytes(path), c.bytes + bytesOf(completeTag("T")));
+        EXPECT_EQ(readBytes(path).size(), c.size);
+    }
+
+    const std::string only = tree.file("only.mp3", tagBytes("Only"));
+    tags::WriteTagBlock(only, completeTag("Other"));
+    EXPECT_EQ(readBytes(only), bytesOf(completeTag("Other")));
+}
+
+TEST_F(TagFile, MergeStartsFromTheBytesOnDiskNow)
+{
+    const std::string audio = audioBytes(500);
+    const std::string path = tree.file("a.mp3", audio + tagBytes("Title", "Old Artist"));
+    // Another program changes the artist after the scan: the merge keeps its change.
+    std::string changed = audio + tagBytes("Title", "New Artist", "Album", "1999", "c", 4);
+    changed[20 + 500] = '\0';
+    tree.file("a.mp3", changed);
+    tags::TagMerge merge;
+    merge.texts[static_cast<int>(tags::TextField::Year)] = tags::TextChange::set("2024");
+    tags::WriteTagBlock(path, merge);
+    std::string expected = changed;
+    expected.replace(500 + 93, 4, "2024");
+    EXPECT_EQ(readBytes(path), expected);
+}
+
+TEST_F(TagFile, ReadOnlyFileIsWrittenAndReadOnlyAgain)
+{
+    const std::string path = tree.file("ro.mp3", audioBytes(300), 0444);
+    ASSERT_EQ(tags::WriteTagBlock(path, completeTag("T")), tags::WriteOutcome::Written);
+    EXPECT_EQ(readBytes(path).size(), 428u);
+    EXPECT_EQ(testing_support::fileMode(path), 0444);
+
+    // Also when the open after the mode change fails: the mode is back before the report.
+    testing_support::FaultyFileSystem fs;
+    fs.fail(Call::Open, EIO);
+    platform::ScopedFileSystem installed(fs);
+    EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTag("U")); }),
+              "ファイル " + path + " は開けません");
+    EXPECT_EQ(testing_support::fileMode(path), 0444);
+    EXPECT_EQ(readBytes(path).size(), 428u);
+}
+
+TEST_F(TagFile, WritableFileModeIsNeverTouched)
+{
+    const std::string path = tree.file("rw.mp3", audioBytes(300), 0640);
+    testing_support::FaultyFileSystem fs;
+    fs.fail(Call::Chmod, EPERM); // a file system that refuses chmod
+    platform::ScopedFileSystem installed(fs);
+    EXPECT_EQ(tags::WriteTagBlock(path, completeTag("T")), tags::WriteOutcome::Written);
+    EXPECT_EQ(fs.count(Call::Chmod), 0);
+}
+
+TEST_F(TagFile, MissingFileIsReportedToTheCaller)
+{
+    EXPECT_EQ(tags::WriteTagBlock(tree.path("gone.mp3"), completeTag("T")),
+              tags::WriteOutcome::FileMissing);
+    EXPECT_FALSE(testing_support::exists(tree.path("gone.mp3")));
+}
+
+TEST_F(TagFile, FailedTailReadWritesNothing)
+{
+    const std::string bytes = audioBytes(400) + tagBytes("Keep");
+    const std::string path = tree.file("a.mp3", bytes);
+    testing_support::FaultyFileSystem fs;
+    fs.fail(Call::Pread, EIO);
+    platform::ScopedFileSystem installed(fs);
+    EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTag("T")); }),
+              path + " に書き込めません");
+    EXPECT_EQ(fs.count(Call::Pwrite), 0);
+    EXPECT_EQ(readBytes(path), bytes);
+}
+
+TEST_F(TagFile, FailedWritesLeaveTheFileAsItWas)
+{
+    const std::string untagged = audioBytes(400);
+    const std::string tagged = audioBytes(400) + tagBytes("Keep", "Me");
+    for (const std::string &bytes : {untagged, tagged}) {
+        for (int mode : {0, 1}) { // 0: the write fails at once, 1: it stops after 50 bytes
+            const std::string path = tree.file("a.mp3", bytes);
+            testing_support::FaultyFileSystem fs;
+            if (mode == 0) {
+                fs.fail(Call::Pwrite, EIO, 1, 1);
+            } else {
+                fs.shortWrite(50);
+                fs.fail(Call::Pwrite, ENOSPC, 2, 1);
+            }
+            platform::ScopedFileSystem installed(fs);
+            EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTag("T")); }),
+                      path + " に書き込めません");
+            EXPECT_EQ(readBytes(path), bytes) << bytes.size() << " " << mode;
+        }
+    }
+}
+
+TEST_F(TagFile, ShortAppendAtTheFileSizeLimitIsCutBack)
+{
+    const std::string bytes = audioBytes(4096);
+    const std::string path = tree.file("a.mp3", bytes);
+    struct rlimit old;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit limit = old;
+    limit.rlim_cur = bytes.size() + 50; // the append writes 50 bytes, then EFBIG
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const std::string error = errorOf([&] { tags::WriteTagBlock(path, completeTag("T")); });
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(error, path + " に書き込めません");
+    EXPECT_EQ(readBytes(path), bytes);
+}
+
+TEST_F(TagFile, FilesBeyondFourGibibytesUse64BitOffsets)
+{
+    // Sparse: 4 GiB + 1128 bytes, a decoy "TAG" at offset 1000 where a 32-bit size would
+    // point, and the real tag at the end.
+    const std::string path = tree.file("big.mp3", "");
+    const off_t size = (off_t(1) << 32) + 1128;
+    {
+        const int fd = ::open(path.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        const std::string decoy = tagBytes("Decoy");
+        const std::string real = tagBytes("Real");
+        ASSERT_EQ(::pwrite(fd, decoy.data(), 128, 1000), 128);
+        ASSERT_EQ(::pwrite(fd, real.data(), 128, size - 128), 128);
+        ::close(fd);
+    }
+    EXPECT_EQ(tags::trimmed(tags::ReadTag(path).Title), "Real");
+    tags::WriteTagBlock(path, completeTag("New"));
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, size);
+    std::ifstream in(path, std::ios::binary);
+    std::string head(1128, '\0');
+    in.read(head.data(), 1128);
+    EXPECT_EQ(head.substr(1000, 128), tagBytes("Decoy"));
+    EXPECT_EQ(tags::trimmed(tags::ReadTag(path).Title), "New");
+}
+
+TEST_F(TagFile, IndependentReaderAgreesWithWhatWeWrite)
+{
+    if (std::system("/usr/bin/python3 -c 'import mutagen' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3-mutagen is not installed";
+    const std::string path = tree.file("a.mp3", audioBytes(2000));
+    tags::CompleteTag tag;
+    tag.texts = {"Title", "Artist", "Album", "2001", "Comment"};
+    tag.genre = 17; // Rock
+    tags::WriteTagBlock(path, tags::completeBlock(tag));
+    const std::string script = tree.file("read.py", R"(import sys
+from mutagen.id3 import ID3
+t = ID3(sys.argv[1])
+print(t['TIT2'], t['TPE1'], t['TALB'], t['TDRC'], t['TCON'], sep='|')
+)");
+    const std::string out = tree.path("out.txt");
+    ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + path + " > " + out).c_str()), 0);
+    EXPECT_EQ(readBytes(out), "Title|Artist|Album|2001|Rock\n");
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "platform/filesystem.h"
+
+namespace testing_support {
+
+// A file system that fails chosen calls: the POSIX one, but for the rules set on it.
+// A rule names a call, from which call of that kind on it fails (1 = the first), and the
+// errno it fails with; a pwrite rule may instead write only part of the buffer.
+class FaultyFileSystem : public platform::PosixFileSystem
+{
+public:
+    enum class Call { Open, Stat, Pread, Pwrite, Ftruncate, Fsync, Close, Rename, Unlink, Mkdir,
+                      Chmod, Fchmod, Futimens, Linkat, CopyFileRange, Opendir };
+
+    // Fail call `call` with `error` from its `fromNth` call on (counting from installation),
+    // `times` times (0 = for ever).
+    void fail(Call call, int error, int fromNth = 1, int times = 0);
+    // Let the next pwrite write only `bytes` bytes.
+    void shortWrite(size_t bytes) { m_shortWrite = bytes; }
+    // Run `hook` once, before the next call of this kind (another program acting meanwhile).
+    void before(Call call, std::function<void()> hook) { m_hooks[call] = std::move(hook); }
+    int count(Call call) const;
+
+    int open(const char *path, int flags, mode_t mode = 0) override;
+    int stat(const char *path, struct stat *st, bool followLinks) override;
+    ssize_t pread(int fd, void *buf, size_t n, off_t at) override;
+    ssize_t pwrite(int fd, const void *buf, size_t n, off_t at) override;
+    int ftruncate(int fd, off_t size) override;
+    int fsync(int fd) override;
+    int close(int fd) override;
+    int rename(const char *from, const char *to) override;
+    int unlink(const char *path) override;
+    int mkdir(const char *path, mode_t mode) override;
+    int chmod(const char *path, mode_t mode) override;
+    int fchmod(int fd, mode_t mode) override;
+    int futimens(int fd, const struct timespec times[2]) override;
+    int linkat(int fromDir, const char *from, int toDir, const char *to, int flags) override;
+    ssize_t copyFileRange(int in, off_t *inAt, int out, off_t *outAt, size_t n) override;
+    DIR *opendir(const char *path) override;
+
+private:
+    struct Rule
+    {
+        int error;
+        int fromNth;
+        int times;
+    };
+    // Counts the call and tells whether it is to fail (errno is then set).
+    bool shouldFail(Call call);
+
+    std::map<Call, Rule> m_rules;
+    std::map<Call, int> m_counts;
+    std::map<Call, std::function<void()>> m_hooks;
+    size_t m_shortWrite = 0;
+};
+
+} // namespace testing_support

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "tags/id3v1.h"
+
+namespace testing_support {
+
+// A temporary folder under /tmp (ext4 here, not $TMPDIR), removed with all it holds.
+class TempTree
+{
+public:
+    TempTree();
+    ~TempTree();
+    TempTree(const TempTree &) = delete;
+    TempTree &operator=(const TempTree &) = delete;
+
+    const std::string &root() const { return m_root; }
+    // The full path of a name relative to the root.
+    std::string path(const std::string &relative) const;
+    // Writes a file with the given bytes (folders on the way are made) and gives its path.
+    std::string file(const std::string &relative, const std::string &bytes, mode_t mode = 0644);
+    std::string folder(const std::string &relative);
+    std::string symlink(const std::string &relative, const std::string &target);
+
+private:
+    std::string m_root;
+};
+
+std::string readBytes(const std::string &path);
+// Mode bits (permission part) of the file, or -1 when it cannot be read.
+int fileMode(const std::string &path);
+bool exists(const std::string &path);
+// Names in a folder, sorted, without "." and "..".
+std::vector<std::string> listNames(const std::string &folder);
+void removeTree(const std::string &path);
+
+// Some bytes of an MPEG audio frame, standing in for the audio part of a file.
+std::string audioBytes(std::size_t size, unsigned seed = 1);
+
+// A 128-byte tag block with the given fields (placed with space padding) and genre.
+std::string tagBytes(const std::string &title, const std::string &artist = {},
+                     const std::string &album = {}, const std::string &year = {},
+                     const std::string &comment = {}, unsigned char genre = 255);
+
+} // namespace testing_support
