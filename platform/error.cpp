@@ -5,8 +5,7 @@ namespace platform {
 Error::Error(const std::string &message, int code)
     : std::runtime_error(message)
     , m_code(code)
-{
-}
+{ }
 
 std::string cannotOpenMessage(const std::string &path)
 {

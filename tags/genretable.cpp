@@ -163,7 +163,7 @@ constexpr std::array<Genre, GenreCount> Table = {{
 // Code to name at a glance; filled from the table once.
 std::array<const char *, 256> namesByCode()
 {
-    std::array<const char *, 256> names{};
+    std::array<const char *, 256> names {};
     for (const Genre &genre : Table)
         names[genre.code] = genre.name;
     return names;

@@ -68,7 +68,7 @@ void placeText(Block &block, FieldSpan span, const std::string &text)
 
 Block completeBlock(const CompleteTag &tag)
 {
-    Block block{};
+    Block block {};
     std::memcpy(block.data(), HeaderText, HeaderSpan.width);
     for (std::size_t i = 0; i < TextFieldCount; ++i)
         placeText(block, spanOf(static_cast<TextField>(i)), tag.texts[i]);
@@ -79,7 +79,7 @@ Block completeBlock(const CompleteTag &tag)
 Block mergedBlock(const std::optional<Block> &presentTag, const TagMerge &merge)
 {
     const bool hasTag = presentTag && isTagBlock(*presentTag);
-    Block block{};
+    Block block {};
     if (hasTag)
         block = *presentTag;
     else

@@ -19,12 +19,12 @@ struct FieldSpan
     std::size_t width;
 };
 
-constexpr FieldSpan HeaderSpan{0, 3};
-constexpr FieldSpan TitleSpan{3, 30};
-constexpr FieldSpan ArtistSpan{33, 30};
-constexpr FieldSpan AlbumSpan{63, 30};
-constexpr FieldSpan YearSpan{93, 4};
-constexpr FieldSpan CommentSpan{97, 30};
+constexpr FieldSpan HeaderSpan {0, 3};
+constexpr FieldSpan TitleSpan {3, 30};
+constexpr FieldSpan ArtistSpan {33, 30};
+constexpr FieldSpan AlbumSpan {63, 30};
+constexpr FieldSpan YearSpan {93, 4};
+constexpr FieldSpan CommentSpan {97, 30};
 constexpr std::size_t GenreOffset = 127;
 constexpr char HeaderText[] = "TAG";
 

@@ -78,8 +78,8 @@ WriteOutcome WriteTagBlock(const std::string &path, const Block &block)
 
 WriteOutcome WriteTagBlock(const std::string &path, const TagMerge &merge)
 {
-    return WriteTagBlock(
-        path, [&merge](const std::optional<Block> &present) { return mergedBlock(present, merge); });
+    return WriteTagBlock(path,
+        [&merge](const std::optional<Block> &present) { return mergedBlock(present, merge); });
 }
 
 } // namespace tags

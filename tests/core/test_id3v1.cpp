@@ -14,7 +14,7 @@ namespace {
 
 Block blockOf(const std::string &bytes)
 {
-    Block block{};
+    Block block {};
     std::memcpy(block.data(), bytes.data(), std::min(bytes.size(), block.size()));
     return block;
 }
@@ -54,7 +54,7 @@ TEST(TagRender, CompleteBlockPadsWithSpacesAndCutsByBytes)
 {
     tags::CompleteTag tag;
     tag.texts = {"abc", std::string(31, 'T'), "\x82\xa0"s + std::string(27, 'x') + "\x82\xa0"s,
-                 "99", "12345"};
+        "99", "12345"};
     tag.genre = 255;
     const std::string bytes = bytesOf(tags::completeBlock(tag));
     EXPECT_EQ(bytes.substr(0, 3), "TAG");
@@ -71,8 +71,8 @@ TEST(TagRender, ParsedTagRendersBackToTheSameBytes)
 {
     const std::string original = testing_support::tagBytes("T", "A", "L", "2001", "C", 3);
     const tags::TTagRecord record = tags::parseTag(blockOf(original));
-    tags::CompleteTag tag{{record.Title, record.Artist, record.Album, record.Year, record.Comment},
-                          record.Genre};
+    tags::CompleteTag tag {
+        {record.Title, record.Artist, record.Album, record.Year, record.Comment}, record.Genre};
     EXPECT_EQ(bytesOf(tags::completeBlock(tag)), original);
 }
 

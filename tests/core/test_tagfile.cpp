@@ -39,8 +39,7 @@ std::string bytesOf(const tags::Block &block)
 }
 
 // The message of the error that `f` throws, or "" when it throws none.
-template<typename F>
-std::string errorOf(F &&f)
+template<typename F> std::string errorOf(F &&f)
 {
     try {
         f();
@@ -70,9 +69,8 @@ TEST_F(TagFile, ReadsTheLastBlockOnly)
 
 TEST_F(TagFile, ShortOrUntaggedFilesHaveTheEmptyRecord)
 {
-    for (const std::string &bytes :
-         {""s, "TAG"s, "TAG"s + audioBytes(97), audioBytes(127), audioBytes(300),
-          audioBytes(200) + "tag" + std::string(125, 'x')}) {
+    for (const std::string &bytes : {""s, "TAG"s, "TAG"s + audioBytes(97), audioBytes(127),
+             audioBytes(300), audioBytes(200) + "tag" + std::string(125, 'x')}) {
         const std::string path = tree.file("x.mp3", bytes);
         EXPECT_EQ(tags::ReadTag(path), tags::TTagRecord()) << bytes.size();
     }
@@ -126,7 +124,7 @@ TEST_F(TagFile, WriteReplacesATagInPlaceAndAppendsOtherwise)
         std::string bytes;
         std::size_t size;
     } appended[] = {{"", 128}, {"TAG", 131}, {"TAG" + audioBytes(97), 228}, {audioBytes(127), 255},
-                    {audio + "tag" + std::string(125, 'x'), 1256}};
+        {audio + "tag" + std::string(125, 'x'), 1256}};
     for (const auto &c : appended) {
         const std::string path = tree.file("plain.mp3", c.bytes);
         ASSERT_EQ(tags::WriteTagBlock(path, completeTag("T")), tags::WriteOutcome::Written);
@@ -167,7 +165,7 @@ TEST_F(TagFile, ReadOnlyFileIsWrittenAndReadOnlyAgain)
     fs.fail(Call::Open, EIO);
     platform::ScopedFileSystem installed(fs);
     EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTag("U")); }),
-              "ファイル " + path + " は開けません");
+        "ファイル " + path + " は開けません");
     EXPECT_EQ(testing_support::fileMode(path), 0444);
     EXPECT_EQ(readBytes(path).size(), 428u);
 }
@@ -185,7 +183,7 @@ TEST_F(TagFile, WritableFileModeIsNeverTouched)
 TEST_F(TagFile, MissingFileIsReportedToTheCaller)
 {
     EXPECT_EQ(tags::WriteTagBlock(tree.path("gone.mp3"), completeTag("T")),
-              tags::WriteOutcome::FileMissing);
+        tags::WriteOutcome::FileMissing);
     EXPECT_FALSE(testing_support::exists(tree.path("gone.mp3")));
 }
 
@@ -196,8 +194,8 @@ TEST_F(TagFile, FailedTailReadWritesNothing)
     testing_support::FaultyFileSystem fs;
     fs.fail(Call::Pread, EIO);
     platform::ScopedFileSystem installed(fs);
-    EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTag("T")); }),
-              path + " に書き込めません");
+    EXPECT_EQ(
+        errorOf([&] { tags::WriteTagBlock(path, completeTag("T")); }), path + " に書き込めません");
     EXPECT_EQ(fs.count(Call::Pwrite), 0);
     EXPECT_EQ(readBytes(path), bytes);
 }
@@ -218,7 +216,7 @@ TEST_F(TagFile, FailedWritesLeaveTheFileAsItWas)
             }
             platform::ScopedFileSystem installed(fs);
             EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTag("T")); }),
-                      path + " に書き込めません");
+                path + " に書き込めません");
             EXPECT_EQ(readBytes(path), bytes) << bytes.size() << " " << mode;
         }
     }

@@ -42,11 +42,11 @@ TEST(TextCodec, DuplicateCodesDecodeAlikeAndEncodeToOneOfThem)
 TEST(TextCodec, InvalidBytesShowAsReplacementAndDecodingGoesOn)
 {
     const std::string mark = "\xEF\xBF\xBD";
-    EXPECT_EQ(cp932ToUtf8("a\x81"s), "a" + mark);            // lead byte at the end
-    EXPECT_EQ(cp932ToUtf8("\x81\x20z"s), mark + " z");        // trail byte out of range
-    EXPECT_EQ(cp932ToUtf8("\xa0x"s), mark + "x");             // not a lead byte
+    EXPECT_EQ(cp932ToUtf8("a\x81"s), "a" + mark);      // lead byte at the end
+    EXPECT_EQ(cp932ToUtf8("\x81\x20z"s), mark + " z"); // trail byte out of range
+    EXPECT_EQ(cp932ToUtf8("\xa0x"s), mark + "x");      // not a lead byte
     EXPECT_EQ(cp932ToUtf8("\xff\x82\xa0"s), mark + "あ");
-    EXPECT_EQ(cp932ToUtf8("ab\0cd"s), "ab\0cd"s);             // zero bytes pass through
+    EXPECT_EQ(cp932ToUtf8("ab\0cd"s), "ab\0cd"s); // zero bytes pass through
 }
 
 TEST(TextCodec, EncodingRefusesWhatCp932CannotHold)
@@ -54,7 +54,7 @@ TEST(TextCodec, EncodingRefusesWhatCp932CannotHold)
     EXPECT_FALSE(utf8ToCp932("é"));
     EXPECT_FALSE(utf8ToCp932("a😀b"));
     EXPECT_FALSE(utf8ToCp932("\xEF\xBF\xBD")); // a replacement mark
-    EXPECT_FALSE(utf8ToCp932("\xff"s));         // not UTF-8 at all
+    EXPECT_FALSE(utf8ToCp932("\xff"s));        // not UTF-8 at all
     EXPECT_EQ(utf8ToCp932(""), "");
 }
 

@@ -6,7 +6,7 @@ namespace testing_support {
 
 void FaultyFileSystem::fail(Call call, int error, int fromNth, int times)
 {
-    m_rules[call] = Rule{error, fromNth, times};
+    m_rules[call] = Rule {error, fromNth, times};
 }
 
 int FaultyFileSystem::count(Call call) const
@@ -33,24 +33,20 @@ bool FaultyFileSystem::shouldFail(Call call)
     return true;
 }
 
-#define BELLWICK_FAULT(call, failed, ...)                                                     \
-    if (shouldFail(Call::call))                                                               \
-        return failed;                                                                        \
+#define BELLWICK_FAULT(call, failed, ...)                                                          \
+    if (shouldFail(Call::call))                                                                    \
+        return failed;                                                                             \
     return PosixFileSystem::__VA_ARGS__;
 
 int FaultyFileSystem::open(const char *path, int flags, mode_t mode)
 {
     BELLWICK_FAULT(Open, -1, open(path, flags, mode))
 }
-int FaultyFileSystem::stat(const char *path, struct stat *st, bool followLinks)
-{
-    BELLWICK_FAULT(Stat, -1, stat(path, st, followLinks))
-}
-ssize_t FaultyFileSystem::pread(int fd, void *buf, size_t n, off_t at)
-{
-    BELLWICK_FAULT(Pread, -1, pread(fd, buf, n, at))
-}
-ssize_t FaultyFileSystem::pwrite(int fd, const void *buf, size_t n, off_t at)
+int FaultyFileSystem::stat(const char *path, struct stat *st, bool followLinks) {
+    BELLWICK_FAULT(Stat, -1, stat(path, st, followLinks))} ssize_t FaultyFileSystem::pread(int fd,
+    void *buf, size_t n, off_t at) {
+    BELLWICK_FAULT(Pread, -1, pread(fd, buf, n, at))} ssize_t FaultyFileSystem::pwrite(int fd,
+    const void *buf, size_t n, off_t at)
 {
     if (shouldFail(Call::Pwrite))
         return -1;
@@ -103,15 +99,11 @@ int FaultyFileSystem::futimens(int fd, const struct timespec times[2])
 {
     BELLWICK_FAULT(Futimens, -1, futimens(fd, times))
 }
-int FaultyFileSystem::linkat(int fromDir, const char *from, int toDir, const char *to, int flags)
-{
-    BELLWICK_FAULT(Linkat, -1, linkat(fromDir, from, toDir, to, flags))
-}
-ssize_t FaultyFileSystem::copyFileRange(int in, off_t *inAt, int out, off_t *outAt, size_t n)
-{
-    BELLWICK_FAULT(CopyFileRange, -1, copyFileRange(in, inAt, out, outAt, n))
-}
-DIR *FaultyFileSystem::opendir(const char *path)
+int FaultyFileSystem::linkat(int fromDir, const char *from, int toDir, const char *to, int flags) {
+    BELLWICK_FAULT(Linkat, -1,
+        linkat(fromDir, from, toDir, to, flags))} ssize_t FaultyFileSystem::copyFileRange(int in,
+    off_t *inAt, int out, off_t *outAt, size_t n) {BELLWICK_FAULT(CopyFileRange, -1,
+    copyFileRange(in, inAt, out, outAt, n))} DIR *FaultyFileSystem::opendir(const char *path)
 {
     BELLWICK_FAULT(Opendir, nullptr, opendir(path))
 }

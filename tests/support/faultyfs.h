@@ -14,8 +14,24 @@ namespace testing_support {
 class FaultyFileSystem : public platform::PosixFileSystem
 {
 public:
-    enum class Call { Open, Stat, Pread, Pwrite, Ftruncate, Fsync, Close, Rename, Unlink, Mkdir,
-                      Chmod, Fchmod, Futimens, Linkat, CopyFileRange, Opendir };
+    enum class Call {
+        Open,
+        Stat,
+        Pread,
+        Pwrite,
+        Ftruncate,
+        Fsync,
+        Close,
+        Rename,
+        Unlink,
+        Mkdir,
+        Chmod,
+        Fchmod,
+        Futimens,
+        Linkat,
+        CopyFileRange,
+        Opendir
+    };
 
     // Fail call `call` with `error` from its `fromNth` call on (counting from installation),
     // `times` times (0 = for ever).

@@ -144,9 +144,8 @@ std::string audioBytes(std::size_t size, unsigned seed)
     return bytes;
 }
 
-std::string tagBytes(const std::string &title, const std::string &artist,
-                     const std::string &album, const std::string &year,
-                     const std::string &comment, unsigned char genre)
+std::string tagBytes(const std::string &title, const std::string &artist, const std::string &album,
+    const std::string &year, const std::string &comment, unsigned char genre)
 {
     std::string block = "TAG";
     const auto put = [&block](const std::string &text, std::size_t width) {

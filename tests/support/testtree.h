@@ -43,7 +43,7 @@ std::string audioBytes(std::size_t size, unsigned seed = 1);
 
 // A 128-byte tag block with the given fields (placed with space padding) and genre.
 std::string tagBytes(const std::string &title, const std::string &artist = {},
-                     const std::string &album = {}, const std::string &year = {},
-                     const std::string &comment = {}, unsigned char genre = 255);
+    const std::string &album = {}, const std::string &year = {}, const std::string &comment = {},
+    unsigned char genre = 255);
 
 } // namespace testing_support
