@@ -1,8 +1,363 @@
 #include "app/Unit1.h"
 
+#include <chrono>
+
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeView>
+
+#include "app/Unit5.h"
+#include "app/errorreport.h"
+#include "editing/Unit3.h"
+#include "editing/Unit6.h"
+#include "fileops/Unit2.h"
+#include "lists/filelistview.h"
+#include "lists/row.h"
+#include "platform/modal.h"
+#include "platform/textcodec.h"
+#include "search/Unit4.h"
+#include "widgets/BrowsDlg.h"
+#include "widgets/PanelEx.h"
+#include "widgets/SplitPnl.h"
+#include "widgets/alignlayout.h"
+
+using widgets::TAlign;
+
+namespace {
+
+TForm1 *mainWindow = nullptr;
+
+QString text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+constexpr int DesignWidth = 780;
+constexpr int DesignHeight = 540;
+constexpr int BarHeight = 41;
+constexpr int DesignViewHeight = 200;
+constexpr int ColumnWidths[lists::ColumnCount] = {160, 130, 120, 120, 50, 50, 120};
+
+} // namespace
+
+TForm1 *Form1()
+{
+    return mainWindow;
+}
+
 TForm1::TForm1(QWidget *parent)
     : QMainWindow(parent)
 {
+    mainWindow = this;
     setWindowTitle(QStringLiteral("Bellwick"));
-    resize(780, 540);
+    buildControls();
+    buildMenus();
+    connectHandlers();
+    resize(DesignWidth, DesignHeight);
+    move(96, 97);
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    FormDestroy();
+    if (mainWindow == this)
+        mainWindow = nullptr;
+}
+
+QPushButton *TForm1::addBarButton(QWidget *bar, int left, int width, const char *caption)
+{
+    auto *button = new QPushButton(text(caption), bar);
+    button->setGeometry(left, 8, width, 25);
+    // Enter presses the focused bar button, as on the original platform.
+    button->setAutoDefault(true);
+    return button;
+}
+
+void TForm1::buildControls()
+{
+    auto *central = new QWidget(this);
+    setCentralWidget(central);
+    m_layout = new widgets::AlignLayout(central);
+
+    Panel1 = new QWidget(central);
+    Panel1->resize(DesignWidth, BarHeight);
+    Button1 = addBarButton(Panel1, 8, 81, "ファイル検索");
+    Button2 = addBarButton(Panel1, 96, 75, "条件検索");
+    Button12 = addBarButton(Panel1, 400, 75, "全て選択");
+    Button13 = addBarButton(Panel1, 480, 91, "選択項目を反転");
+    Button14 = addBarButton(Panel1, 576, 89, "リストから削除");
+    Button6 = addBarButton(Panel1, 672, 75, "クリア");
+
+    ListView1 = new FileListView(FileListView::Role::ResultList, central);
+    ListView1->setGeometry(0, BarHeight, DesignWidth, DesignViewHeight);
+
+    SplitPanel1 = new TSplitPanel(central);
+    SplitPanel1->setGeometry(0, BarHeight + DesignViewHeight, DesignWidth, 4);
+
+    PanelEx1 = new TPanelEx(central);
+    PanelEx1->setGeometry(0, BarHeight + DesignViewHeight + 4, DesignWidth, BarHeight);
+    Button8 = addBarButton(PanelEx1, 8, 105, "フォルダ新規作成");
+    Button3 = addBarButton(PanelEx1, 120, 75, "コピー");
+    Button4 = addBarButton(PanelEx1, 200, 75, "移動");
+    Button5 = addBarButton(PanelEx1, 280, 75, "削除");
+    Button11 = addBarButton(PanelEx1, 400, 75, "全て選択");
+    Button10 = addBarButton(PanelEx1, 480, 91, "選択項目を反転");
+    Button9 = addBarButton(PanelEx1, 576, 89, "リストから削除");
+    Button7 = addBarButton(PanelEx1, 672, 75, "クリア");
+
+    ListView2 = new FileListView(FileListView::Role::WorkList, central);
+
+    StatusBar1 = new QLabel(central);
+    StatusBar1->resize(DesignWidth, 19);
+    StatusBar1->setFrameShape(QFrame::Panel);
+    StatusBar1->setFrameShadow(QFrame::Sunken);
+    StatusBar1->setTextFormat(Qt::PlainText);
+    StatusBar1->setContentsMargins(2, 0, 2, 0);
+
+    m_layout->addWidget(Panel1, TAlign::alTop);
+    m_layout->addWidget(ListView1, TAlign::alTop);
+    m_layout->addWidget(SplitPanel1, TAlign::alTop);
+    m_layout->addWidget(PanelEx1, TAlign::alTop);
+    m_layout->addWidget(ListView2, TAlign::alClient);
+    m_layout->addWidget(StatusBar1, TAlign::alBottom);
+
+    for (FileListView *list : {ListView1, ListView2}) {
+        for (int c = 0; c < lists::ColumnCount; ++c)
+            list->reportView()->header()->resizeSection(c, ColumnWidths[c]);
+    }
+
+    // Focus order: the work list, the result list, the result bar, the work bar.
+    const QList<QWidget *> order = {ListView2, ListView1, Button1,  Button2, Button6,
+                                    Button12,  Button13,  Button14, Button7, Button5,
+                                    Button4,   Button3,   Button8,  Button9, Button10,
+                                    Button11};
+    for (int i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order[i], order[i + 1]);
+    ListView2->setFocus();
+
+    BrowseDialog1 = new TBrowseDialog(this);
+    BrowseDialog1->Caption = "MP3ファイルのあるディレクトリを指定してください";
+    BrowseDialog2 = new TBrowseDialog(this);
+}
+
+void TForm1::buildMenus()
+{
+    const auto addAction = [](QMenu *menu, const char *caption) {
+        return caption[0] == '-' && caption[1] == '\0' ? menu->addSeparator()
+                                                       : menu->addAction(text(caption));
+    };
+    PopupMenu1 = new QMenu(this);
+    N9 = addAction(PopupMenu1, "タグ変更");
+    N17 = addAction(PopupMenu1, "タグ一括設定(選択ファイル)");
+    N10 = addAction(PopupMenu1, "-");
+    N1 = addAction(PopupMenu1, "詳細");
+    N2 = addAction(PopupMenu1, "小さなアイコン");
+    N3 = addAction(PopupMenu1, "大きなアイコン");
+    N4 = addAction(PopupMenu1, "一覧");
+    PopupMenu2 = new QMenu(this);
+    N12 = addAction(PopupMenu2, "タグ変更");
+    N18 = addAction(PopupMenu2, "タグ一括設定(選択ファイル)");
+    N11 = addAction(PopupMenu2, "-");
+    N5 = addAction(PopupMenu2, "詳細");
+    N6 = addAction(PopupMenu2, "小さなアイコン");
+    N7 = addAction(PopupMenu2, "大きなアイコン");
+    N8 = addAction(PopupMenu2, "一覧");
+
+    File1 = menuBar()->addMenu(text("ファイル(&F)"));
+    N13 = addAction(File1, "ファイル検索");
+    N16 = addAction(File1, "ファイル追加");
+    N14 = addAction(File1, "-");
+    Exit1 = addAction(File1, "終了(&C)");
+    Help1 = menuBar()->addMenu(text("ヘルプ(&H)"));
+    N15 = addAction(Help1, "ヘルプ表示");
+    About1 = addAction(Help1, "バージョン情報");
+}
+
+void TForm1::connectHandlers()
+{
+    // Every handler runs inside the error guard and learns which control sent the event.
+    const auto bind = [this](auto *control, auto signal, void (TForm1::*handler)(QObject *)) {
+        connect(control, signal, this,
+                [this, control, handler] { app::guarded([&] { (this->*handler)(control); }); });
+    };
+    bind(Button1, &QPushButton::clicked, &TForm1::Button1Click);
+    bind(Button2, &QPushButton::clicked, &TForm1::Button2Click);
+    bind(Button12, &QPushButton::clicked, &TForm1::Button11Click);
+    bind(Button13, &QPushButton::clicked, &TForm1::Button10Click);
+    bind(Button14, &QPushButton::clicked, &TForm1::Button9Click);
+    bind(Button6, &QPushButton::clicked, &TForm1::Button6Click);
+    bind(Button8, &QPushButton::clicked, &TForm1::Button8Click);
+    bind(Button3, &QPushButton::clicked, &TForm1::Button3Click);
+    bind(Button4, &QPushButton::clicked, &TForm1::Button4Click);
+    bind(Button5, &QPushButton::clicked, &TForm1::Button5Click);
+    bind(Button11, &QPushButton::clicked, &TForm1::Button11Click);
+    bind(Button10, &QPushButton::clicked, &TForm1::Button10Click);
+    bind(Button9, &QPushButton::clicked, &TForm1::Button9Click);
+    bind(Button7, &QPushButton::clicked, &TForm1::Button7Click);
+
+    for (QAction *entry : {N9, N12})
+        bind(entry, &QAction::triggered, &TForm1::N9Click);
+    for (QAction *entry : {N17, N18})
+        bind(entry, &QAction::triggered, &TForm1::N17Click);
+    for (QAction *entry : {N1, N2, N3, N4, N5, N6, N7, N8})
+        bind(entry, &QAction::triggered, &TForm1::N1Click);
+    bind(N13, &QAction::triggered, &TForm1::N13Click);
+    bind(N16, &QAction::triggered, &TForm1::N16Click);
+    bind(Exit1, &QAction::triggered, &TForm1::Exit1Click);
+    bind(N15, &QAction::triggered, &TForm1::N15Click);
+    bind(About1, &QAction::triggered, &TForm1::About1Click);
+
+    for (FileListView *list : {ListView1, ListView2}) {
+        bind(list, &FileListView::clicked, &TForm1::ListView1Click);
+        bind(list, &FileListView::doubleClicked, &TForm1::ListView1DblClick);
+        connect(list, &FileListView::keyPressed, this,
+                [this, list](int key, Qt::KeyboardModifiers shift) {
+                    app::guarded([&] { ListView1KeyDown(list, key, shift); });
+                });
+        connect(list, &FileListView::popupRequested, this, [this, list](const QPoint &at) {
+            QMenu *menu = list == ListView1 ? PopupMenu1 : PopupMenu2;
+            app::guarded([&] { PopupMenu2Popup(menu); });
+            // The work list's menu opens centred on the pointer, the result list's with its
+            // left edge there.
+            QPoint pos = at;
+            if (menu == PopupMenu2)
+                pos.rx() -= menu->sizeHint().width() / 2;
+            menu->popup(pos);
+        });
+    }
+    connect(ListView1, &FileListView::headerClicked, this, [this](int column) {
+        app::guarded([&] { ListView1ColumnClick(ListView1, column); });
+    });
+    connect(ListView2, &FileListView::headerClicked, this, [this](int column) {
+        app::guarded([&] { ListView2ColumnClick(ListView2, column); });
+    });
+    ListView2->acceptsDropFrom = [this](QObject *source) {
+        return ListView2DragOver(ListView2, source);
+    };
+    connect(ListView2, &FileListView::dropped, this, [this](QObject *source) {
+        app::guarded([&] { ListView2DragDrop(ListView2, source); });
+    });
+}
+
+void TForm1::createDialogs()
+{
+    Form3 = new TForm3(this);
+    Form4 = new TForm4(this);
+    Form2 = new TForm2(this);
+    Form5 = new TForm5(this);
+    Form6 = new TForm6(this);
+}
+
+void TForm1::FormCreate()
+{
+    SortKey = -2;
+    SortOrder = 1;
+}
+
+void TForm1::FormDestroy()
+{
+}
+
+void TForm1::Exit1Click(QObject *)
+{
+    close();
+}
+
+void TForm1::N13Click(QObject *)
+{
+    Button1Click(Button1);
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    // A close request during a scan is carried out when the scan has returned.
+    if (isScanning()) {
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    // The first showing centres the window on the screen; its size stays.
+    if (const QScreen *screen = this->screen()) {
+        const QRect area = screen->geometry();
+        move(std::max(0, (area.width() - width()) / 2), std::max(0, (area.height() - height()) / 2));
+    }
+}
+
+long TForm1::ShellExecute(const std::string &FileName, const std::string &Params,
+                          const std::string &Verb, const std::string &WorkDir, int)
+{
+    // The desktop's opener knows one action, the default application: "OPEN" and "PLAY"
+    // both go to it. It takes any argument that begins with "-" as an option and has no
+    // "--", so a relative name is joined to the work folder first.
+    (void)Verb;
+    std::string workDir = WorkDir;
+    if (workDir.empty()) {
+        char buffer[4096];
+        if (::getcwd(buffer, sizeof buffer))
+            workDir = buffer;
+    }
+    std::string target = FileName;
+    const bool isAddress = target.find("://") != std::string::npos || target.rfind("mailto:", 0) == 0;
+    if (!isAddress && (target.empty() || target.front() != '/'))
+        target = lists::AddBackslash(workDir) + target;
+    // The opener takes one document and no parameters; the program never passes any.
+    (void)Params;
+    const std::vector<std::string> argv = {"xdg-open", target};
+    const QString name = QString::fromStdString(platform::fileNameToUtf8(lists::fileNamePart(target)));
+    return platform::modal().spawn(
+        argv, workDir,
+        text("%1 を開けません。ファイルがないか、開くアプリケーションが登録されていません。").arg(name),
+        name);
+}
+
+void TForm1::N15Click(QObject *)
+{
+    ShellExecute("belwik.htm", "", "OPEN", "", 5);
+}
+
+void TForm1::About1Click(QObject *)
+{
+    platform::modal().execDialog(Form5);
+}
+
+void TForm1::setStatusText(const std::string &path)
+{
+    StatusBar1->setText(QString::fromStdString(platform::fileNameToUtf8(path)));
+}
+
+void TForm1::clearStatusText()
+{
+    StatusBar1->clear();
+}
+
+void TForm1::processWaitingEvents(bool force)
+{
+    using namespace std::chrono;
+    const long long now = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    if (!force && now - m_lastEventStep < 20)
+        return;
+    m_lastEventStep = now;
+    flushPendingRows();
+    StatusBar1->repaint();
+    QCoreApplication::processEvents();
 }

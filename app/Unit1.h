@@ -1,12 +1,193 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include <QMainWindow>
 
-// The main window.
+#include "lists/row.h"
+#include "tags/tagfile.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QWidget;
+
+class FileListView;
+class TBrowseDialog;
+class TPanelEx;
+class TSplitPanel;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+class TForm6;
+
+namespace widgets {
+class AlignLayout;
+}
+
+// The main window: the result list and the work list with their button bars, the menus and
+// the status line. Its handlers are defined beside the behaviour they carry out: the scan in
+// lists/scancommands.cpp, the list operations in lists/listcommands.cpp, the search in
+// search/, tag editing in editing/, file operations in fileops/, settings in app/.
 class TForm1 : public QMainWindow
 {
     Q_OBJECT
 
 public:
     explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Creates the five dialogs, once, in their fixed order (tag editor, search, new folder,
+    // version box, bulk setting). Called by the entry after the main window exists.
+    void createDialogs();
+
+    // Hands a document to the desktop. Gives the started process's id, or 0.
+    long ShellExecute(const std::string &FileName, const std::string &Params,
+                      const std::string &Verb, const std::string &WorkDir, int ShowCmd);
+
+    // Shared sort state of both lists: -2 no column yet, -1 the caption, k sub-item k.
+    int SortKey = -2;
+    int SortOrder = 1;
+
+    // Controls, as the window's definition names them.
+    QWidget *Panel1 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
+    QPushButton *Button12 = nullptr;
+    QPushButton *Button13 = nullptr;
+    QPushButton *Button14 = nullptr;
+    QPushButton *Button6 = nullptr;
+    FileListView *ListView1 = nullptr;
+    TSplitPanel *SplitPanel1 = nullptr;
+    TPanelEx *PanelEx1 = nullptr;
+    QPushButton *Button8 = nullptr;
+    QPushButton *Button3 = nullptr;
+    QPushButton *Button4 = nullptr;
+    QPushButton *Button5 = nullptr;
+    QPushButton *Button11 = nullptr;
+    QPushButton *Button10 = nullptr;
+    QPushButton *Button9 = nullptr;
+    QPushButton *Button7 = nullptr;
+    FileListView *ListView2 = nullptr;
+    QLabel *StatusBar1 = nullptr;
+
+    QMenu *PopupMenu1 = nullptr;
+    QAction *N9 = nullptr;
+    QAction *N17 = nullptr;
+    QAction *N10 = nullptr;
+    QAction *N1 = nullptr;
+    QAction *N2 = nullptr;
+    QAction *N3 = nullptr;
+    QAction *N4 = nullptr;
+    QMenu *PopupMenu2 = nullptr;
+    QAction *N12 = nullptr;
+    QAction *N18 = nullptr;
+    QAction *N11 = nullptr;
+    QAction *N5 = nullptr;
+    QAction *N6 = nullptr;
+    QAction *N7 = nullptr;
+    QAction *N8 = nullptr;
+
+    QMenu *File1 = nullptr;
+    QAction *N13 = nullptr;
+    QAction *N16 = nullptr;
+    QAction *N14 = nullptr;
+    QAction *Exit1 = nullptr;
+    QMenu *Help1 = nullptr;
+    QAction *N15 = nullptr;
+    QAction *About1 = nullptr;
+
+    TBrowseDialog *BrowseDialog1 = nullptr;
+    TBrowseDialog *BrowseDialog2 = nullptr;
+
+    // The dialogs, owned by the application (created by createDialogs()).
+    TForm3 *Form3 = nullptr;
+    TForm4 *Form4 = nullptr;
+    TForm2 *Form2 = nullptr;
+    TForm5 *Form5 = nullptr;
+    TForm6 *Form6 = nullptr;
+
+    // Start and end.
+    void FormCreate();
+    void FormDestroy();
+    void Exit1Click(QObject *Sender);
+    void N13Click(QObject *Sender);
+    void N15Click(QObject *Sender);
+    void About1Click(QObject *Sender);
+
+    // Folder scan and adding files.
+    void Button1Click(QObject *Sender);
+    void N16Click(QObject *Sender);
+    void AddFileRow(const std::string &path);
+    void ScanFolder(const std::string &folder);
+    bool isScanning() const { return m_scanDepth > 0; }
+
+    // List operations.
+    void ListView1ColumnClick(QObject *Sender, int column);
+    void ListView2ColumnClick(QObject *Sender, int column);
+    void N1Click(QObject *Sender);
+    void Button11Click(QObject *Sender);
+    void Button10Click(QObject *Sender);
+    void Button9Click(QObject *Sender);
+    void Button6Click(QObject *Sender);
+    void Button7Click(QObject *Sender);
+    void ListView1Click(QObject *Sender);
+    void ListView1KeyDown(QObject *Sender, int key, Qt::KeyboardModifiers shift);
+    void ListView1DblClick(QObject *Sender);
+    bool ListView2DragOver(QObject *Sender, QObject *Source);
+    void ListView2DragDrop(QObject *Sender, QObject *Source);
+    // The row comparison of both lists' sort, by the shared sort state.
+    int ListView1Compare(const lists::Row &a, const lists::Row &b) const;
+    // Whether the result list has been sorted by a header click since the start.
+    bool isResultListSorted() const { return m_resultListSorted; }
+
+    // Search, tag editing, file operations.
+    void Button2Click(QObject *Sender);
+    void PopupMenu2Popup(QObject *Sender);
+    void N9Click(QObject *Sender);
+    void N17Click(QObject *Sender);
+    void Button3Click(QObject *Sender);
+    void Button4Click(QObject *Sender);
+    void Button5Click(QObject *Sender);
+    void Button8Click(QObject *Sender);
+
+    // The status line: only the program's own writers change it.
+    void setStatusText(const std::string &path);
+    void clearStatusText();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void connectHandlers();
+    QPushButton *addBarButton(QWidget *bar, int left, int width, const char *caption);
+    // Handles waiting events at most every 20 ms during long runs, and the status line's
+    // repaint with them; `force` does it now. Rows read since the last step reach the
+    // result list first, so every command that runs meanwhile sees every row.
+    void processWaitingEvents(bool force);
+    // The list a shared handler acts on: the result list for its own senders, else the
+    // work list (also for no sender).
+    FileListView *listOf(QObject *sender, QObject *resultSender, QObject *otherResultSender = nullptr);
+    bool askYesNo(const char *question);
+    void sortByHeader(FileListView *list, int column);
+    void addScannedFile(const std::string &path, tags::FileKind kind);
+    void flushPendingRows();
+
+    widgets::AlignLayout *m_layout = nullptr;
+    int m_scanDepth = 0;
+    bool m_closeRequested = false;
+    bool m_resultListSorted = false;
+    bool m_shownOnce = false;
+    long long m_lastEventStep = 0;
+    std::vector<lists::Row> m_pendingRows;
 };
+
+// The main window of the running program (null before it exists).
+TForm1 *Form1();

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <exception>
+#include <string>
+#include <utility>
+
+#include <QString>
+
+class QWidget;
+
+namespace app {
+
+// The application title: the executable's file name cut before its first ".", its first
+// letter raised to upper case and every later letter lowered ("bellwick" gives "Bellwick").
+QString applicationTitle();
+QString titleFromExecutableName(const std::string &fileName);
+void setApplicationTitle(const QString &title);
+
+// The general error report: a critical box captioned with the application title showing the
+// text, with "." added when its last character sorts after ".".
+void showErrorReport(const QString &text);
+QString errorReportText(const QString &text);
+
+// The box of a tag write whose file has gone: "ファイルが開けません", caption "エラー".
+void showFileMissingBox();
+
+// Runs a handler and turns any error that leaves it into the general error report, so no
+// exception ever travels through Qt's event loop. Gives false when an error was reported.
+template<typename F> bool guarded(F &&handler)
+{
+    try {
+        std::forward<F>(handler)();
+        return true;
+    } catch (const std::exception &error) {
+        showErrorReport(QString::fromUtf8(error.what()));
+    } catch (...) {
+        showErrorReport(QStringLiteral("Unknown error"));
+    }
+    return false;
+}
+
+} // namespace app

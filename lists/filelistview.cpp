@@ -1,0 +1,335 @@
+#include "lists/filelistview.h"
+
+#include <QContextMenuEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QListView>
+#include <QPainter>
+#include <QPixmap>
+#include <QStackedLayout>
+#include <QStyledItemDelegate>
+#include <QTreeView>
+
+#include "lists/rowmodel.h"
+#include "lists/rowsort.h"
+
+namespace {
+
+// Draws the names of the icon style under an empty icon cell: neither list has images.
+class BlankIconDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        static const QIcon blank = [] {
+            QPixmap pixmap(32, 32);
+            pixmap.fill(Qt::transparent);
+            return QIcon(pixmap);
+        }();
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->icon = blank;
+        option->decorationSize = QSize(32, 32);
+    }
+};
+
+} // namespace
+
+FileListView::FileListView(Role role, QWidget *parent)
+    : QWidget(parent)
+    , m_role(role)
+    , m_model(new RowModel(this))
+    , m_selection(new QItemSelectionModel(m_model, this))
+    , m_report(new QTreeView(this))
+    , m_icons(new QListView(this))
+    , m_stack(new QStackedLayout(this))
+{
+    m_stack->setContentsMargins(0, 0, 0, 0);
+
+    m_report->setModel(m_model);
+    m_report->setSelectionModel(m_selection);
+    m_report->setRootIsDecorated(false);
+    m_report->setUniformRowHeights(true);
+    m_report->setItemsExpandable(false);
+    m_report->setExpandsOnDoubleClick(false);
+    m_report->setAllColumnsShowFocus(true);
+    m_report->setSortingEnabled(false);
+    QHeaderView *header = m_report->header();
+    header->setSectionsMovable(false);
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setHighlightSections(false);
+    connect(header, &QHeaderView::sectionClicked, this, &FileListView::headerClicked);
+
+    m_icons->setModel(m_model);
+    m_icons->setSelectionModel(m_selection);
+    m_icons->setModelColumn(0);
+    m_icons->setUniformItemSizes(true);
+
+    setUpView(m_report);
+    setUpView(m_icons);
+    m_stack->addWidget(m_report);
+    m_stack->addWidget(m_icons);
+    setFocusProxy(m_report);
+}
+
+void FileListView::setUpView(QAbstractItemView *view)
+{
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint &pos) {
+        Q_EMIT popupRequested(view->viewport()->mapToGlobal(pos));
+    });
+    view->installEventFilter(this);
+    view->viewport()->installEventFilter(this);
+    applyDragAndDrop(view);
+}
+
+void FileListView::applyDragAndDrop(QAbstractItemView *view)
+{
+    // The result list only starts drags; the work list only takes drops.
+    const bool isResult = m_role == Role::ResultList;
+    view->setDragEnabled(isResult);
+    view->setAcceptDrops(!isResult);
+    view->viewport()->setAcceptDrops(!isResult);
+    view->setDropIndicatorShown(false);
+    view->setDragDropMode(isResult ? QAbstractItemView::DragOnly : QAbstractItemView::DropOnly);
+    view->setDefaultDropAction(Qt::CopyAction);
+}
+
+QAbstractItemView *FileListView::currentView() const
+{
+    return m_style == ViewStyle::Report ? static_cast<QAbstractItemView *>(m_report) : m_icons;
+}
+
+void FileListView::setViewStyle(ViewStyle style)
+{
+    m_style = style;
+    switch (style) {
+    case ViewStyle::Report:
+        break;
+    case ViewStyle::Icon:
+        m_icons->setViewMode(QListView::IconMode);
+        m_icons->setFlow(QListView::LeftToRight);
+        m_icons->setWrapping(true);
+        m_icons->setGridSize(QSize(96, 64));
+        m_icons->setItemDelegate(new BlankIconDelegate(m_icons));
+        break;
+    case ViewStyle::SmallIcon:
+        m_icons->setViewMode(QListView::ListMode);
+        m_icons->setFlow(QListView::LeftToRight);
+        m_icons->setWrapping(true);
+        m_icons->setGridSize(QSize(160, 18));
+        m_icons->setItemDelegate(new QStyledItemDelegate(m_icons));
+        break;
+    case ViewStyle::List:
+        m_icons->setViewMode(QListView::ListMode);
+        m_icons->setFlow(QListView::TopToBottom);
+        m_icons->setWrapping(true);
+        m_icons->setGridSize(QSize());
+        m_icons->setItemDelegate(new QStyledItemDelegate(m_icons));
+        break;
+    }
+    if (style != ViewStyle::Report) {
+        // setViewMode switches movement, drag and drop: set them back for this list.
+        m_icons->setMovement(QListView::Static);
+        m_icons->setResizeMode(QListView::Adjust);
+        m_icons->setTextElideMode(Qt::ElideRight);
+        applyDragAndDrop(m_icons);
+    }
+    const bool hadFocus = currentView()->hasFocus() || m_report->hasFocus() || m_icons->hasFocus();
+    m_stack->setCurrentWidget(currentView());
+    setFocusProxy(currentView());
+    if (hadFocus)
+        currentView()->setFocus();
+}
+
+int FileListView::rowCount() const
+{
+    return m_model->rowCount();
+}
+
+const lists::Row &FileListView::row(int index) const
+{
+    return m_model->row(index);
+}
+
+bool FileListView::isSelected(int row) const
+{
+    return m_selection->isSelected(m_model->index(row, 0));
+}
+
+void FileListView::setSelected(int row, bool selected)
+{
+    m_selection->select(m_model->index(row, 0),
+        (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect)
+            | QItemSelectionModel::Rows);
+}
+
+bool FileListView::hasSelection() const
+{
+    return m_selection->hasSelection();
+}
+
+int FileListView::firstSelectedRow() const
+{
+    int first = -1;
+    for (const QItemSelectionRange &range : m_selection->selection()) {
+        if (first < 0 || range.top() < first)
+            first = range.top();
+    }
+    return first;
+}
+
+std::vector<bool> FileListView::selectionFlags() const
+{
+    std::vector<bool> flags(static_cast<std::size_t>(rowCount()), false);
+    for (const QItemSelectionRange &range : m_selection->selection()) {
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            flags[static_cast<std::size_t>(r)] = true;
+    }
+    return flags;
+}
+
+void FileListView::setSelectionFlags(const std::vector<bool> &flags)
+{
+    QItemSelection selection;
+    const int lastColumn = lists::ColumnCount - 1;
+    const int n = std::min(rowCount(), static_cast<int>(flags.size()));
+    for (int r = 0; r < n;) {
+        if (!flags[static_cast<std::size_t>(r)]) {
+            ++r;
+            continue;
+        }
+        int end = r;
+        while (end + 1 < n && flags[static_cast<std::size_t>(end + 1)])
+            ++end;
+        selection.append(
+            QItemSelectionRange(m_model->index(r, 0), m_model->index(end, lastColumn)));
+        r = end + 1;
+    }
+    m_selection->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void FileListView::selectAll()
+{
+    if (rowCount() == 0)
+        return;
+    m_selection->select(QItemSelection(m_model->index(0, 0),
+                            m_model->index(rowCount() - 1, lists::ColumnCount - 1)),
+        QItemSelectionModel::ClearAndSelect);
+}
+
+void FileListView::invertSelection()
+{
+    std::vector<bool> flags = selectionFlags();
+    flags.flip();
+    setSelectionFlags(flags);
+}
+
+void FileListView::appendRows(std::vector<lists::Row> rows)
+{
+    m_model->appendRows(std::move(rows));
+}
+
+void FileListView::removeSelectedRows()
+{
+    const std::vector<bool> remove = selectionFlags();
+    m_selection->clearSelection();
+    m_model->removeRows(remove);
+}
+
+void FileListView::clear()
+{
+    m_selection->clearSelection();
+    m_model->clear();
+}
+
+void FileListView::sortRows(int sortKey, int sortOrder)
+{
+    const std::vector<std::size_t> order = lists::sortedOrder(m_model->rows(), sortKey, sortOrder);
+    const std::vector<bool> before = selectionFlags();
+    std::vector<bool> after(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        after[i] = before[order[i]];
+    m_selection->clearSelection();
+    m_model->reorder(order);
+    setSelectionFlags(after);
+}
+
+QObject *FileListView::dragSource(QObject *eventSource)
+{
+    for (QObject *o = eventSource; o; o = o->parent()) {
+        if (auto *list = qobject_cast<FileListView *>(o))
+            return list;
+    }
+    return nullptr;
+}
+
+bool FileListView::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool onViewport = watched == m_report->viewport() || watched == m_icons->viewport();
+    switch (event->type()) {
+    case QEvent::MouseButtonRelease:
+        if (onViewport)
+            Q_EMIT clicked();
+        break;
+    case QEvent::MouseButtonDblClick:
+        if (onViewport) {
+            Q_EMIT doubleClicked();
+            return true;
+        }
+        break;
+    case QEvent::KeyPress:
+        if (!onViewport) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            Q_EMIT keyPressed(key->key(), key->modifiers());
+            if (key->key() == Qt::Key_Delete)
+                return true;
+        }
+        break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        if (onViewport) {
+            auto *drag = static_cast<QDragMoveEvent *>(event);
+            QObject *source = dragSource(drag->source());
+            const bool accept
+                = m_role == Role::WorkList && source && acceptsDropFrom && acceptsDropFrom(source);
+            if (accept) {
+                drag->setDropAction(Qt::CopyAction);
+                drag->accept();
+            } else {
+                drag->ignore();
+            }
+            return true;
+        }
+        break;
+    case QEvent::Drop:
+        if (onViewport) {
+            auto *drop = static_cast<QDropEvent *>(event);
+            QObject *source = dragSource(drop->source());
+            if (m_role == Role::WorkList && source && acceptsDropFrom && acceptsDropFrom(source)) {
+                drop->setDropAction(Qt::CopyAction);
+                drop->accept();
+                Q_EMIT dropped(source);
+            } else {
+                drop->ignore();
+            }
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}

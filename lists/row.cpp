@@ -1,0 +1,36 @@
+#include "lists/row.h"
+
+#include "tags/bytetext.h"
+#include "tags/genretable.h"
+
+namespace lists {
+
+Row makeRow(const std::string &path, const tags::TTagRecord &tag)
+{
+    Row row;
+    row.caption = std::string(fileNamePart(path));
+    row.subItem(SubItem::Title) = tags::trimmed(tag.Title);
+    row.subItem(SubItem::Artist) = tags::trimmed(tag.Artist);
+    row.subItem(SubItem::Album) = tags::trimmed(tag.Album);
+    row.subItem(SubItem::Year) = tags::trimmed(tag.Year);
+    row.subItem(SubItem::Genre) = tags::GenreCodeToName(tag.Genre);
+    row.subItem(SubItem::Comment) = tags::trimmed(tag.Comment);
+    row.subItem(SubItem::Path) = path;
+    return row;
+}
+
+std::string AddBackslash(std::string_view path)
+{
+    std::string joined(path);
+    if (!joined.empty() && joined.back() != '/')
+        joined += '/';
+    return joined;
+}
+
+std::string_view fileNamePart(std::string_view path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace lists

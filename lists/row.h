@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "tags/id3v1.h"
+
+namespace lists {
+
+// The columns both lists show. Column 0 is the caption; column i > 0 shows sub-item i - 1.
+enum class Column { FileName, Title, Artist, Album, Year, Genre, Comment, Count };
+constexpr int ColumnCount = static_cast<int>(Column::Count);
+
+// Sub-items of a row: 0 Title, 1 Artist, 2 Album, 3 Year, 4 genre name, 5 Comment, 6 path.
+enum class SubItem { Title, Artist, Album, Year, Genre, Comment, Path, Count };
+constexpr int SubItemCount = static_cast<int>(SubItem::Count);
+
+// One row of either list, all bytes: the file name as caption, the six tag texts (trimmed,
+// the genre as its name) and the full path, which has no column and is never shown.
+struct Row
+{
+    std::string caption;
+    std::array<std::string, SubItemCount> subItems;
+
+    const std::string &subItem(SubItem item) const
+    {
+        return subItems[static_cast<std::size_t>(item)];
+    }
+    std::string &subItem(SubItem item) { return subItems[static_cast<std::size_t>(item)]; }
+    const std::string &path() const { return subItem(SubItem::Path); }
+    // The text a column shows (column 0 the caption).
+    const std::string &columnText(int column) const
+    {
+        return column == 0 ? caption : subItems[static_cast<std::size_t>(column - 1)];
+    }
+};
+
+// The row of the file at `path` with the tag read from it.
+Row makeRow(const std::string &path, const tags::TTagRecord &tag);
+
+// The path-joining rule: "" stays "", a path ending in "/" stays as it is, any other gets "/".
+std::string AddBackslash(std::string_view path);
+
+// The file-name part of a path: the text after its last "/" (the whole path without one).
+std::string_view fileNamePart(std::string_view path);
+
+} // namespace lists

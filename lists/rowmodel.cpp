@@ -1,0 +1,152 @@
+#include "lists/rowmodel.h"
+
+#include <QMimeData>
+
+#include "platform/textcodec.h"
+
+namespace {
+
+const char *const ColumnCaptions[lists::ColumnCount]
+    = {"ファイル名", "Title", "Artist", "Album", "Year", "Genere", "Comment"};
+
+std::string_view upToZero(const std::string &text)
+{
+    return std::string_view(text.data(), std::min(text.size(), text.find('\0')));
+}
+
+} // namespace
+
+RowModel::RowModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{ }
+
+int RowModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int RowModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : lists::ColumnCount;
+}
+
+QString RowModel::cellText(const lists::Row &row, int column)
+{
+    const std::string_view text = upToZero(row.columnText(column));
+    if (column == static_cast<int>(lists::Column::FileName))
+        return QString::fromStdString(platform::fileNameToUtf8(text));
+    return QString::fromStdString(platform::cp932ToUtf8(text));
+}
+
+QVariant RowModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole)
+        return {};
+    return cellText(row(index.row()), index.column());
+}
+
+QVariant RowModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
+        || section >= lists::ColumnCount)
+        return {};
+    return QString::fromUtf8(ColumnCaptions[section]);
+}
+
+Qt::ItemFlags RowModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled
+        | Qt::ItemNeverHasChildren;
+}
+
+QStringList RowModel::mimeTypes() const
+{
+    return {QString::fromLatin1(RowDragMimeType)};
+}
+
+QMimeData *RowModel::mimeData(const QModelIndexList &) const
+{
+    // The drop copies every selected row of the result list, whichever were dragged, so
+    // the drag carries nothing but its kind.
+    auto *mime = new QMimeData;
+    mime->setData(QString::fromLatin1(RowDragMimeType), QByteArray());
+    return mime;
+}
+
+Qt::DropActions RowModel::supportedDropActions() const
+{
+    return Qt::CopyAction;
+}
+
+void RowModel::appendRow(lists::Row row)
+{
+    const int at = rowCount();
+    beginInsertRows(QModelIndex(), at, at);
+    m_rows.push_back(std::move(row));
+    endInsertRows();
+}
+
+void RowModel::appendRows(std::vector<lists::Row> rows)
+{
+    if (rows.empty())
+        return;
+    const int at = rowCount();
+    beginInsertRows(QModelIndex(), at, at + static_cast<int>(rows.size()) - 1);
+    m_rows.insert(
+        m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    endInsertRows();
+}
+
+void RowModel::removeLastRow()
+{
+    if (m_rows.empty())
+        return;
+    const int last = rowCount() - 1;
+    beginRemoveRows(QModelIndex(), last, last);
+    m_rows.pop_back();
+    endRemoveRows();
+}
+
+void RowModel::removeRows(const std::vector<bool> &remove)
+{
+    beginResetModel();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (i < remove.size() && remove[i])
+            continue;
+        if (kept != i)
+            m_rows[kept] = std::move(m_rows[i]);
+        ++kept;
+    }
+    m_rows.resize(kept);
+    endResetModel();
+}
+
+void RowModel::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    endResetModel();
+}
+
+void RowModel::reorder(const std::vector<std::size_t> &order)
+{
+    Q_EMIT layoutAboutToBeChanged();
+    std::vector<lists::Row> sorted;
+    sorted.reserve(m_rows.size());
+    for (const std::size_t old : order)
+        sorted.push_back(std::move(m_rows[old]));
+    m_rows = std::move(sorted);
+    Q_EMIT layoutChanged();
+}
+
+void RowModel::setSubItem(int index, lists::SubItem item, std::string text)
+{
+    m_rows[static_cast<std::size_t>(index)].subItem(item) = std::move(text);
+    const int column = static_cast<int>(item) + 1;
+    if (column < lists::ColumnCount)
+        Q_EMIT dataChanged(this->index(index, column), this->index(index, column));
+}

@@ -1,0 +1,142 @@
+#include "platform/modal.h"
+
+#include <sys/wait.h>
+
+#include <thread>
+
+#include <spawn.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPointer>
+
+extern char **environ;
+
+namespace platform {
+
+namespace {
+QtModal qtModal;
+IModal *currentModal = &qtModal;
+} // namespace
+
+IModal &modal()
+{
+    return *currentModal;
+}
+
+ScopedModal::ScopedModal(IModal &replacement)
+    : m_previous(currentModal)
+{
+    currentModal = &replacement;
+}
+
+ScopedModal::~ScopedModal()
+{
+    currentModal = m_previous;
+}
+
+int QtModal::messageBox(
+    QWidget *parent, const QString &text, const QString &caption, unsigned flags)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (flags & 0xF0) {
+    case MB_ICONERROR:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MB_ICONEXCLAMATION:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MB_ICONINFORMATION:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    }
+    if ((flags & 0xF) == MB_YESNO) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton((flags & MB_DEFBUTTON2) ? QMessageBox::No : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? IDYES : IDNO;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return IDOK;
+}
+
+std::vector<std::string> QtModal::openFiles(QWidget *parent, const OpenFilesRequest &request)
+{
+    QFileDialog dialog(parent);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails
+        | QFileDialog::ReadOnly);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilter(request.filter);
+    if (!request.directory.empty())
+        dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(request.directory)));
+    else
+        dialog.setDirectory(QDir::currentPath());
+    std::vector<std::string> paths;
+    if (dialog.exec() != QDialog::Accepted)
+        return paths;
+    for (const QString &file : dialog.selectedFiles())
+        paths.push_back(QFile::encodeName(file).toStdString());
+    // As on the original platform, the current directory follows the chosen files.
+    if (!paths.empty()) {
+        const std::string &first = paths.front();
+        const std::string folder = first.substr(0, std::max<std::size_t>(1, first.rfind('/')));
+        if (::chdir(folder.c_str()) != 0) {
+            // The folder went away meanwhile; the current directory stays.
+        }
+    }
+    return paths;
+}
+
+int QtModal::execDialog(QDialog *dialog)
+{
+    return dialog->exec();
+}
+
+long QtModal::spawn(const std::vector<std::string> &argv, const std::string &workDir,
+    const QString &failureText, const QString &failureCaption)
+{
+    std::vector<char *> args;
+    for (const std::string &arg : argv)
+        args.push_back(const_cast<char *>(arg.c_str()));
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!workDir.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return 0;
+
+    // Reap the child, and tell the user when the opener could not open the document.
+    QPointer<QApplication> app(qobject_cast<QApplication *>(QCoreApplication::instance()));
+    std::thread([pid, app, failureText, failureCaption] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+        const bool failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+        if (failed && app && !failureText.isEmpty()) {
+            QMetaObject::invokeMethod(
+                app.data(),
+                [failureText, failureCaption] {
+                    modal().messageBox(
+                        nullptr, failureText, failureCaption, MB_OK | MB_ICONEXCLAMATION);
+                },
+                Qt::QueuedConnection);
+        }
+    }).detach();
+    return static_cast<long>(pid);
+}
+
+} // namespace platform

@@ -1,0 +1,10 @@
+#include "widgets/BrowsDlg.h"
+
+TBrowseDialog::TBrowseDialog(QObject *owner)
+    : QObject(owner)
+{ }
+
+bool TBrowseDialog::Execute()
+{
+    return false;
+}

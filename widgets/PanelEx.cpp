@@ -1,0 +1,5 @@
+#include "widgets/PanelEx.h"
+
+TPanelEx::TPanelEx(QWidget *parent)
+    : QFrame(parent)
+{ }
