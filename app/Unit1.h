@@ -124,6 +124,10 @@ public:
     void N16Click(QObject *Sender);
     void AddFileRow(const std::string &path);
     void ScanFolder(const std::string &folder);
+    // The scan of a chosen folder with the window busy: the scan button and menu entry
+    // greyed, the hourglass, the result list's drawing suspended; all restored however the
+    // scan ends, and a close request made meanwhile carried out afterwards.
+    void scanChosenFolder(const std::string &folder);
     bool isScanning() const { return m_scanDepth > 0; }
 
     // List operations.

@@ -93,6 +93,11 @@ void RowModel::appendRows(std::vector<lists::Row> rows)
     if (rows.empty())
         return;
     const int at = rowCount();
+    // Grow by a quarter rather than doubling: a list of 100,000 rows would otherwise carry
+    // up to as many unused row slots.
+    const std::size_t needed = m_rows.size() + rows.size();
+    if (needed > m_rows.capacity())
+        m_rows.reserve(std::max(needed, m_rows.size() + m_rows.size() / 4));
     beginInsertRows(QModelIndex(), at, at + static_cast<int>(rows.size()) - 1);
     m_rows.insert(
         m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));

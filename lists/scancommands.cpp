@@ -42,8 +42,12 @@ void TForm1::ScanFolder(const std::string &folder)
 
 void TForm1::Button1Click(QObject *)
 {
-    if (!BrowseDialog1->Execute())
-        return;
+    if (BrowseDialog1->Execute())
+        scanChosenFolder(BrowseDialog1->Directory);
+}
+
+void TForm1::scanChosenFolder(const std::string &folder)
+{
     {
         Button1->setEnabled(false);
         N13->setEnabled(false);
@@ -61,7 +65,7 @@ void TForm1::Button1Click(QObject *)
             Button1->setEnabled(true);
             QApplication::restoreOverrideCursor();
         });
-        ScanFolder(BrowseDialog1->Directory);
+        ScanFolder(folder);
     }
     if (m_closeRequested) {
         m_closeRequested = false;
