@@ -138,10 +138,9 @@ void TForm1::buildControls()
     }
 
     // Focus order: the work list, the result list, the result bar, the work bar.
-    const QList<QWidget *> order = {ListView2, ListView1, Button1,  Button2, Button6,
-                                    Button12,  Button13,  Button14, Button7, Button5,
-                                    Button4,   Button3,   Button8,  Button9, Button10,
-                                    Button11};
+    const QList<QWidget *> order
+        = {ListView2, ListView1, Button1, Button2, Button6, Button12, Button13, Button14, Button7,
+            Button5, Button4, Button3, Button8, Button9, Button10, Button11};
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
     ListView2->setFocus();
@@ -189,7 +188,7 @@ void TForm1::connectHandlers()
     // Every handler runs inside the error guard and learns which control sent the event.
     const auto bind = [this](auto *control, auto signal, void (TForm1::*handler)(QObject *)) {
         connect(control, signal, this,
-                [this, control, handler] { app::guarded([&] { (this->*handler)(control); }); });
+            [this, control, handler] { app::guarded([&] { (this->*handler)(control); }); });
     };
     bind(Button1, &QPushButton::clicked, &TForm1::Button1Click);
     bind(Button2, &QPushButton::clicked, &TForm1::Button2Click);
@@ -222,9 +221,9 @@ void TForm1::connectHandlers()
         bind(list, &FileListView::clicked, &TForm1::ListView1Click);
         bind(list, &FileListView::doubleClicked, &TForm1::ListView1DblClick);
         connect(list, &FileListView::keyPressed, this,
-                [this, list](int key, Qt::KeyboardModifiers shift) {
-                    app::guarded([&] { ListView1KeyDown(list, key, shift); });
-                });
+            [this, list](int key, Qt::KeyboardModifiers shift) {
+                app::guarded([&] { ListView1KeyDown(list, key, shift); });
+            });
         connect(list, &FileListView::popupRequested, this, [this, list](const QPoint &at) {
             QMenu *menu = list == ListView1 ? PopupMenu1 : PopupMenu2;
             app::guarded([&] { PopupMenu2Popup(menu); });
@@ -236,18 +235,14 @@ void TForm1::connectHandlers()
             menu->popup(pos);
         });
     }
-    connect(ListView1, &FileListView::headerClicked, this, [this](int column) {
-        app::guarded([&] { ListView1ColumnClick(ListView1, column); });
-    });
-    connect(ListView2, &FileListView::headerClicked, this, [this](int column) {
-        app::guarded([&] { ListView2ColumnClick(ListView2, column); });
-    });
-    ListView2->acceptsDropFrom = [this](QObject *source) {
-        return ListView2DragOver(ListView2, source);
-    };
-    connect(ListView2, &FileListView::dropped, this, [this](QObject *source) {
-        app::guarded([&] { ListView2DragDrop(ListView2, source); });
-    });
+    connect(ListView1, &FileListView::headerClicked, this,
+        [this](int column) { app::guarded([&] { ListView1ColumnClick(ListView1, column); }); });
+    connect(ListView2, &FileListView::headerClicked, this,
+        [this](int column) { app::guarded([&] { ListView2ColumnClick(ListView2, column); }); });
+    ListView2->acceptsDropFrom
+        = [this](QObject *source) { return ListView2DragOver(ListView2, source); };
+    connect(ListView2, &FileListView::dropped, this,
+        [this](QObject *source) { app::guarded([&] { ListView2DragDrop(ListView2, source); }); });
 }
 
 void TForm1::createDialogs()
@@ -265,9 +260,7 @@ void TForm1::FormCreate()
     SortOrder = 1;
 }
 
-void TForm1::FormDestroy()
-{
-}
+void TForm1::FormDestroy() { }
 
 void TForm1::Exit1Click(QObject *)
 {
@@ -299,12 +292,13 @@ void TForm1::showEvent(QShowEvent *event)
     // The first showing centres the window on the screen; its size stays.
     if (const QScreen *screen = this->screen()) {
         const QRect area = screen->geometry();
-        move(std::max(0, (area.width() - width()) / 2), std::max(0, (area.height() - height()) / 2));
+        move(
+            std::max(0, (area.width() - width()) / 2), std::max(0, (area.height() - height()) / 2));
     }
 }
 
 long TForm1::ShellExecute(const std::string &FileName, const std::string &Params,
-                          const std::string &Verb, const std::string &WorkDir, int)
+    const std::string &Verb, const std::string &WorkDir, int)
 {
     // The desktop's opener knows one action, the default application: "OPEN" and "PLAY"
     // both go to it. It takes any argument that begins with "-" as an option and has no
@@ -317,16 +311,18 @@ long TForm1::ShellExecute(const std::string &FileName, const std::string &Params
             workDir = buffer;
     }
     std::string target = FileName;
-    const bool isAddress = target.find("://") != std::string::npos || target.rfind("mailto:", 0) == 0;
+    const bool isAddress
+        = target.find("://") != std::string::npos || target.rfind("mailto:", 0) == 0;
     if (!isAddress && (target.empty() || target.front() != '/'))
         target = lists::AddBackslash(workDir) + target;
     // The opener takes one document and no parameters; the program never passes any.
     (void)Params;
     const std::vector<std::string> argv = {"xdg-open", target};
-    const QString name = QString::fromStdString(platform::fileNameToUtf8(lists::fileNamePart(target)));
-    return platform::modal().spawn(
-        argv, workDir,
-        text("%1 を開けません。ファイルがないか、開くアプリケーションが登録されていません。").arg(name),
+    const QString name
+        = QString::fromStdString(platform::fileNameToUtf8(lists::fileNamePart(target)));
+    return platform::modal().spawn(argv, workDir,
+        text("%1 を開けません。ファイルがないか、開くアプリケーションが登録されていません。")
+            .arg(name),
         name);
 }
 
@@ -353,8 +349,9 @@ void TForm1::clearStatusText()
 void TForm1::processWaitingEvents(bool force)
 {
     using namespace std::chrono;
-    const long long now = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    if (!force && now - m_lastEventStep < 20)
+    const long long now
+        = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    if (!force && now - m_lastEventStep < eventStepInterval)
         return;
     m_lastEventStep = now;
     flushPendingRows();

@@ -47,7 +47,11 @@ public:
 
     // Hands a document to the desktop. Gives the started process's id, or 0.
     long ShellExecute(const std::string &FileName, const std::string &Params,
-                      const std::string &Verb, const std::string &WorkDir, int ShowCmd);
+        const std::string &Verb, const std::string &WorkDir, int ShowCmd);
+
+    // How often long runs handle waiting events and repaint, in milliseconds: handling them
+    // after every file would cost more than reading the files.
+    int eventStepInterval = 20;
 
     // Shared sort state of both lists: -2 no column yet, -1 the caption, k sub-item k.
     int SortKey = -2;
@@ -178,7 +182,8 @@ private:
     void processWaitingEvents(bool force);
     // The list a shared handler acts on: the result list for its own senders, else the
     // work list (also for no sender).
-    FileListView *listOf(QObject *sender, QObject *resultSender, QObject *otherResultSender = nullptr);
+    FileListView *listOf(
+        QObject *sender, QObject *resultSender, QObject *otherResultSender = nullptr);
     bool askYesNo(const char *question);
     void sortByHeader(FileListView *list, int column);
     void addScannedFile(const std::string &path, tags::FileKind kind);

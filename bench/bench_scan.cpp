@@ -79,7 +79,7 @@ int main(int argc, char **argv)
     const std::size_t files = 100000;
     const std::string root = "/tmp/bellwick-bench-scan";
     std::printf("building or reusing %zu files under %s\n", bench::buildAudioTree(root, files),
-                root.c_str());
+        root.c_str());
 
     minimalWalk(root); // warm the cache
     long long start = bench::nowNanoseconds();
@@ -107,8 +107,7 @@ int main(int argc, char **argv)
     form.ListView1->repaint();
     const long after = residentBytes();
     const double perRow = static_cast<double>(after - before
-                                              - static_cast<long>(heapTextBytes(
-                                                  form.ListView1->model()->rows())))
+                              - static_cast<long>(heapTextBytes(form.ListView1->model()->rows())))
         / static_cast<double>(listed);
     struct rusage usage;
     ::getrusage(RUSAGE_SELF, &usage);
@@ -121,14 +120,14 @@ int main(int argc, char **argv)
     bench::report("minimal_walk", minimalRate, "files/s", "reference", true);
     ++goals;
     met += bench::report("core_walk", coreRate, "files/s", "time within 1.5 x minimal walk",
-                         coreSeconds <= 1.5 * minimalSeconds);
+        coreSeconds <= 1.5 * minimalSeconds);
     ++goals;
-    met += bench::report("whole_scan", wholeRate, "files/s", ">= 0.5 x core walk",
-                         wholeRate >= 0.5 * coreRate);
+    met += bench::report(
+        "whole_scan", wholeRate, "files/s", ">= 0.5 x core walk", wholeRate >= 0.5 * coreRate);
     ++goals;
     met += bench::report("memory_per_row", perRow, "bytes beyond texts", "< 400", perRow < 400);
-    bench::report("peak_memory", static_cast<double>(usage.ru_maxrss) / 1024.0, "MiB",
-                  "reported", true);
+    bench::report(
+        "peak_memory", static_cast<double>(usage.ru_maxrss) / 1024.0, "MiB", "reported", true);
     std::printf("goals met: %d/%d\n", met, goals);
     return 0;
 }

@@ -32,8 +32,8 @@ std::size_t buildAudioTree(const std::string &root, std::size_t files)
     std::system(("rm -rf '" + root + "'").c_str());
     ::mkdir(root.c_str(), 0755);
 
-    const char *titles[] = {"Song", "\x88\xa4\x82\xcc\x89\xcc", "Blue Moon",
-                            "\x8d\xf7\x82\xcc\x89\xd4", "Intro", ""};
+    const char *titles[] = {
+        "Song", "\x88\xa4\x82\xcc\x89\xcc", "Blue Moon", "\x8d\xf7\x82\xcc\x89\xd4", "Intro", ""};
     const char *artists[] = {"Artist", "\x8e\x52\x93\x63\x91\xbe\x98\x59", "The Band", ""};
     std::mt19937 random(42);
     std::size_t made = 0;
@@ -71,7 +71,7 @@ std::size_t buildAudioTree(const std::string &root, std::size_t files)
 long long nowNanoseconds()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+        std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 

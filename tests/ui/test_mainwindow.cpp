@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+
+#include <QTreeView>
+#include <functional>
+
+#include <sys/stat.h>
+
+#include "app/Unit1.h"
+#include "app/errorreport.h"
+#include "lists/filelistview.h"
+#include "lists/rowmodel.h"
+#include "tests/support/scriptedmodal.h"
+#include "tests/support/testtree.h"
+
+using namespace std::string_literals;
+using testing_support::audioBytes;
+using testing_support::tagBytes;
+
+namespace {
+
+class MainWindow : public ::testing::Test
+{
+protected:
+    MainWindow()
+        : guard(modal)
+    {
+        app::setApplicationTitle(QStringLiteral("Bellwick"));
+    }
+
+    std::vector<std::string> captions(const FileListView *list) const
+    {
+        std::vector<std::string> names;
+        for (int i = 0; i < list->rowCount(); ++i)
+            names.push_back(list->row(i).caption);
+        return names;
+    }
+
+    testing_support::ScriptedModal modal;
+    platform::ScopedModal guard;
+    testing_support::TempTree tree;
+    TForm1 form;
+};
+
+} // namespace
+
+TEST_F(MainWindow, ControlsStandWhereTheWindowDefinitionPutsThem)
+{
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Bellwick"));
+    EXPECT_EQ(form.Button1->text(), QString::fromUtf8("ファイル検索"));
+    EXPECT_EQ(form.Button1->geometry(), QRect(8, 8, 81, 25));
+    EXPECT_EQ(form.Button14->geometry(), QRect(576, 8, 89, 25));
+    EXPECT_EQ(form.Button8->geometry(), QRect(8, 8, 105, 25));
+    EXPECT_EQ(form.Button7->geometry(), QRect(672, 8, 75, 25));
+    EXPECT_TRUE(form.Button3->autoDefault());
+    QHeaderView *header = form.ListView2->reportView()->header();
+    EXPECT_EQ(header->count(), 7);
+    EXPECT_EQ(header->sectionSize(0), 160);
+    EXPECT_EQ(header->sectionSize(4), 50);
+    EXPECT_EQ(form.ListView1->model()->headerData(5, Qt::Horizontal).toString(),
+        QStringLiteral("Genere"));
+    EXPECT_FALSE(form.ListView1->reportView()->rootIsDecorated());
+    EXPECT_FALSE(header->sectionsMovable());
+    EXPECT_FALSE(header->stretchLastSection());
+    EXPECT_EQ(form.PopupMenu1->actions().size(), 7);
+    EXPECT_EQ(form.N2->text(), QString::fromUtf8("小さなアイコン"));
+    EXPECT_EQ(form.Exit1->text(), QString::fromUtf8("終了(&C)"));
+    EXPECT_EQ(form.SortKey, -2);
+    EXPECT_EQ(form.SortOrder, 1);
+}
+
+TEST_F(MainWindow, ApplicationTitleRule)
+{
+    EXPECT_EQ(app::titleFromExecutableName("bellwick"), QStringLiteral("Bellwick"));
+    EXPECT_EQ(app::titleFromExecutableName("BELLWICK.EXE"), QStringLiteral("Bellwick"));
+    EXPECT_EQ(app::titleFromExecutableName("bell.wick.bin"), QStringLiteral("Bell"));
+    EXPECT_EQ(app::errorReportText(QString::fromUtf8("ファイル /a は開けません")),
+        QString::fromUtf8("ファイル /a は開けません."));
+    EXPECT_EQ(app::errorReportText(QStringLiteral("done.")), QStringLiteral("done."));
+    EXPECT_EQ(app::errorReportText(QStringLiteral("(x)")), QStringLiteral("(x)"));
+}
+
+TEST_F(MainWindow, ScanListsRowsInNameOrderAndRestoresTheWindow)
+{
+    tree.file("music/b.mp3", audioBytes(500) + tagBytes("Second", "Artist", "", "1999", "", 0));
+    tree.file("music/a.MP3", audioBytes(500) + tagBytes("First\0\0"s, "", "", "", "", 200));
+    tree.file("music/sub/c.mp2", audioBytes(100));
+    tree.file("music/d.txt", "no");
+    form.scanChosenFolder(tree.path("music"));
+    ASSERT_EQ(captions(form.ListView1), (std::vector<std::string> {"a.MP3", "b.mp3", "c.mp2"}));
+    const lists::Row &b = form.ListView1->row(1);
+    EXPECT_EQ(b.subItem(lists::SubItem::Title), "Second");
+    EXPECT_EQ(b.subItem(lists::SubItem::Genre), "Blues");
+    EXPECT_EQ(b.path(), tree.path("music/b.mp3"));
+    EXPECT_EQ(form.ListView1->row(0).subItem(lists::SubItem::Genre), "");
+    EXPECT_EQ(form.ListView1->row(2).subItem(lists::SubItem::Title), "");
+    EXPECT_EQ(form.StatusBar1->text(), QString());
+    EXPECT_TRUE(form.Button1->isEnabled());
+    EXPECT_TRUE(form.N13->isEnabled());
+    EXPECT_TRUE(form.ListView1->updatesEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    // Scanning again lists every file again, after the first ones.
+    form.scanChosenFolder(tree.path("music"));
+    EXPECT_EQ(form.ListView1->rowCount(), 6);
+    EXPECT_TRUE(modal.questions.empty());
+}
+
+TEST_F(MainWindow, UnreadableFileEndsTheScanWithItsPathAndKeepsEarlierRows)
+{
+    tree.file("m/a.mp3", audioBytes(200));
+    tree.folder("m/b.mp3"); // a folder named like an audio file cannot be opened
+    tree.file("m/c.mp3", audioBytes(200));
+    modal.answer(platform::IDOK);
+    app::guarded([&] { form.scanChosenFolder(tree.path("m")); });
+    EXPECT_EQ(captions(form.ListView1), (std::vector<std::string> {"a.mp3"}));
+    ASSERT_EQ(modal.questions.size(), 1u);
+    EXPECT_EQ(modal.questions[0].text,
+        QString::fromStdString("ファイル " + tree.path("m/b.mp3") + " は開けません."));
+    EXPECT_EQ(modal.questions[0].caption, QStringLiteral("Bellwick"));
+    EXPECT_EQ(modal.questions[0].flags, platform::MB_OK | platform::MB_ICONERROR);
+    EXPECT_TRUE(form.Button1->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindow, FifoAndUnreadableNamesNeverHangTheScan)
+{
+    tree.file("m/a.mp3", audioBytes(200));
+    tree.file("m/\xff\xfe.mp3"s, audioBytes(200));
+    ASSERT_EQ(::mkfifo(tree.path("m/\xff\xff.mp3"s).c_str(), 0644), 0);
+    modal.answer(platform::IDOK);
+    app::guarded([&] { form.scanChosenFolder(tree.path("m")); });
+    EXPECT_EQ(captions(form.ListView1), (std::vector<std::string> {"a.mp3", "\xff\xfe.mp3"s}));
+    EXPECT_EQ(modal.questions.size(), 1u);
+    EXPECT_EQ(form.ListView1->model()->data(form.ListView1->model()->index(1, 0)).toString(),
+        QString::fromUtf8("\xEF\xBF\xBD\xEF\xBF\xBD.mp3"));
+}
+
+TEST_F(MainWindow, AddingChosenFilesAppendsInTheDialogsOrder)
+{
+    const std::string x = tree.file("x.wav", tagBytes("Any extension"));
+    const std::string y = tree.file("y.mp3", audioBytes(10));
+    const std::string z = tree.file("z.mp3", audioBytes(10));
+    modal.chooseFiles({x, z, y});
+    form.N16Click(form.N16);
+    EXPECT_EQ(captions(form.ListView1), (std::vector<std::string> {"x.wav", "z.mp3", "y.mp3"}));
+    EXPECT_EQ(form.StatusBar1->text(), QString::fromStdString(y));
+    EXPECT_EQ(
+        modal.fileRequests.at(0).filter, QStringLiteral("MPEG AUDIO(*.MP2;*.MP3) (*.MP2 *.MP3)"));
+    modal.chooseFiles({});
+    form.N16Click(form.N16);
+    EXPECT_EQ(form.ListView1->rowCount(), 3);
+    EXPECT_EQ(form.StatusBar1->text(), QString::fromStdString(y));
+}
+
+TEST_F(MainWindow, CommandsDuringAScanTakeEffectBetweenFiles)
+{
+    for (int i = 0; i < 400; ++i)
+        tree.file("m/" + std::to_string(1000 + i) + ".mp3", audioBytes(150, i));
+    form.eventStepInterval = 0; // an event step after every file
+    const std::string added = tree.file("added.mp3", audioBytes(10));
+    // Each command runs once from inside the scan's event step; each step schedules the
+    // next one when it is done.
+    int step = 0;
+    std::function<void()> next = [&] {
+        if (!form.isScanning())
+            return;
+        ++step;
+        if (step == 1) {
+            EXPECT_FALSE(form.Button1->isEnabled());
+            EXPECT_FALSE(form.N13->isEnabled());
+            modal.answer(platform::IDYES);
+            form.Button6Click(form.Button6); // clear
+        } else if (step == 2) {
+            modal.chooseFiles({added});
+            form.N16Click(form.N16);
+        } else if (step == 3) {
+            form.ListView1->selectAll();
+            form.ListView2DragDrop(form.ListView2, form.ListView1);
+            form.N1Click(form.N3);
+            modal.answer(platform::IDYES);
+            form.ListView1->setSelected(0, true);
+            form.Button9Click(form.Button14);
+        } else if (step == 4) {
+            form.ListView1ColumnClick(form.ListView1, 0);
+        } else if (step == 5) {
+            form.close();
+        }
+        if (step < 5)
+            QTimer::singleShot(1, &form, next);
+    };
+    QTimer::singleShot(1, &form, next);
+    form.show();
+    form.scanChosenFolder(tree.path("m"));
+    ASSERT_EQ(step, 5) << "the scan handled too few event steps for this test";
+    EXPECT_TRUE(form.Button1->isEnabled());
+    EXPECT_FALSE(form.isVisible()); // closed once the scan had returned
+    // Every row is whole, and the list ends sorted by file name.
+    for (int i = 0; i < form.ListView1->rowCount(); ++i)
+        EXPECT_EQ(
+            lists::fileNamePart(form.ListView1->row(i).path()), form.ListView1->row(i).caption);
+    for (int i = 1; i < form.ListView1->rowCount(); ++i)
+        EXPECT_LE(form.ListView1->row(i - 1).caption, form.ListView1->row(i).caption);
+    EXPECT_LT(form.ListView1->rowCount(), 400);
+    EXPECT_EQ(form.ListView2->rowCount() > 0, true);
+}
