@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QTreeView>
+
+#include "app/Unit1.h"
+#include "lists/filelistview.h"
+#include "tests/support/scriptedmodal.h"
+
+namespace {
+
+lists::Row row(const std::string &name, const std::string &artist = {})
+{
+    lists::Row r;
+    r.caption = name;
+    r.subItem(lists::SubItem::Artist) = artist;
+    r.subItem(lists::SubItem::Path) = "/music/" + name;
+    return r;
+}
+
+class Lists : public ::testing::Test
+{
+protected:
+    Lists()
+        : guard(modal)
+    {
+        form.ListView1->appendRows(
+            {row("c", "Bob"), row("A", "alice"), row("b", ""), row("d", "ALICE B")});
+    }
+
+    std::string names(const FileListView *list) const
+    {
+        std::string s;
+        for (int i = 0; i < list->rowCount(); ++i)
+            s += list->row(i).caption;
+        return s;
+    }
+
+    testing_support::ScriptedModal modal;
+    platform::ScopedModal guard;
+    TForm1 form;
+};
+
+} // namespace
+
+TEST_F(Lists, HeaderClicksShareOneSortStateAcrossBothLists)
+{
+    form.ListView1ColumnClick(form.ListView1, 0);
+    EXPECT_EQ(names(form.ListView1), "Abcd");
+    EXPECT_EQ(form.SortKey, -1);
+    form.ListView1ColumnClick(form.ListView1, 0);
+    EXPECT_EQ(names(form.ListView1), "dcbA");
+    // Artist: blank first; "alice" and "ALICE B" compare equal (prefix) and keep their order.
+    form.ListView1ColumnClick(form.ListView1, 2);
+    EXPECT_EQ(names(form.ListView1), "bdAc");
+    // The same column on the work list right after counts as a repeated click.
+    form.ListView2->appendRows({row("x", "a"), row("y", "b")});
+    form.ListView2ColumnClick(form.ListView2, 2);
+    EXPECT_EQ(names(form.ListView2), "yx");
+    EXPECT_EQ(form.SortOrder, -1);
+}
+
+TEST_F(Lists, SelectionTravelsWithItsRowsThroughASort)
+{
+    form.ListView1->setSelected(0, true); // c
+    form.ListView1->setSelected(3, true); // d
+    form.ListView1ColumnClick(form.ListView1, 0);
+    EXPECT_EQ(names(form.ListView1), "Abcd");
+    EXPECT_EQ(form.ListView1->selectionFlags(), (std::vector<bool> {false, false, true, true}));
+    EXPECT_EQ(form.ListView1->firstSelectedRow(), 2);
+}
+
+TEST_F(Lists, SharedButtonsActOnTheListOfTheirSender)
+{
+    form.ListView2->appendRows({row("w1"), row("w2"), row("w3"), row("w4")});
+    form.Button11Click(form.Button11);
+    EXPECT_FALSE(form.ListView1->hasSelection());
+    EXPECT_EQ(form.ListView2->selectionFlags(), std::vector<bool>(4, true));
+    form.Button11Click(nullptr); // no sender: the work list
+    form.Button11Click(form.Button12);
+    EXPECT_EQ(form.ListView1->selectionFlags(), std::vector<bool>(4, true));
+    form.ListView2->setSelectionFlags({true, false, true, false});
+    form.Button10Click(form.Button10);
+    EXPECT_EQ(form.ListView2->selectionFlags(), (std::vector<bool> {false, true, false, true}));
+    // The Delete key in the result list, whatever its style, asks and removes only there.
+    form.N1Click(form.N2);
+    EXPECT_EQ(form.ListView1->viewStyle(), FileListView::ViewStyle::Icon);
+    EXPECT_EQ(form.ListView2->viewStyle(), FileListView::ViewStyle::Report);
+    form.ListView1->setSelectionFlags({false, true, false, false});
+    modal.answer(platform::IDYES);
+    form.ListView1KeyDown(form.ListView1, Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(names(form.ListView1), "cbd");
+    EXPECT_EQ(form.ListView2->rowCount(), 4);
+    EXPECT_EQ(modal.questions.back().text, QString::fromUtf8("リストから削除して構いませんね？"));
+    EXPECT_EQ(modal.questions.back().caption, QString::fromUtf8("確認"));
+}
+
+TEST_F(Lists, RemoveAndClearAskFirst)
+{
+    modal.answer(platform::IDNO);
+    form.Button9Click(form.Button14);
+    modal.answer(platform::IDYES); // nothing selected: asks, removes nothing
+    form.Button9Click(form.Button14);
+    EXPECT_EQ(form.ListView1->rowCount(), 4);
+    modal.answer(platform::IDNO);
+    form.Button6Click(form.Button6);
+    EXPECT_EQ(form.ListView1->rowCount(), 4);
+    form.ListView2->appendRows({row("w")});
+    modal.answer(platform::IDYES);
+    form.Button7Click(form.Button7);
+    EXPECT_EQ(form.ListView2->rowCount(), 0);
+    EXPECT_EQ(form.ListView1->rowCount(), 4);
+    EXPECT_EQ(modal.questions.size(), 4u);
+    EXPECT_EQ(modal.questions[2].text, QString::fromUtf8("リストをクリアしてよろしいですね？"));
+    EXPECT_EQ(modal.questions[3].text, QString::fromUtf8("作業リストをクリアしてよろしいですね？"));
+}
+
+TEST_F(Lists, TransferCopiesEverySelectedResultRowUnselected)
+{
+    form.ListView1->setSelectionFlags({true, false, true, false});
+    EXPECT_TRUE(form.ListView2DragOver(form.ListView2, form.ListView1));
+    EXPECT_FALSE(form.ListView2DragOver(form.ListView2, form.ListView2));
+    form.ListView2DragDrop(form.ListView2, form.ListView1);
+    form.ListView2DragDrop(nullptr, nullptr); // as the search calls it: no duplicate check
+    EXPECT_EQ(names(form.ListView2), "cbcb");
+    EXPECT_FALSE(form.ListView2->hasSelection());
+    EXPECT_EQ(form.ListView1->selectionFlags(), (std::vector<bool> {true, false, true, false}));
+    EXPECT_EQ(form.ListView2->row(0).path(), "/music/c");
+}
+
+TEST_F(Lists, ClickShowsThePathAndDoubleClickPlaysTheFirstSelectedRow)
+{
+    form.ListView1Click(form.ListView1);
+    EXPECT_EQ(form.StatusBar1->text(), QString());
+    form.ListView1->setSelectionFlags({false, false, true, true});
+    form.ListView1Click(form.ListView1);
+    EXPECT_EQ(form.StatusBar1->text(), QStringLiteral("/music/b"));
+    form.ListView1DblClick(form.ListView1);
+    ASSERT_EQ(modal.spawned.size(), 1u);
+    EXPECT_EQ(modal.spawned[0], (std::vector<std::string> {"xdg-open", "/music/b"}));
+    form.ListView1DblClick(form.ListView2); // the work list has no selected row
+    EXPECT_EQ(modal.spawned.size(), 1u);
+    // A relative name that begins with "-" reaches the opener as a path, never an option.
+    form.ShellExecute("-n.mp3", "", "PLAY", "/music", 5);
+    EXPECT_EQ(modal.spawned[1][1], "/music/-n.mp3");
+}
+
+TEST_F(Lists, ViewStylesDifferAndKeepDragAndDropPerList)
+{
+    using Style = FileListView::ViewStyle;
+    form.N1Click(form.N7); // "大きなアイコン" gives the small-icon style
+    EXPECT_EQ(form.ListView2->viewStyle(), Style::SmallIcon);
+    form.N1Click(form.N6); // "小さなアイコン" gives the large-icon style
+    EXPECT_EQ(form.ListView2->viewStyle(), Style::Icon);
+    EXPECT_EQ(form.ListView2->iconView()->viewMode(), QListView::IconMode);
+    EXPECT_FALSE(form.ListView2->iconView()->dragEnabled());
+    EXPECT_TRUE(form.ListView2->iconView()->acceptDrops());
+    form.N1Click(form.N4);
+    EXPECT_EQ(form.ListView1->iconView()->flow(), QListView::TopToBottom);
+    EXPECT_EQ(form.ListView1->iconView()->movement(), QListView::Static);
+    EXPECT_TRUE(form.ListView1->iconView()->dragEnabled());
+    EXPECT_FALSE(form.ListView1->iconView()->acceptDrops());
+    form.N1Click(form.N5);
+    EXPECT_EQ(form.ListView2->currentView(), form.ListView2->reportView());
+}
