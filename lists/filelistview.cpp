@@ -218,7 +218,10 @@ void FileListView::setSelectionFlags(const std::vector<bool> &flags)
             QItemSelectionRange(m_model->index(r, 0), m_model->index(end, lastColumn)));
         r = end + 1;
     }
-    m_selection->select(selection, QItemSelectionModel::ClearAndSelect);
+    // Clearing first and selecting after keeps each step linear: replacing a selection of
+    // many ranges by another in one call compares every old range with every new one.
+    m_selection->clearSelection();
+    m_selection->select(selection, QItemSelectionModel::Select);
 }
 
 void FileListView::selectAll()
