@@ -26,12 +26,11 @@ std::vector<lists::Row> makeRows(std::size_t n)
     const auto next = [&state] { return state = state * 1103515245u + 12345u; };
     for (std::size_t i = 0; i < n; ++i) {
         lists::Row &row = rows[i];
-        row.caption = "track" + std::to_string(next() % 100000) + ".mp3";
+        const std::string name = "track" + std::to_string(next() % 100000) + ".mp3";
         row.subItem(lists::SubItem::Title)
             = (next() % 3 ? "Song " : "\x88\xa4 ") + std::to_string(next() % 50000);
         row.subItem(lists::SubItem::Artist) = "Artist " + std::to_string(next() % 2000);
-        row.subItem(lists::SubItem::Path)
-            = "/music/album" + std::to_string(i / 100) + "/" + row.caption;
+        row.subItem(lists::SubItem::Path) = "/music/album" + std::to_string(i / 100) + "/" + name;
     }
     return rows;
 }

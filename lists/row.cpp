@@ -8,7 +8,6 @@ namespace lists {
 Row makeRow(const std::string &path, const tags::TTagRecord &tag)
 {
     Row row;
-    row.caption = std::string(fileNamePart(path));
     row.subItem(SubItem::Title) = tags::trimmed(tag.Title);
     row.subItem(SubItem::Artist) = tags::trimmed(tag.Artist);
     row.subItem(SubItem::Album) = tags::trimmed(tag.Album);
@@ -17,6 +16,11 @@ Row makeRow(const std::string &path, const tags::TTagRecord &tag)
     row.subItem(SubItem::Comment) = tags::trimmed(tag.Comment);
     row.subItem(SubItem::Path) = path;
     return row;
+}
+
+std::string_view Row::caption() const
+{
+    return fileNamePart(path());
 }
 
 std::string AddBackslash(std::string_view path)

@@ -16,12 +16,14 @@ constexpr int ColumnCount = static_cast<int>(Column::Count);
 enum class SubItem { Title, Artist, Album, Year, Genre, Comment, Path, Count };
 constexpr int SubItemCount = static_cast<int>(SubItem::Count);
 
-// One row of either list, all bytes: the file name as caption, the six tag texts (trimmed,
-// the genre as its name) and the full path, which has no column and is never shown.
+// One row of either list, all bytes: the six tag texts (trimmed, the genre as its name) and
+// the full path, which has no column and is never shown. The caption, the file name, is the
+// path's last part, so it is derived rather than stored a second time.
 struct Row
 {
-    std::string caption;
     std::array<std::string, SubItemCount> subItems;
+
+    std::string_view caption() const;
 
     const std::string &subItem(SubItem item) const
     {
@@ -30,9 +32,10 @@ struct Row
     std::string &subItem(SubItem item) { return subItems[static_cast<std::size_t>(item)]; }
     const std::string &path() const { return subItem(SubItem::Path); }
     // The text a column shows (column 0 the caption).
-    const std::string &columnText(int column) const
+    std::string_view columnText(int column) const
     {
-        return column == 0 ? caption : subItems[static_cast<std::size_t>(column - 1)];
+        return column == 0 ? caption()
+                           : std::string_view(subItems[static_cast<std::size_t>(column - 1)]);
     }
 };
 

@@ -9,7 +9,7 @@ namespace {
 const char *const ColumnCaptions[lists::ColumnCount]
     = {"ファイル名", "Title", "Artist", "Album", "Year", "Genere", "Comment"};
 
-std::string_view upToZero(const std::string &text)
+std::string_view upToZero(std::string_view text)
 {
     return std::string_view(text.data(), std::min(text.size(), text.find('\0')));
 }

@@ -27,9 +27,10 @@ int CompareSortText(std::string_view a, std::string_view b, int order)
     return compareSortKeys(sortKeyText(a), sortKeyText(b)) * order;
 }
 
-const std::string &sortText(const Row &row, int sortKey)
+std::string_view sortText(const Row &row, int sortKey)
 {
-    return sortKey < 0 ? row.caption : row.subItems[static_cast<std::size_t>(sortKey)];
+    return sortKey < 0 ? row.caption()
+                       : std::string_view(row.subItems[static_cast<std::size_t>(sortKey)]);
 }
 
 std::vector<std::size_t> sortedOrder(const std::vector<Row> &rows, int sortKey, int order)

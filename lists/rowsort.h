@@ -22,7 +22,7 @@ int CompareSortText(std::string_view a, std::string_view b, int order);
 int compareSortKeys(std::string_view a, std::string_view b);
 
 // The text of a row that sort key `sortKey` names: -1 the caption, k >= 0 sub-item k.
-const std::string &sortText(const Row &row, int sortKey);
+std::string_view sortText(const Row &row, int sortKey);
 
 // The new order of rows sorted by `sortKey` and `order` (+1 ascending, -1 descending):
 // element i is the old index of the new row i. A merge sort of our own: it ends within

@@ -46,7 +46,7 @@ TEST(MergeSort, RowsByColumnKeepTheOrderOfEqualRows)
     std::vector<lists::Row> rows(6);
     const char *artists[] = {"b", "ABC", "a", "abcd", "", "B"};
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        rows[i].caption = std::to_string(i);
+        rows[i].subItem(lists::SubItem::Path) = std::to_string(i);
         rows[i].subItem(lists::SubItem::Artist) = artists[i];
     }
     const int artist = static_cast<int>(lists::SubItem::Artist);

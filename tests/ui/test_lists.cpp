@@ -16,7 +16,6 @@ namespace {
 lists::Row row(const std::string &name, const std::string &artist = {})
 {
     lists::Row r;
-    r.caption = name;
     r.subItem(lists::SubItem::Artist) = artist;
     r.subItem(lists::SubItem::Path) = "/music/" + name;
     return r;
@@ -36,7 +35,7 @@ protected:
     {
         std::string s;
         for (int i = 0; i < list->rowCount(); ++i)
-            s += list->row(i).caption;
+            s += list->row(i).caption();
         return s;
     }
 

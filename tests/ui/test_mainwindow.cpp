@@ -39,7 +39,7 @@ protected:
     {
         std::vector<std::string> names;
         for (int i = 0; i < list->rowCount(); ++i)
-            names.push_back(list->row(i).caption);
+            names.emplace_back(list->row(i).caption());
         return names;
     }
 
@@ -204,9 +204,9 @@ TEST_F(MainWindow, CommandsDuringAScanTakeEffectBetweenFiles)
     // Every row is whole, and the list ends sorted by file name.
     for (int i = 0; i < form.ListView1->rowCount(); ++i)
         EXPECT_EQ(
-            lists::fileNamePart(form.ListView1->row(i).path()), form.ListView1->row(i).caption);
+            lists::fileNamePart(form.ListView1->row(i).path()), form.ListView1->row(i).caption());
     for (int i = 1; i < form.ListView1->rowCount(); ++i)
-        EXPECT_LE(form.ListView1->row(i - 1).caption, form.ListView1->row(i).caption);
+        EXPECT_LE(form.ListView1->row(i - 1).caption(), form.ListView1->row(i).caption());
     EXPECT_LT(form.ListView1->rowCount(), 400);
     EXPECT_EQ(form.ListView2->rowCount() > 0, true);
 }
