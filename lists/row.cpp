@@ -23,6 +23,12 @@ std::string_view Row::caption() const
     return fileNamePart(path());
 }
 
+std::string_view shownBytes(const Row &row, int column)
+{
+    const std::string_view text = row.columnText(column);
+    return text.substr(0, text.find('\0'));
+}
+
 std::string AddBackslash(std::string_view path)
 {
     std::string joined(path);

@@ -39,6 +39,10 @@ struct Row
     }
 };
 
+// The bytes a cell shows: its column's text up to the first zero byte (the row keeps the
+// whole text).
+std::string_view shownBytes(const Row &row, int column);
+
 // The row of the file at `path` with the tag read from it.
 Row makeRow(const std::string &path, const tags::TTagRecord &tag);
 

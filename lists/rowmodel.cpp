@@ -9,11 +9,6 @@ namespace {
 const char *const ColumnCaptions[lists::ColumnCount]
     = {"ファイル名", "Title", "Artist", "Album", "Year", "Genere", "Comment"};
 
-std::string_view upToZero(std::string_view text)
-{
-    return std::string_view(text.data(), std::min(text.size(), text.find('\0')));
-}
-
 } // namespace
 
 RowModel::RowModel(QObject *parent)
@@ -32,7 +27,7 @@ int RowModel::columnCount(const QModelIndex &parent) const
 
 QString RowModel::cellText(const lists::Row &row, int column)
 {
-    const std::string_view text = upToZero(row.columnText(column));
+    const std::string_view text = lists::shownBytes(row, column);
     if (column == static_cast<int>(lists::Column::FileName))
         return QString::fromStdString(platform::fileNameToUtf8(text));
     return QString::fromStdString(platform::cp932ToUtf8(text));

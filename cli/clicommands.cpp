@@ -1,0 +1,331 @@
+#include "cli/clicommands.h"
+
+#include <sys/stat.h>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "lists/folderscan.h"
+#include "lists/row.h"
+#include "lists/rowsort.h"
+#include "platform/error.h"
+#include "platform/filesystem.h"
+#include "platform/textcodec.h"
+#if __has_include("search/searchmatch.h")
+#include "search/searchmatch.h"
+#define BELLWICK_HAS_SEARCH 1
+#endif
+#include "tags/genretable.h"
+#include "tags/id3v1.h"
+#include "tags/tagfile.h"
+
+namespace cli {
+
+namespace {
+
+// A usage error found while checking the arguments: nothing has been done yet.
+struct Usage
+{
+    std::string reason;
+};
+
+const std::array<const char *, tags::TextFieldCount> FieldNames
+    = {"title", "artist", "album", "year", "comment"};
+
+int fieldIndex(const std::string &name)
+{
+    for (std::size_t i = 0; i < FieldNames.size(); ++i) {
+        if (name == FieldNames[i])
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::string lineOf(const lists::Row &row)
+{
+    std::string line;
+    for (int column = 0; column < lists::ColumnCount; ++column) {
+        const std::string_view bytes = lists::shownBytes(row, column);
+        if (column == 0)
+            appendEscaped(line, bytes);
+        else
+            appendEscaped(line, platform::cp932ToUtf8(bytes));
+        line += '\t';
+    }
+    appendEscaped(line, row.path());
+    line += '\n';
+    return line;
+}
+
+void print(std::FILE *out, const std::string &line)
+{
+    std::fwrite(line.data(), 1, line.size(), out);
+}
+
+// A tag text from the command line in CP932, checked against its field's width.
+std::string encodedText(const std::string &field, const std::string &text, std::size_t width)
+{
+    const std::optional<std::string> bytes = platform::utf8ToCp932(text);
+    if (!bytes)
+        throw Usage {"--" + field + " holds a character that Shift-JIS (CP932) cannot hold"};
+    if (bytes->size() > width)
+        throw Usage {"--" + field + " is " + std::to_string(bytes->size())
+            + " bytes in Shift-JIS (CP932); the field holds " + std::to_string(width)};
+    return *bytes;
+}
+
+std::uint8_t genreCode(const std::string &name)
+{
+    const std::uint8_t code = tags::GenreNameToCode(name);
+    if (code == tags::NoGenre)
+        throw Usage {"unknown genre: " + name + " (see: bellwick-cli genres)"};
+    return code;
+}
+
+void requireFolders(const std::vector<std::string> &folders)
+{
+    if (folders.empty())
+        throw Usage {"no FOLDER given"};
+    for (const std::string &folder : folders) {
+        struct stat st;
+        if (platform::fileSystem().stat(folder.c_str(), &st, true) != 0 || !S_ISDIR(st.st_mode))
+            throw Usage {"not a folder: " + folder};
+    }
+}
+
+void requireFiles(const std::vector<std::string> &files)
+{
+    if (files.empty())
+        throw Usage {"no FILE given"};
+}
+
+// Rows of every audio file below the folders, in scan order; a file that cannot be read
+// ends the scan with its message after the rows before it were given to `onRow`.
+template<typename OnRow> void scanRows(const std::vector<std::string> &folders, OnRow &&onRow)
+{
+    for (const std::string &folder : folders) {
+        lists::scanFolder(folder, [&](const std::string &path, tags::FileKind kind) {
+            onRow(lists::makeRow(path, tags::ReadTag(path, kind)));
+        });
+    }
+}
+
+int scanCommand(const Options &options, std::FILE *out)
+{
+    int sortKey = -2;
+    if (!options.sortColumn.empty()) {
+        const char *columns[] = {"name", "title", "artist", "album", "year", "genre", "comment"};
+        for (int i = 0; i < 7; ++i) {
+            if (options.sortColumn == columns[i])
+                sortKey = i - 1;
+        }
+        if (sortKey == -2)
+            throw Usage {"--sort takes name, title, artist, album, year, genre or comment"};
+    } else if (options.descending) {
+        throw Usage {"--desc goes with --sort"};
+    }
+    requireFolders(options.arguments);
+    if (sortKey == -2) {
+        scanRows(options.arguments, [out](const lists::Row &row) { print(out, lineOf(row)); });
+        return Done;
+    }
+    std::vector<lists::Row> rows;
+    int status = Done;
+    try {
+        scanRows(options.arguments, [&rows](lists::Row row) { rows.push_back(std::move(row)); });
+    } catch (...) {
+        // The rows read before the failing file are still sorted and printed.
+        status = FileFailed;
+        for (const std::size_t i : lists::sortedOrder(rows, sortKey, options.descending ? -1 : 1))
+            print(out, lineOf(rows[i]));
+        throw;
+    }
+    for (const std::size_t i : lists::sortedOrder(rows, sortKey, options.descending ? -1 : 1))
+        print(out, lineOf(rows[i]));
+    return status;
+}
+
+#ifdef BELLWICK_HAS_SEARCH
+int searchCommand(const Options &options, std::FILE *out)
+{
+    search::Conditions conditions;
+    conditions.allMustMatch = options.allConditions;
+    if (const std::string *name = textOption(options, "name"))
+        conditions.fileName = *name; // matched as file-system bytes
+    const std::pair<const char *, std::string *> tagConditions[] = {
+        {"title", &conditions.title},
+        {"artist", &conditions.artist},
+        {"album", &conditions.album},
+        {"year", &conditions.year},
+        {"comment", &conditions.comment},
+    };
+    for (const auto &[name, target] : tagConditions) {
+        if (const std::string *text = textOption(options, name)) {
+            const std::optional<std::string> bytes = platform::utf8ToCp932(*text);
+            if (!bytes)
+                throw Usage {std::string("--") + name
+                    + " holds a character that Shift-JIS (CP932) cannot hold"};
+            *target = *bytes;
+        }
+    }
+    if (const std::string *genre = textOption(options, "genre")) {
+        genreCode(*genre);
+        conditions.genre = *genre;
+    }
+    requireFolders(options.arguments);
+    const search::Matcher matcher(conditions);
+    scanRows(options.arguments, [&](const lists::Row &row) {
+        if (matcher.matches(row))
+            print(out, lineOf(row));
+    });
+    return Done;
+}
+#else
+int searchCommand(const Options &, std::FILE *)
+{
+    throw Usage {"search is not built"};
+}
+#endif
+
+int showCommand(const Options &options, std::FILE *out)
+{
+    requireFiles(options.arguments);
+    for (const std::string &path : options.arguments)
+        print(out, lineOf(lists::makeRow(path, tags::ReadTag(path))));
+    return Done;
+}
+
+// Writes a block into each file in turn; stops at the first that fails.
+template<typename Write>
+int writeFiles(const std::vector<std::string> &files, std::FILE *err, Write &&write)
+{
+    for (const std::string &path : files) {
+        if (write(path) == tags::WriteOutcome::FileMissing) {
+            std::fprintf(err, "bellwick-cli: ファイルが開けません: %s\n", path.c_str());
+            return FileFailed;
+        }
+    }
+    return Done;
+}
+
+int setCommand(const Options &options, std::FILE *err)
+{
+    tags::TagMerge merge;
+    for (const auto &[name, text] : options.texts) {
+        if (name == "genre") {
+            merge.genre = {tags::GenreChange::Kind::Set, genreCode(text)};
+            continue;
+        }
+        const int i = fieldIndex(name);
+        const std::size_t width = tags::spanOf(static_cast<tags::TextField>(i)).width;
+        merge.texts[static_cast<std::size_t>(i)]
+            = tags::TextChange::set(encodedText(name, text, width));
+    }
+    for (const std::string &name : options.erase) {
+        if (name == "genre")
+            merge.genre = {tags::GenreChange::Kind::Erase, tags::NoGenre};
+        else
+            merge.texts[static_cast<std::size_t>(fieldIndex(name))] = tags::TextChange::erase();
+    }
+    requireFiles(options.arguments);
+    return writeFiles(options.arguments, err,
+        [&merge](const std::string &path) { return tags::WriteTagBlock(path, merge); });
+}
+
+int writeCommand(const Options &options, std::FILE *err)
+{
+    tags::CompleteTag tag;
+    for (const auto &[name, text] : options.texts) {
+        if (name == "genre") {
+            tag.genre = genreCode(text);
+            continue;
+        }
+        const int i = fieldIndex(name);
+        const std::size_t width = tags::spanOf(static_cast<tags::TextField>(i)).width;
+        tag.texts[static_cast<std::size_t>(i)] = encodedText(name, text, width);
+    }
+    if (options.arguments.size() != 1)
+        throw Usage {"write takes exactly one FILE"};
+    const tags::Block block = tags::completeBlock(tag);
+    return writeFiles(options.arguments, err,
+        [&block](const std::string &path) { return tags::WriteTagBlock(path, block); });
+}
+
+int genresCommand(const Options &options, std::FILE *out)
+{
+    if (!options.arguments.empty())
+        throw Usage {"genres takes no arguments"};
+    for (std::size_t i = 0; i < tags::GenreCount; ++i) {
+        const tags::Genre &genre = tags::genreTable()[i];
+        std::fprintf(out, "%u\t%s\n", static_cast<unsigned>(genre.code), genre.name);
+    }
+    return Done;
+}
+
+} // namespace
+
+void appendEscaped(std::string &line, std::string_view field)
+{
+    static const char hex[] = "0123456789abcdef";
+    for (const char c : field) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || byte == '\\') {
+            line += "\\x";
+            line += hex[byte >> 4];
+            line += hex[byte & 0xF];
+        } else {
+            line += c;
+        }
+    }
+}
+
+const char *usageText()
+{
+    return "usage: bellwick-cli COMMAND [OPTIONS] ARGS\n"
+           "\n"
+           "  scan [--sort COLUMN [--desc]] FOLDER...   list every audio file below the folders\n"
+           "  search [--and] [--name T] [--title T] [--artist T] [--album T] [--year T]\n"
+           "         [--genre NAME] [--comment T] FOLDER...   list the files that match\n"
+           "  show FILE...                              list the given files\n"
+           "  set [--title T] [--artist T] [--album T] [--year T] [--genre NAME] [--comment T]\n"
+           "      [--erase FIELD]... FILE...            set and erase fields, keep the others\n"
+           "  write [--title T] [--artist T] [--album T] [--year T] [--genre NAME]\n"
+           "        [--comment T] FILE                  write a whole new tag\n"
+           "  genres                                    list the genre codes and names\n"
+           "\n"
+           "COLUMN and FIELD: name (sort only), title, artist, album, year, genre, comment.\n"
+           "Lines: name, Title, Artist, Album, Year, genre, Comment, path, separated by TAB;\n"
+           "bytes below 0x20, 0x7F and the backslash are written as \\xHH.\n"
+           "Exit status: 0 done, 1 a file failed (the run stops there), 2 usage error.\n";
+}
+
+int run(const Options &options, std::FILE *out, std::FILE *err)
+{
+    try {
+        if (options.command == "help") {
+            std::fputs(usageText(), out);
+            return Done;
+        }
+        if (options.command == "scan")
+            return scanCommand(options, out);
+        if (options.command == "search")
+            return searchCommand(options, out);
+        if (options.command == "show")
+            return showCommand(options, out);
+        if (options.command == "set")
+            return setCommand(options, err);
+        if (options.command == "write")
+            return writeCommand(options, err);
+        return genresCommand(options, out);
+    } catch (const Usage &usage) {
+        std::fprintf(err, "bellwick-cli: %s\n", usage.reason.c_str());
+        return UsageError;
+    } catch (const platform::Error &error) {
+        std::fflush(out);
+        std::fprintf(err, "bellwick-cli: %s\n", error.what());
+        return FileFailed;
+    }
+}
+
+} // namespace cli

@@ -1,0 +1,128 @@
+#include "cli/clioptions.h"
+
+#include <algorithm>
+#include <array>
+
+namespace cli {
+
+namespace {
+
+const std::array<const char *, 7> Commands
+    = {"scan", "search", "show", "set", "write", "genres", "help"};
+
+// The text options each command takes.
+std::vector<std::string> textOptionsOf(const std::string &command)
+{
+    if (command == "search")
+        return {"name", "title", "artist", "album", "year", "genre", "comment"};
+    if (command == "set" || command == "write")
+        return {"title", "artist", "album", "year", "genre", "comment"};
+    return {};
+}
+
+bool isField(const std::string &name)
+{
+    for (const char *field : {"title", "artist", "album", "year", "genre", "comment"}) {
+        if (name == field)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<Options> parseOptions(const std::vector<std::string> &args, std::string &error)
+{
+    Options options;
+    if (args.empty()) {
+        error = "no command given (try --help)";
+        return std::nullopt;
+    }
+    options.command = args[0];
+    if (options.command == "--help" || options.command == "-h")
+        options.command = "help";
+    if (std::find(Commands.begin(), Commands.end(), options.command) == Commands.end()) {
+        error = "unknown command: " + args[0];
+        return std::nullopt;
+    }
+    const std::vector<std::string> textNames = textOptionsOf(options.command);
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            options.arguments.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = arg.substr(2);
+        std::optional<std::string> value;
+        if (const std::size_t eq = name.find('='); eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        const auto takeValue = [&]() -> bool {
+            if (value)
+                return true;
+            if (i + 1 >= args.size()) {
+                error = "option --" + name + " needs a value";
+                return false;
+            }
+            value = args[++i];
+            return true;
+        };
+        const auto noValue = [&]() -> bool {
+            if (!value)
+                return true;
+            error = "option --" + name + " takes no value";
+            return false;
+        };
+        if (name == "help") {
+            if (!noValue())
+                return std::nullopt;
+            options.command = "help";
+        } else if (std::find(textNames.begin(), textNames.end(), name) != textNames.end()) {
+            if (!takeValue())
+                return std::nullopt;
+            options.texts.emplace_back(name, *value);
+        } else if (name == "erase" && options.command == "set") {
+            if (!takeValue())
+                return std::nullopt;
+            if (!isField(*value)) {
+                error = "--erase takes title, artist, album, year, genre or comment, not " + *value;
+                return std::nullopt;
+            }
+            options.erase.push_back(*value);
+        } else if (name == "sort" && options.command == "scan") {
+            if (!takeValue())
+                return std::nullopt;
+            options.sortColumn = *value;
+        } else if (name == "desc" && options.command == "scan") {
+            if (!noValue())
+                return std::nullopt;
+            options.descending = true;
+        } else if (name == "and" && options.command == "search") {
+            if (!noValue())
+                return std::nullopt;
+            options.allConditions = true;
+        } else {
+            error = "unknown option for " + options.command + ": --" + name;
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+const std::string *textOption(const Options &options, const std::string &name)
+{
+    const std::string *found = nullptr;
+    for (const auto &[key, value] : options.texts) {
+        if (key == name)
+            found = &value;
+    }
+    return found;
+}
+
+} // namespace cli

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// A command line of the companion, parsed but not yet checked against the files.
+struct Options
+{
+    std::string command; // scan, search, show, set, write, genres, help
+    // Tag texts and conditions as given (UTF-8), by name: title, artist, album, year, genre,
+    // comment, and for search also name.
+    std::vector<std::pair<std::string, std::string>> texts;
+    std::vector<std::string> erase; // set: fields to erase
+    std::string sortColumn;         // scan: empty for scan order
+    bool descending = false;
+    bool allConditions = false; // search: --and
+    std::vector<std::string> arguments;
+};
+
+// Parses argv (without the program name). Gives the options, or the one-line reason for a
+// usage error in `error`.
+std::optional<Options> parseOptions(const std::vector<std::string> &args, std::string &error);
+
+// The text given for `name`, if any (the last one given wins).
+const std::string *textOption(const Options &options, const std::string &name);
+
+} // namespace cli
