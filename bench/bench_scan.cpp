@@ -10,8 +10,8 @@
 #include <vector>
 
 #include <dirent.h>
-#include <malloc.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -84,6 +84,11 @@ int main(int argc, char **argv)
     const std::size_t minimalCount = minimalWalk(root);
     const double minimalSeconds = bench::secondsSince(start);
 
+    start = bench::nowNanoseconds();
+    const int cliStatus
+        = std::system((std::string(BELLWICK_CLI_PATH) + " scan " + root + " > /dev/null").c_str());
+    const double cliSeconds = bench::secondsSince(start);
+
     std::vector<lists::Row> rows;
     start = bench::nowNanoseconds();
     lists::scanFolder(root, [&rows](const std::string &path, tags::FileKind kind) {
@@ -124,6 +129,9 @@ int main(int argc, char **argv)
         "whole_scan", wholeRate, "files/s", ">= 0.5 x core walk", wholeRate >= 0.5 * coreRate);
     ++goals;
     met += bench::report("memory_per_row", perRow, "bytes beyond texts", "< 400", perRow < 400);
+    ++goals;
+    met += bench::report("cli_scan", cliSeconds / minimalSeconds, "x minimal walk time", "<= 1.3",
+        cliStatus == 0 && cliSeconds <= 1.3 * minimalSeconds);
     bench::report(
         "peak_memory", static_cast<double>(usage.ru_maxrss) / 1024.0, "MiB", "reported", true);
     std::printf("goals met: %d/%d\n", met, goals);

@@ -82,7 +82,7 @@ double secondsSince(long long startNanoseconds)
 
 bool report(const char *name, double value, const char *unit, const char *goal, bool met)
 {
-    std::printf("%s: %.1f %s (goal: %s)\n", name, value, unit, goal);
+    std::printf("%s: %.2f %s (goal: %s)\n", name, value, unit, goal);
     std::fflush(stdout);
     return met;
 }

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include <unistd.h>
+
+#include "cli/clicommands.h"
+#include "cli/clioptions.h"
+#include "tests/support/testtree.h"
+
+using namespace std::string_literals;
+using testing_support::audioBytes;
+using testing_support::readBytes;
+using testing_support::tagBytes;
+
+namespace {
+
+struct Result
+{
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string &arg)
+{
+    std::string q = "'";
+    for (const char c : arg)
+        q += c == '\'' ? "'\\''"s : std::string(1, c);
+    return q + "'";
+}
+
+class Cli : public ::testing::Test
+{
+protected:
+    Result run(const std::vector<std::string> &args)
+    {
+        std::string command = BELLWICK_CLI_PATH;
+        for (const std::string &arg : args)
+            command += " " + quoted(arg);
+        const std::string out = tree.path("out.txt"), err = tree.path("err.txt");
+        const int raw = std::system((command + " >" + out + " 2>" + err).c_str());
+        return {WEXITSTATUS(raw), readBytes(out), readBytes(err)};
+    }
+
+    std::string music(const std::string &relative) { return tree.path("music/" + relative); }
+
+    testing_support::TempTree tree;
+};
+
+} // namespace
+
+TEST(CliEscaping, ControlBytesDelAndBackslashBecomeHex)
+{
+    std::string line;
+    cli::appendEscaped(line, "a\tb\nc\\d\x7f\x01\xff"s);
+    EXPECT_EQ(line, "a\\x09b\\x0ac\\x5cd\\x7f\\x01\xff"s);
+}
+
+TEST(CliOptions, ParsesCommandsAndRefusesWhatItDoesNotKnow)
+{
+    std::string error;
+    auto options = cli::parseOptions({"set", "--title", "T", "--erase=comment", "a.mp3"}, error);
+    ASSERT_TRUE(options);
+    EXPECT_EQ(*cli::textOption(*options, "title"), "T");
+    EXPECT_EQ(options->erase, std::vector<std::string> {"comment"});
+    EXPECT_EQ(options->arguments, std::vector<std::string> {"a.mp3"});
+    for (const std::vector<std::string> &bad : {std::vector<std::string> {}, {"frobnicate"},
+             {"scan", "--title", "x", "d"}, {"set", "--erase", "name", "f"}, {"set", "--title"},
+             {"scan", "--desc=1", "d"}, {"show", "--and", "f"}}) {
+        error.clear();
+        EXPECT_FALSE(cli::parseOptions(bad, error));
+        EXPECT_FALSE(error.empty());
+    }
+    options = cli::parseOptions({"show", "--", "--odd.mp3"}, error);
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->arguments, std::vector<std::string> {"--odd.mp3"});
+}
+
+TEST_F(Cli, ScanPrintsRowsInScanOrderAndSortsStably)
+{
+    tree.file("music/b.mp3", audioBytes(300) + tagBytes("Zed", "\x93\xfa\x96\x7b", "", "1999"));
+    tree.file("music/a.mp3", audioBytes(300) + tagBytes("alpha", "Tab\there", "", "", "", 17));
+    tree.file("music/sub/c.MP2", audioBytes(50));
+    tree.file("music/notes.txt", "x");
+    Result r = run({"scan", music("")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+        "a.mp3\talpha\tTab\\x09here\t\t\tRock\t\t" + music("a.mp3") + "\n"
+            + "b.mp3\tZed\t日本\t\t1999\t\t\t" + music("b.mp3") + "\n" + "c.MP2\t\t\t\t\t\t\t"
+            + music("sub/c.MP2") + "\n");
+    r = run({"scan", "--sort", "title", "--desc", music("")});
+    EXPECT_EQ(r.out.substr(0, 6), "b.mp3\t");
+    // Blank titles come last descending; equal rows keep scan order.
+    EXPECT_NE(r.out.find("c.MP2"), std::string::npos);
+    EXPECT_GT(r.out.find("c.MP2"), r.out.find("a.mp3"));
+}
+
+TEST_F(Cli, UsageErrorsDoNothingAndSayWhy)
+{
+    const std::string file = tree.file("music/a.mp3", audioBytes(300));
+    for (const std::vector<std::string> &args :
+        {std::vector<std::string> {"scan", tree.path("nowhere")}, {"scan", file},
+            {"set", "--genre", "Blue", file}, {"set", "--title", std::string(31, 'x'), file},
+            {"set", "--title", "é", file}, {"write", "--year", "20001", file},
+            {"set", "--album", "日本語のとても長いタイトルですね", file}, // 32 bytes
+            {"bogus"}}) {
+        const Result r = run(args);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_EQ(readBytes(file), audioBytes(300));
+    const Result tooLong = run({"set", "--title", std::string(31, 'x'), file});
+    EXPECT_NE(tooLong.err.find("title"), std::string::npos);
+    EXPECT_NE(tooLong.err.find("31"), std::string::npos);
+}
+
+TEST_F(Cli, SetMergesAndStopsAtTheMissingFile)
+{
+    std::vector<std::string> files;
+    for (int i = 0; i < 5; ++i)
+        files.push_back(tree.file("music/" + std::to_string(i) + ".mp3",
+            audioBytes(200, i) + tagBytes("T", "Keep", "", "", "Old", 8)));
+    const std::string missing = files[2];
+    ::unlink(missing.c_str());
+    std::vector<std::string> args = {
+        "set", "--title", "新曲", "--year", "2024", "--erase", "comment", "--comment", "ignored"};
+    args.insert(args.end(), files.begin(), files.end());
+    const Result r = run(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("ファイルが開けません"), std::string::npos);
+    EXPECT_NE(r.err.find(missing), std::string::npos);
+    for (int i : {0, 1}) {
+        const std::string bytes = readBytes(files[i]);
+        std::string expected
+            = audioBytes(200, i) + tagBytes("\x90\x56\x8b\xc8", "Keep", "", "2024", "", 8);
+        EXPECT_EQ(bytes, expected) << i;
+    }
+    for (int i : {3, 4})
+        EXPECT_EQ(
+            readBytes(files[i]), audioBytes(200, i) + tagBytes("T", "Keep", "", "", "Old", 8));
+}
+
+TEST_F(Cli, WriteShowAndGenres)
+{
+    const std::string file = tree.file("music/odd\\name.wav", audioBytes(100));
+    Result r = run({"write", "--title", "A", "--genre", "Blues", file});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(readBytes(file), audioBytes(100) + tagBytes("A", "", "", "", "", 0));
+    r = run({"show", file, tree.path("music/gone.mp3")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(
+        r.out, "odd\\x5cname.wav\tA\t\t\t\tBlues\t\t" + tree.path("music/odd\\x5cname.wav") + "\n");
+    EXPECT_NE(
+        r.err.find("ファイル " + tree.path("music/gone.mp3") + " は開けません"), std::string::npos);
+    r = run({"genres"});
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 148);
+    EXPECT_EQ(r.out.substr(0, 15), "123\tA Cappella\n");
+}
