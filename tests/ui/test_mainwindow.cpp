@@ -2,11 +2,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QTranslator>
 
 #include <QTreeView>
 #include <functional>
@@ -15,6 +18,7 @@
 
 #include "app/Unit1.h"
 #include "app/errorreport.h"
+#include "app/startup.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "tests/support/scriptedmodal.h"
@@ -209,4 +213,17 @@ TEST_F(MainWindow, CommandsDuringAScanTakeEffectBetweenFiles)
         EXPECT_LE(form.ListView1->row(i - 1).caption(), form.ListView1->row(i).caption());
     EXPECT_LT(form.ListView1->rowCount(), 400);
     EXPECT_EQ(form.ListView2->rowCount() > 0, true);
+}
+
+TEST(JapaneseInterface, StandardButtonsAndFontAreJapanese)
+{
+    QTranslator translator;
+    ASSERT_TRUE(app::installJapaneseInterface(translator)) << "qt6-translations-l10n missing";
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QString::fromUtf8("はい(&Y)"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), QString::fromUtf8("いいえ(&N)"));
+    EXPECT_EQ(QApplication::font().pixelSize(), 12);
+    EXPECT_EQ(QFontInfo(QApplication::font()).family(), QStringLiteral("IPAPGothic"));
+    QCoreApplication::removeTranslator(&translator);
 }
