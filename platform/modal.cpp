@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <csignal>
 #include <thread>
 
 #include <spawn.h>
@@ -114,8 +115,17 @@ long QtModal::spawn(const std::vector<std::string> &argv, const std::string &wor
     posix_spawn_file_actions_init(&actions);
     if (!workDir.empty())
         posix_spawn_file_actions_addchdir_np(&actions, workDir.c_str());
+    // The program ignores SIGXFSZ for itself; the opener gets the default back.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    const int rc = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         return 0;
