@@ -73,6 +73,8 @@ FileListView::FileListView(Role role, QWidget *parent)
     m_icons->setSelectionModel(m_selection);
     m_icons->setModelColumn(0);
     m_icons->setUniformItemSizes(true);
+    m_blankIconDelegate = new BlankIconDelegate(m_icons);
+    m_plainDelegate = new QStyledItemDelegate(m_icons);
 
     setUpView(m_report);
     setUpView(m_icons);
@@ -123,21 +125,21 @@ void FileListView::setViewStyle(ViewStyle style)
         m_icons->setFlow(QListView::LeftToRight);
         m_icons->setWrapping(true);
         m_icons->setGridSize(QSize(96, 64));
-        m_icons->setItemDelegate(new BlankIconDelegate(m_icons));
+        m_icons->setItemDelegate(m_blankIconDelegate);
         break;
     case ViewStyle::SmallIcon:
         m_icons->setViewMode(QListView::ListMode);
         m_icons->setFlow(QListView::LeftToRight);
         m_icons->setWrapping(true);
         m_icons->setGridSize(QSize(160, 18));
-        m_icons->setItemDelegate(new QStyledItemDelegate(m_icons));
+        m_icons->setItemDelegate(m_plainDelegate);
         break;
     case ViewStyle::List:
         m_icons->setViewMode(QListView::ListMode);
         m_icons->setFlow(QListView::TopToBottom);
         m_icons->setWrapping(true);
         m_icons->setGridSize(QSize());
-        m_icons->setItemDelegate(new QStyledItemDelegate(m_icons));
+        m_icons->setItemDelegate(m_plainDelegate);
         break;
     }
     if (style != ViewStyle::Report) {

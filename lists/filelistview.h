@@ -7,6 +7,7 @@
 
 #include "lists/row.h"
 
+class QAbstractItemDelegate;
 class QAbstractItemView;
 class QItemSelectionModel;
 class QListView;
@@ -83,5 +84,7 @@ private:
     QTreeView *m_report;
     QListView *m_icons;
     QStackedLayout *m_stack;
+    QAbstractItemDelegate *m_blankIconDelegate;
+    QAbstractItemDelegate *m_plainDelegate;
     ViewStyle m_style = ViewStyle::Report;
 };
