@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "app/Unit1.h"
+#include "lists/filelistview.h"
+#include "tests/support/scriptedmodal.h"
+#include "tests/support/testtree.h"
+#include "widgets/BrowsDlg.h"
+#include "widgets/folderchooser.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+class BrowseDialog : public ::testing::Test
+{
+protected:
+    BrowseDialog()
+        : guard(modal)
+        , dialog(nullptr)
+    {
+        tree.folder("music/rock");
+        tree.folder("music/.hidden");
+        tree.folder("music/\xff\xfe"s);
+        tree.file("music/file.mp3", "x");
+    }
+
+    // The next chooser selects `path` (when given) and is confirmed or cancelled.
+    void choose(const std::string &path, bool confirm = true)
+    {
+        modal.onDialog([this, path, confirm](QDialog *d) {
+            auto *chooser = qobject_cast<FolderChooser *>(d);
+            EXPECT_NE(chooser, nullptr);
+            if (!path.empty()) {
+                EXPECT_TRUE(chooser->selectPath(path)) << path;
+            }
+            seenSelection = chooser->selectedPath();
+            seenStatus = chooser->statusText();
+            okEnabled = chooser->okButton()->isEnabled();
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (w != d && w->isVisible() && w->isEnabled())
+                    otherWindowEnabled = true;
+            }
+            return confirm ? QDialog::Accepted : QDialog::Rejected;
+        });
+    }
+
+    testing_support::ScriptedModal modal;
+    platform::ScopedModal guard;
+    testing_support::TempTree tree;
+    TBrowseDialog dialog;
+    std::string seenSelection;
+    QString seenStatus;
+    bool okEnabled = false;
+    bool otherWindowEnabled = false;
+};
+
+} // namespace
+
+TEST_F(BrowseDialog, ConfirmedChoiceGivesThePathAndCancelKeepsIt)
+{
+    EXPECT_EQ(dialog.Options, optionBit(biReturnOnlyFSDirs));
+    EXPECT_EQ(TBrowseDialog::browseFlags(dialog.Options), 0x0001u);
+    EXPECT_EQ(TBrowseDialog::browseFlags(0x3F), 0x300Fu);
+    choose(tree.path("music/rock"));
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_EQ(dialog.Directory, tree.path("music/rock"));
+    EXPECT_EQ(dialog.DisplayName, "rock");
+    choose("", false);
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(dialog.Directory, tree.path("music/rock"));
+    // Reopened, it preselected the folder chosen last.
+    EXPECT_EQ(seenSelection, tree.path("music/rock"));
+    choose(tree.path("music"), false);
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(dialog.Directory, tree.path("music/rock"));
+}
+
+TEST_F(BrowseDialog, FolderNamesThatAreNotUtf8AndDotFoldersCanBeChosen)
+{
+    dialog.Root = tree.path("music");
+    choose(tree.path("music/\xff\xfe"s));
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_EQ(dialog.Directory, tree.path("music/\xff\xfe"s));
+    choose(tree.path("music/.hidden"));
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_EQ(dialog.Directory, tree.path("music/.hidden"));
+}
+
+TEST_F(BrowseDialog, PreselectionDropsAFinalSlashExceptOnTheRoot)
+{
+    std::vector<std::string> initialised;
+    dialog.OnInitialized = [&](TBrowseDialog *sender, QWidget *, const std::string &path,
+                               std::string &, TOKButtonState &) {
+        EXPECT_EQ(sender, &dialog);
+        initialised.push_back(path);
+    };
+    dialog.Directory = tree.path("music/rock/");
+    choose("");
+    dialog.Execute();
+    EXPECT_EQ(seenSelection, tree.path("music/rock"));
+    dialog.Directory = "/";
+    choose("");
+    dialog.Execute();
+    dialog.Directory.clear();
+    choose("", false);
+    dialog.Execute();
+    EXPECT_EQ(
+        initialised, (std::vector<std::string> {tree.path("music/rock"), "/", std::string()}));
+}
+
+TEST_F(BrowseDialog, EventsAnswerWithStatusTextAndOkButtonState)
+{
+    dialog.Options = optionBit(biReturnOnlyFSDirs) | optionBit(biStatusText);
+    dialog.OnSelectionChanged = [](TBrowseDialog *, QWidget *, const std::string &path,
+                                    std::string &text, TOKButtonState &ok) {
+        text = "chosen: " + path;
+        ok = path.find("rock") != std::string::npos ? obsDisable : obsEnable;
+    };
+    choose(tree.path("music/rock"));
+    dialog.Execute();
+    EXPECT_EQ(seenStatus, QString::fromStdString("chosen: " + tree.path("music/rock")));
+    EXPECT_FALSE(okEnabled);
+    choose(tree.path("music"));
+    dialog.Execute();
+    EXPECT_TRUE(okEnabled);
+}
+
+TEST_F(BrowseDialog, OtherWindowsAreDisabledWhileItRunsAndEnabledAfter)
+{
+    TForm1 form;
+    form.show();
+    choose(tree.path("music"));
+    dialog.Execute();
+    EXPECT_FALSE(otherWindowEnabled);
+    EXPECT_TRUE(form.isEnabled());
+}
+
+TEST_F(BrowseDialog, ScanButtonRunsTheChosenFolder)
+{
+    TForm1 form;
+    tree.file("music/rock/a.mp3", "x");
+    choose(tree.path("music"));
+    form.Button1Click(form.Button1);
+    ASSERT_EQ(form.ListView1->rowCount(), 2);
+    EXPECT_EQ(form.ListView1->row(0).path(), tree.path("music/file.mp3"));
+    EXPECT_EQ(form.ListView1->row(1).path(), tree.path("music/rock/a.mp3"));
+    choose("", false); // cancelled: nothing changes
+    form.N13Click(form.N13);
+    EXPECT_EQ(form.ListView1->rowCount(), 2);
+    EXPECT_TRUE(modal.allAnswersUsed());
+}
