@@ -12,10 +12,7 @@
 #include "platform/error.h"
 #include "platform/filesystem.h"
 #include "platform/textcodec.h"
-#if __has_include("search/searchmatch.h")
 #include "search/searchmatch.h"
-#define BELLWICK_HAS_SEARCH 1
-#endif
 #include "tags/genretable.h"
 #include "tags/id3v1.h"
 #include "tags/tagfile.h"
@@ -146,14 +143,13 @@ int scanCommand(const Options &options, std::FILE *out)
     return status;
 }
 
-#ifdef BELLWICK_HAS_SEARCH
 int searchCommand(const Options &options, std::FILE *out)
 {
     search::Conditions conditions;
     conditions.allMustMatch = options.allConditions;
     if (const std::string *name = textOption(options, "name"))
         conditions.fileName = *name; // matched as file-system bytes
-    const std::pair<const char *, std::string *> tagConditions[] = {
+    const std::pair<const char *, std::optional<std::string> *> tagConditions[] = {
         {"title", &conditions.title},
         {"artist", &conditions.artist},
         {"album", &conditions.album},
@@ -181,12 +177,6 @@ int searchCommand(const Options &options, std::FILE *out)
     });
     return Done;
 }
-#else
-int searchCommand(const Options &, std::FILE *)
-{
-    throw Usage {"search is not built"};
-}
-#endif
 
 int showCommand(const Options &options, std::FILE *out)
 {

@@ -162,3 +162,26 @@ TEST_F(Cli, WriteShowAndGenres)
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 148);
     EXPECT_EQ(r.out.substr(0, 15), "123\tA Cappella\n");
 }
+
+TEST_F(Cli, SearchPrintsWhatTheConditionalSearchSelects)
+{
+    tree.file("music/pop/a.mp3", audioBytes(100) + tagBytes("LOVE SONG", "Ann", "", "1999"));
+    tree.file("music/rock/b.mp3", audioBytes(100) + tagBytes("Glove", "Bob", "", "2009", "", 17));
+    tree.file("music/rock/c.mp3", audioBytes(100) + tagBytes("\x88\xa4", "Ann"));
+    Result r = run({"search", "--title", "love", music("")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
+    r = run({"search", "--and", "--name", "rock", "--artist", "ann", music("")});
+    EXPECT_EQ(r.out.substr(0, 6), "c.mp3\t");
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+    r = run({"search", "--title", "愛", music("")});
+    EXPECT_EQ(r.out.substr(0, 6), "c.mp3\t");
+    r = run({"search", "--genre", "Rock", music("")});
+    EXPECT_EQ(r.out.substr(0, 6), "b.mp3\t");
+    r = run({"search", music("")}); // no condition, OR: nothing
+    EXPECT_EQ(r.out, "");
+    r = run({"search", "--and", music("")}); // no condition, AND: everything
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
+    r = run({"search", "--genre", "rock", music("")});
+    EXPECT_EQ(r.status, 2);
+}

@@ -1,0 +1,75 @@
+#include "search/searchmatch.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "tags/bytetext.h"
+
+namespace search {
+
+namespace {
+
+// Whether `needle` (already folded) occurs in `text` once folded.
+bool containsFolded(const std::string &text, const std::string &needle)
+{
+    if (needle.size() > text.size())
+        return false;
+    thread_local std::string folded;
+    folded.assign(text);
+    for (char &c : folded)
+        c = tags::asciiUpper(c);
+    return folded.find(needle) != std::string::npos;
+}
+
+} // namespace
+
+Matcher::Matcher(const Conditions &conditions)
+    : m_genre(conditions.genre)
+    , m_hasGenre(!conditions.genre.empty())
+    , m_all(conditions.allMustMatch)
+{
+    if (!conditions.fileName.empty())
+        m_texts.push_back({lists::SubItem::Path, tags::asciiUpper(conditions.fileName), true});
+    const std::pair<lists::SubItem, const std::optional<std::string> *> tagConditions[] = {
+        {lists::SubItem::Title, &conditions.title},
+        {lists::SubItem::Artist, &conditions.artist},
+        {lists::SubItem::Album, &conditions.album},
+        {lists::SubItem::Year, &conditions.year},
+        {lists::SubItem::Comment, &conditions.comment},
+    };
+    for (const auto &[field, text] : tagConditions) {
+        if (!*text)
+            m_texts.push_back({field, std::string(), false});
+        else if (!(*text)->empty())
+            m_texts.push_back({field, tags::asciiUpper(**text), true});
+    }
+}
+
+bool Matcher::matches(const lists::Row &row) const
+{
+    // Conditions left empty keep the method's start value: they decide nothing.
+    for (const Text &text : m_texts) {
+        const bool found = text.encodable && containsFolded(row.subItem(text.field), text.folded);
+        if (m_all && !found)
+            return false;
+        if (!m_all && found)
+            return true;
+    }
+    if (m_hasGenre) {
+        const bool equal = row.subItem(lists::SubItem::Genre) == m_genre;
+        if (m_all != equal)
+            return equal;
+    }
+    return m_all;
+}
+
+std::vector<bool> Matcher::matchAll(const std::vector<lists::Row> &rows) const
+{
+    std::vector<bool> flags(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        flags[i] = matches(rows[i]);
+    return flags;
+}
+
+} // namespace search

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/Unit1.h"
+#include "lists/filelistview.h"
+#include "search/Unit4.h"
+#include "tests/support/scriptedmodal.h"
+
+namespace {
+
+lists::Row row(const std::string &name, const std::string &title, const std::string &genre = {})
+{
+    lists::Row r;
+    r.subItem(lists::SubItem::Path) = "/music/" + name;
+    r.subItem(lists::SubItem::Title) = title;
+    r.subItem(lists::SubItem::Genre) = genre;
+    return r;
+}
+
+class Search : public ::testing::Test
+{
+protected:
+    Search()
+        : guard(modal)
+    {
+        form.createDialogs();
+        form.ListView1->appendRows({row("a.mp3", "LOVE SONG", "Pop"), row("b.mp3", "Glove"),
+            row("c.mp3", "\x88\xa4\x82\xcc\x89\xcc", "Pop")});
+    }
+
+    // The next search dialog gets `fill` done to it, then the button or key given.
+    void onSearch(std::function<void(TForm4 *)> fill)
+    {
+        modal.onDialog([fill](QDialog *d) {
+            auto *dialog = qobject_cast<TForm4 *>(d);
+            EXPECT_EQ(dialog->Edit1->text(), QString()); // every launch starts empty
+            EXPECT_EQ(dialog->ComboBox3->currentIndex(), 0);
+            fill(dialog);
+            return dialog->result();
+        });
+    }
+
+    testing_support::ScriptedModal modal;
+    platform::ScopedModal guard;
+    TForm1 form;
+};
+
+} // namespace
+
+TEST_F(Search, MatchingRowsAreSelectedAndAddedToTheWorkList)
+{
+    onSearch([](TForm4 *d) {
+        d->Edit6->setText(QStringLiteral("love"));
+        d->Button1->click();
+    });
+    form.Button2Click(form.Button2);
+    EXPECT_EQ(form.ListView1->selectionFlags(), (std::vector<bool> {true, true, false}));
+    ASSERT_EQ(form.ListView2->rowCount(), 2);
+    EXPECT_EQ(form.ListView2->row(1).path(), "/music/b.mp3");
+    // Again: rows already in the work list are added again.
+    onSearch([](TForm4 *d) {
+        d->Edit6->setText(QString::fromUtf8("愛")); // matches the Shift-JIS title
+        d->ComboBox1->setCurrentText(QStringLiteral("Pop"));
+        d->ComboBox2->setCurrentIndex(1);
+        d->Button1->click();
+    });
+    form.Button2Click(form.Button2);
+    EXPECT_EQ(form.ListView1->selectionFlags(), (std::vector<bool> {false, false, true}));
+    EXPECT_EQ(form.ListView2->rowCount(), 3);
+}
+
+TEST_F(Search, MarkingOnlySelects)
+{
+    onSearch([](TForm4 *d) {
+        d->ComboBox1->setCurrentText(QStringLiteral("Pop"));
+        d->ComboBox3->setCurrentIndex(1);
+        d->Button1->click();
+    });
+    form.Button2Click(form.Button2);
+    EXPECT_EQ(form.ListView1->selectionFlags(), (std::vector<bool> {true, false, true}));
+    EXPECT_EQ(form.ListView2->rowCount(), 0);
+}
+
+TEST_F(Search, CancelEscapeAndCloseBoxKeepTheSelectionAndAddNothing)
+{
+    form.ListView1->setSelected(1, true);
+    onSearch([](TForm4 *d) {
+        d->Edit6->setText(QStringLiteral("love"));
+        d->Button2->click();
+    });
+    form.Button2Click(form.Button2);
+    onSearch([](TForm4 *d) {
+        d->Edit6->setText(QStringLiteral("love"));
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(d, &escape);
+    });
+    form.Button2Click(form.Button2);
+    onSearch([](TForm4 *d) {
+        d->show();
+        d->close();
+    });
+    form.Button2Click(form.Button2);
+    EXPECT_EQ(form.ListView1->selectionFlags(), (std::vector<bool> {false, true, false}));
+    EXPECT_EQ(form.ListView2->rowCount(), 0);
+}
+
+TEST_F(Search, EnterStartsTheSearchAndAnEmptyListEndsAtOnce)
+{
+    EXPECT_TRUE(form.Form4->Button1->isDefault());
+    EXPECT_EQ(form.Form4->ComboBox1->count(), 149);
+    form.ListView1->clear();
+    onSearch([](TForm4 *d) {
+        d->ComboBox2->setCurrentIndex(1);
+        d->Button1->click();
+    });
+    form.Button2Click(form.Button2);
+    EXPECT_EQ(form.ListView2->rowCount(), 0);
+}
