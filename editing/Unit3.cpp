@@ -1,9 +1,110 @@
 #include "editing/Unit3.h"
 
+#include <QComboBox>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
 #include "app/Unit1.h"
+#include "app/errorreport.h"
+#include "editing/cp932lineedit.h"
+#include "editing/tagfields.h"
+#include "platform/modal.h"
+#include "platform/textcodec.h"
+#include "tags/bytetext.h"
+#include "tags/genretable.h"
+#include "tags/tagfile.h"
 
 TForm3::TForm3(TForm1 *mainWindow)
-    : QDialog(mainWindow)
+    : QDialog(mainWindow, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QString::fromUtf8("ID3 TAG"));
+    setWindowTitle(QStringLiteral("ID3 TAG"));
+    Edit1 = new QLineEdit(this);
+    Edit1->setReadOnly(true);
+    QPalette menuColour = Edit1->palette();
+    menuColour.setColor(QPalette::Base, menuColour.color(QPalette::Window));
+    Edit1->setPalette(menuColour);
+    Edit2 = new Cp932LineEdit(tags::TitleSpan.width, this);
+    Edit3 = new Cp932LineEdit(tags::AlbumSpan.width, this);
+    Edit6 = new Cp932LineEdit(tags::ArtistSpan.width, this);
+    Edit4 = new Cp932LineEdit(tags::YearSpan.width, this);
+    ComboBox1 = new QComboBox(this);
+    Edit5 = new Cp932LineEdit(tags::CommentSpan.width, this);
+    Button1 = new QPushButton(QString::fromUtf8("セーブ"), this);
+    Button2 = new QPushButton(QString::fromUtf8("キャンセル"), this);
+    // Qt makes the first button of a dialog its default: here Enter presses nothing.
+    Button1->setAutoDefault(false);
+    Button2->setAutoDefault(false);
+    editing::layOutTagFields(this,
+        {{"Filename", Edit1}, {"Title", Edit2}, {"Album", Edit3}, {"Artist", Edit6}}, Edit4,
+        ComboBox1, Edit5, nullptr, Button1, Button2);
+    connect(
+        Button1, &QPushButton::clicked, this, [this] { app::guarded([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    FormCreate();
+}
+
+void TForm3::FormCreate()
+{
+    editing::fillGenreList(ComboBox1);
+}
+
+void TForm3::fill(const std::string &path, const tags::TTagRecord &tag)
+{
+    m_path = path;
+    Edit1->setText(QString::fromStdString(platform::fileNameToUtf8(path)));
+    Edit2->setOriginalBytes(tags::trimmed(tag.Title));
+    Edit6->setOriginalBytes(tags::trimmed(tag.Artist));
+    Edit3->setOriginalBytes(tags::trimmed(tag.Album));
+    Edit4->setOriginalBytes(tags::trimmed(tag.Year));
+    Edit5->setOriginalBytes(tags::trimmed(tag.Comment));
+    const int genre = ComboBox1->findText(QString::fromStdString(tags::GenreCodeToName(tag.Genre)));
+    ComboBox1->setCurrentIndex(std::max(genre, 0));
+}
+
+std::string TForm3::savedGenreName() const
+{
+    return ComboBox1->currentText().toStdString();
+}
+
+void TForm3::Button1Click()
+{
+    // A complete block from the dialog alone: nothing of the old tag survives.
+    tags::CompleteTag tag;
+    const Cp932LineEdit *fields[tags::TextFieldCount] = {Edit2, Edit6, Edit3, Edit4, Edit5};
+    for (std::size_t i = 0; i < tags::TextFieldCount; ++i) {
+        const std::optional<std::string> bytes = fields[i]->bytes();
+        if (!bytes) {
+            editing::showUnencodableBox(this);
+            return;
+        }
+        tag.texts[i] = *bytes;
+    }
+    tag.genre = tags::GenreNameToCode(savedGenreName());
+    if (tags::WriteTagBlock(m_path, tags::completeBlock(tag)) == tags::WriteOutcome::FileMissing) {
+        app::showFileMissingBox();
+        return;
+    }
+    m_saved = tag.texts;
+    accept();
+}
+
+void TForm3::Button2Click()
+{
+    reject();
+}
+
+void TForm3::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
 }

@@ -2,12 +2,54 @@
 
 #include <QDialog>
 
+#include "tags/id3v1.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class Cp932LineEdit;
 class TForm1;
 
-class TForm6 : public QDialog
+// The bulk tag setting: the fields every selected file is to get, and "消去" boxes for the
+// fields to clear in all of them; empty fields leave the files' values alone.
+class TForm6 final : public QDialog
 {
     Q_OBJECT
 
 public:
     explicit TForm6(TForm1 *mainWindow);
+
+    Cp932LineEdit *Edit2; // Title
+    Cp932LineEdit *Edit3; // Album
+    Cp932LineEdit *Edit6; // Artist
+    Cp932LineEdit *Edit4; // Year
+    QComboBox *ComboBox1; // genre
+    Cp932LineEdit *Edit5; // Comment
+    QCheckBox *CheckBox1; // Title
+    QCheckBox *CheckBox2; // Album
+    QCheckBox *CheckBox3; // Artist
+    QCheckBox *CheckBox4; // Year
+    QCheckBox *CheckBox5; // Genre
+    QCheckBox *CheckBox6; // Comment
+    QLabel *Label7;
+    QPushButton *Button1;
+    QPushButton *Button2;
+
+    // Set by the caller before showing; "セーブ" clears it.
+    bool Cancelled = true;
+
+    // Empties every field, sets the genre to the empty entry and unticks every box.
+    void reset();
+    // The box's field is disabled while it is ticked (its text stays).
+    void CheckBox1Click(QObject *Sender);
+    void Button1Click();
+    void Button2Click();
+
+    // What the run writes, decided the same for every file; false when a field holds
+    // a character Shift-JIS cannot hold.
+    bool decide(tags::TagMerge &merge, std::string &genreName) const;
+
+private:
+    QWidget *fieldOf(QObject *box) const;
 };

@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+#include <unistd.h>
+
+#include "app/Unit1.h"
+#include "app/errorreport.h"
+#include "editing/Unit3.h"
+#include "editing/Unit6.h"
+#include "editing/cp932lineedit.h"
+#include "lists/filelistview.h"
+#include "tests/support/scriptedmodal.h"
+#include "tests/support/testtree.h"
+
+using namespace std::string_literals;
+using testing_support::audioBytes;
+using testing_support::readBytes;
+using testing_support::tagBytes;
+
+namespace {
+
+class TagEditing : public ::testing::Test
+{
+protected:
+    TagEditing()
+        : guard(modal)
+    {
+        app::setApplicationTitle(QStringLiteral("Bellwick"));
+        form.createDialogs();
+    }
+
+    std::string addFile(const std::string &name, const std::string &bytes, mode_t mode = 0644)
+    {
+        const std::string path = tree.file(name, bytes, mode);
+        form.ListView1->appendRows({lists::makeRow(path, tags::ReadTag(path))});
+        return path;
+    }
+
+    const lists::Row &row(int i) const { return form.ListView1->row(i); }
+
+    // Types text into a field as the user would (a committed input-method string).
+    static void type(QLineEdit *edit, const QString &text)
+    {
+        edit->setFocus();
+        QInputMethodEvent commit;
+        commit.setCommitString(text);
+        QCoreApplication::sendEvent(edit, &commit);
+    }
+
+    testing_support::ScriptedModal modal;
+    platform::ScopedModal guard;
+    testing_support::TempTree tree;
+    TForm1 form;
+};
+
+} // namespace
+
+TEST_F(TagEditing, EditorShowsTheFileAndSavesACompleteBlockFromTheDialog)
+{
+    addFile("a.mp3", audioBytes(300) + tagBytes("A", "x"));
+    const std::string b = addFile(
+        "b.mp3", audioBytes(300) + tagBytes("  Old  ", "Artist", "Alb", "1999", "c", 200));
+    addFile("c.mp3", audioBytes(300));
+    form.ListView1->setSelectionFlags({false, true, true});
+    modal.onDialog([](QDialog *d) {
+        auto *editor = qobject_cast<TForm3 *>(d);
+        EXPECT_EQ(editor->Edit2->text(), QStringLiteral("Old")); // trimmed
+        EXPECT_EQ(editor->Edit6->text(), QStringLiteral("Artist"));
+        EXPECT_EQ(editor->ComboBox1->currentIndex(), 0); // code 200 has no name
+        editor->Edit2->setText(QStringLiteral("New"));
+        editor->Edit2->setModified(true);
+        editor->Edit4->setText(QStringLiteral("ab9"));
+        editor->Edit4->setModified(true);
+        editor->Button1->click();
+        return editor->result();
+    });
+    form.N9Click(form.N9);
+    EXPECT_EQ(readBytes(b), audioBytes(300) + tagBytes("New", "Artist", "Alb", "ab9", "c", 255));
+    EXPECT_EQ(row(1).subItem(lists::SubItem::Title), "New");
+    EXPECT_EQ(row(1).subItem(lists::SubItem::Year), "ab9");
+    EXPECT_EQ(row(2).subItem(lists::SubItem::Title), ""); // only the first selected row
+    EXPECT_EQ(row(0).subItem(lists::SubItem::Title), "A");
+}
+
+TEST_F(TagEditing, ReturnAndEscapePressNothingAndCancelLeavesFileAndRow)
+{
+    const std::string bytes = audioBytes(300) + tagBytes("Keep");
+    const std::string a = addFile("a.mp3", bytes);
+    form.ListView1->setSelected(0, true);
+    modal.onDialog([](QDialog *d) {
+        auto *editor = qobject_cast<TForm3 *>(d);
+        editor->show();
+        editor->Edit2->setText(QStringLiteral("Changed"));
+        editor->Edit2->setModified(true);
+        for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(editor->Edit2, &press);
+        }
+        EXPECT_TRUE(editor->isVisible());
+        EXPECT_FALSE(editor->Button1->autoDefault());
+        editor->Button2->click();
+        return editor->result();
+    });
+    form.N9Click(form.N9);
+    EXPECT_EQ(readBytes(a), bytes);
+    EXPECT_EQ(row(0).subItem(lists::SubItem::Title), "Keep");
+}
+
+TEST_F(TagEditing, UntouchedFieldsKeepTheirBytesAndReadOnlyFilesStayReadOnly)
+{
+    // An IBM-row code and a byte that is not valid CP932: neither survives decoding, but a
+    // field the user did not touch is written from its bytes.
+    const std::string title = "\xee\xf9\xa0x"s;
+    const std::string a = addFile("a.mp3", audioBytes(200) + tagBytes(title, "Art"), 0444);
+    form.ListView1->setSelected(0, true);
+    modal.onDialog([](QDialog *d) {
+        auto *editor = qobject_cast<TForm3 *>(d);
+        editor->Edit6->setText(QString::fromUtf8("〜曲"));
+        editor->Edit6->setModified(true);
+        editor->Button1->click();
+        return editor->result();
+    });
+    form.N9Click(form.N9);
+    EXPECT_EQ(readBytes(a), audioBytes(200) + tagBytes(title, "\x81\x60\x8b\xc8", "", "", "", 255));
+    EXPECT_EQ(testing_support::fileMode(a), 0444);
+    EXPECT_EQ(row(0).subItem(lists::SubItem::Title), title);
+}
+
+TEST_F(TagEditing, MissingFileKeepsTheDialogOpenAndWritesNothing)
+{
+    const std::string a = addFile("a.mp3", audioBytes(200));
+    form.ListView1->setSelected(0, true);
+    modal.onDialog([&](QDialog *d) {
+        auto *editor = qobject_cast<TForm3 *>(d);
+        ::unlink(a.c_str());
+        modal.answer(platform::IDOK);
+        editor->Button1->click();
+        EXPECT_EQ(editor->result(), QDialog::Rejected); // still open
+        editor->Button2->click();
+        return editor->result();
+    });
+    form.N9Click(form.N9);
+    ASSERT_EQ(modal.questions.size(), 1u);
+    EXPECT_EQ(modal.questions[0].text, QString::fromUtf8("ファイルが開けません"));
+    EXPECT_EQ(modal.questions[0].caption, QString::fromUtf8("エラー"));
+    EXPECT_FALSE(testing_support::exists(a));
+}
+
+TEST_F(TagEditing, FieldsTakeOnlyWhatShiftJisHoldsUpToTheirBytes)
+{
+    Cp932LineEdit edit(4);
+    edit.setOriginalBytes("");
+    type(&edit, QString::fromUtf8("日本語")); // 6 bytes: cut after the last whole character
+    EXPECT_EQ(edit.text(), QString::fromUtf8("日本"));
+    EXPECT_EQ(edit.bytes(), "\x93\xfa\x96\x7b"s);
+    Cp932LineEdit title(30);
+    title.setOriginalBytes("");
+    type(&title, QString::fromUtf8("aé😀b")); // refused characters are left out
+    EXPECT_EQ(title.text(), QStringLiteral("ab"));
+    title.setOriginalBytes("\xff"s);
+    EXPECT_EQ(title.bytes(), "\xff"s);
+    title.setText(title.text() + QStringLiteral("x")); // a changed replacement mark is refused
+    title.setModified(true);
+    EXPECT_FALSE(title.bytes());
+}
+
+TEST_F(TagEditing, PopupEntriesFollowEachListsSelection)
+{
+    addFile("a.mp3", audioBytes(10));
+    form.PopupMenu2Popup(form.PopupMenu1);
+    EXPECT_FALSE(form.N9->isEnabled());
+    EXPECT_FALSE(form.N18->isEnabled());
+    form.ListView1->setSelected(0, true);
+    form.PopupMenu2Popup(form.PopupMenu2);
+    EXPECT_TRUE(form.N9->isEnabled());
+    EXPECT_TRUE(form.N17->isEnabled());
+    EXPECT_FALSE(form.N12->isEnabled());
+}
+
+TEST_F(TagEditing, BulkSettingMergesIntoEverySelectedFileAndStopsAtAMissingOne)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < 5; ++i) {
+        const std::string tag = i % 2 ? std::string() : tagBytes("T", "Keep", "Al", "", "C", 8);
+        paths.push_back(addFile(std::to_string(i) + ".mp3", audioBytes(100, i) + tag, 0444));
+    }
+    ::unlink(paths[2].c_str());
+    form.ListView1->selectAll();
+    modal.answer(platform::IDOK);
+    modal.onDialog([](QDialog *d) {
+        auto *bulk = qobject_cast<TForm6 *>(d);
+        EXPECT_TRUE(bulk->Edit2->isEnabled());
+        EXPECT_TRUE(bulk->Button1->isDefault());
+        bulk->Edit2->setText(QStringLiteral("New"));
+        bulk->Edit2->setModified(true);
+        bulk->Edit5->setText(QStringLiteral("ignored"));
+        bulk->Edit5->setModified(true);
+        bulk->CheckBox6->setChecked(true); // filled and ticked: erased
+        EXPECT_FALSE(bulk->Edit5->isEnabled());
+        EXPECT_EQ(bulk->Edit5->text(), QStringLiteral("ignored"));
+        bulk->Button1->click();
+        return bulk->result();
+    });
+    form.N17Click(form.N17);
+    EXPECT_EQ(readBytes(paths[0]), audioBytes(100, 0) + tagBytes("New", "Keep", "Al", "", "", 8));
+    // A file without a tag gets one holding only the given fields; no genre is 255.
+    std::string fresh = "TAGNew" + std::string(27, ' ') + std::string(60, '\0') + "\0\0\0\0"s
+        + std::string(30, ' ') + "\xff"s;
+    EXPECT_EQ(readBytes(paths[1]), audioBytes(100, 1) + fresh);
+    EXPECT_EQ(testing_support::fileMode(paths[1]), 0444);
+    EXPECT_EQ(readBytes(paths[3]), audioBytes(100, 3)); // after the missing file: untouched
+    EXPECT_EQ(readBytes(paths[4]), audioBytes(100, 4) + tagBytes("T", "Keep", "Al", "", "C", 8));
+    EXPECT_EQ(row(0).subItem(lists::SubItem::Title), "New");
+    EXPECT_EQ(row(0).subItem(lists::SubItem::Comment), "");
+    EXPECT_EQ(row(1).subItem(lists::SubItem::Genre), ""); // genre cell left alone
+    EXPECT_EQ(row(4).subItem(lists::SubItem::Title), "T");
+    EXPECT_EQ(modal.questions.at(0).text, QString::fromUtf8("ファイルが開けません"));
+}
+
+TEST_F(TagEditing, BulkEraseOfGenreSpacesAndCancel)
+{
+    const std::string a = addFile("a.mp3", audioBytes(100) + tagBytes("T", "A", "", "", "", 8));
+    form.ListView1->setSelected(0, true);
+    modal.onDialog([](QDialog *d) {
+        auto *bulk = qobject_cast<TForm6 *>(d);
+        EXPECT_FALSE(bulk->CheckBox5->isChecked()); // every opening starts empty
+        bulk->CheckBox5->setChecked(true);
+        bulk->Edit6->setText(QStringLiteral("  "));
+        bulk->Edit6->setModified(true);
+        bulk->Button1->click();
+        return bulk->result();
+    });
+    form.N17Click(form.N17);
+    EXPECT_EQ(readBytes(a), audioBytes(100) + tagBytes("T", "  ", "", "", "", 255));
+    EXPECT_EQ(row(0).subItem(lists::SubItem::Genre), "");
+    EXPECT_EQ(row(0).subItem(lists::SubItem::Artist), "  ");
+    modal.onDialog([](QDialog *d) {
+        auto *bulk = qobject_cast<TForm6 *>(d);
+        EXPECT_TRUE(bulk->ComboBox1->isEnabled()); // unticked again at the opening
+        bulk->Edit2->setText(QStringLiteral("X"));
+        bulk->Edit2->setModified(true);
+        bulk->Button2->click();
+        return bulk->result();
+    });
+    form.N17Click(form.N18); // the work list has no selection anyway
+    EXPECT_EQ(readBytes(a), audioBytes(100) + tagBytes("T", "  ", "", "", "", 255));
+}
