@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+class FileListView;
+class QWidget;
+class TForm2;
+
+namespace fileops {
+
+enum class Transfer { Copy, Move };
+
+// The work of copy and move once the target folder is chosen: every selected row of the
+// work list (every row when none is selected) in list order, asking before a file at the
+// destination is replaced. Done rows leave the list; skipped and failed ones stay,
+// unselected, without a message.
+void transferRows(
+    FileListView &workList, const std::string &folder, Transfer kind, QWidget *parent);
+
+// Deletes the files of the selected rows (asked for already); rows as for a transfer.
+void deleteRows(FileListView &workList);
+
+// Presets the name and shows the new-folder dialog.
+void showNewFolderDialog(TForm2 &dialog);
+
+} // namespace fileops
