@@ -37,6 +37,7 @@ protected:
         : guard(modal)
     {
         app::setApplicationTitle(QStringLiteral("Bellwick"));
+        form.createDialogs();
     }
 
     std::vector<std::string> captions(const FileListView *list) const
@@ -193,6 +194,12 @@ TEST_F(MainWindow, CommandsDuringAScanTakeEffectBetweenFiles)
             form.Button9Click(form.Button14);
         } else if (step == 4) {
             form.ListView1ColumnClick(form.ListView1, 0);
+            // The tag commands, cancelled: the editor on the first selected row, the bulk run.
+            form.ListView1->setSelected(0, true);
+            modal.onDialog([](QDialog *) { return QDialog::Rejected; });
+            form.N9Click(form.N9);
+            modal.onDialog([](QDialog *) { return QDialog::Rejected; });
+            form.N17Click(form.N17);
         } else if (step == 5) {
             form.close();
         }
