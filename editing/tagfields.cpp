@@ -38,6 +38,7 @@ QLabel *layOutTagFields(QDialog *dialog,
     if (!erase || box >= erase->size()) {
         grid->addWidget(year, row, 1);
     } else {
+        year->setMinimumWidth(60);
         auto *yearBox = new QHBoxLayout;
         yearBox->addWidget(year);
         yearBox->addWidget((*erase)[box++]);
