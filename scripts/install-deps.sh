@@ -13,6 +13,7 @@ packages=(
     xvfb xauth
     python3-mutagen
     clang-format
+    clang
 )
 
 missing=()

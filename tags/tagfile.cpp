@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include <fcntl.h>
 
 #include "platform/error.h"
@@ -34,8 +36,13 @@ TTagRecord ReadTag(const std::string &path, FileKind kind)
 WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
 {
     struct stat st;
-    if (fileSystem().stat(path.c_str(), &st, true) != 0)
-        return WriteOutcome::FileMissing;
+    // Only a file that is not there is missing; a link loop, a path too long or a folder
+    // that cannot be searched is a file that cannot be opened.
+    if (fileSystem().stat(path.c_str(), &st, true) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return WriteOutcome::FileMissing;
+        throw platform::Error(platform::cannotOpenMessage(path));
+    }
     if (!S_ISREG(st.st_mode))
         throw platform::Error(platform::cannotOpenMessage(path));
 

@@ -1,0 +1,316 @@
+#include "tests/support/faults.h"
+
+#include <linux/capability.h>
+#include <linux/fs.h>
+#include <sys/fanotify.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sched.h>
+#include <unistd.h>
+
+namespace testing_support {
+
+namespace {
+
+std::string failure(const std::string &what)
+{
+    return what + ": " + std::strerror(errno);
+}
+
+std::string &mountReason()
+{
+    static std::string reason = "no private mount namespace: not set up";
+    return reason;
+}
+
+} // namespace
+
+void enterPrivateMountNamespace()
+{
+    if (::geteuid() != 0)
+        mountReason() = "needs root";
+    else if (::unshare(CLONE_NEWNS) != 0)
+        mountReason() = failure("no private mount namespace");
+    else if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        mountReason() = failure("no private mount namespace");
+    else
+        mountReason().clear();
+}
+
+const std::string &mountSkipReason()
+{
+    return mountReason();
+}
+
+std::string runWithoutDacOverride(const std::function<void()> &work)
+{
+    std::string error;
+    std::thread([&] {
+        __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2] {};
+        if (::syscall(SYS_capget, &header, data) != 0) {
+            error = failure("capget");
+            return;
+        }
+        for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
+            data[cap / 32].effective &= ~(1u << (cap % 32));
+        if (::syscall(SYS_capset, &header, data) != 0) {
+            error = failure("capset");
+            return;
+        }
+        work(); // the thread ends with it, so its capabilities need no restoring
+    }).join();
+    return error;
+}
+
+int runAsNobody(const std::function<int()> &work)
+{
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0
+            || ::setresuid(65534, 65534, 65534) != 0)
+            ::_exit(125);
+        ::_exit(work());
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+Chattr::Chattr(const std::string &path, Flag flag)
+    : m_path(path)
+    , m_flag(flag == Immutable ? FS_IMMUTABLE_FL : FS_APPEND_FL)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    long flags = 0;
+    if (fd < 0 || ::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        m_error = failure("chattr");
+    } else {
+        flags |= m_flag;
+        if (::ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)
+            m_error = failure("chattr");
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
+Chattr::~Chattr()
+{
+    const int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    long flags = 0;
+    if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        flags &= ~m_flag;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
+Mount Mount::tmpfs(const std::string &folder, const std::string &options)
+{
+    Mount m;
+    if (!mountSkipReason().empty())
+        m.m_error = mountSkipReason();
+    else if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0)
+        m.m_error = failure("mount tmpfs");
+    else
+        m.m_folder = folder;
+    return m;
+}
+
+Mount Mount::readOnlyBind(const std::string &folder)
+{
+    Mount m;
+    if (!mountSkipReason().empty()) {
+        m.m_error = mountSkipReason();
+    } else if (::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        m.m_error = failure("bind mount");
+    } else {
+        m.m_folder = folder;
+        if (::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr)
+            != 0)
+            m.m_error = failure("read-only remount");
+    }
+    return m;
+}
+
+Mount::Mount(Mount &&other) noexcept
+    : m_folder(std::move(other.m_folder))
+    , m_error(std::move(other.m_error))
+{
+    other.m_folder.clear();
+}
+
+Mount::~Mount()
+{
+    if (!m_folder.empty())
+        ::umount2(m_folder.c_str(), MNT_DETACH);
+}
+
+void fillUp(const std::string &folder)
+{
+    const int fd = ::open((folder + "/filler").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (fd < 0)
+        return;
+    std::string chunk(65536, 'f');
+    for (size_t n = chunk.size(); n > 0;) {
+        if (::write(fd, chunk.data(), n) < 0)
+            n /= 2;
+    }
+    ::close(fd);
+}
+
+FileSizeLimit::FileSizeLimit(off_t limit)
+{
+    struct rlimit rl;
+    if (::getrlimit(RLIMIT_FSIZE, &rl) != 0) {
+        m_error = failure("getrlimit");
+        return;
+    }
+    m_former = rl.rlim_cur;
+    rl.rlim_cur = static_cast<rlim_t>(limit);
+    if (::setrlimit(RLIMIT_FSIZE, &rl) != 0)
+        m_error = failure("setrlimit");
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    struct rlimit rl;
+    if (m_error.empty() && ::getrlimit(RLIMIT_FSIZE, &rl) == 0) {
+        rl.rlim_cur = static_cast<rlim_t>(m_former);
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+    }
+}
+
+namespace {
+// FAN_PRE_ACCESS of newer kernels; Debian 12's headers lack it.
+constexpr std::uint64_t PreAccess = 0x00100000;
+} // namespace
+
+FanotifyDeny::FanotifyDeny(
+    Mode mode, int error, const std::vector<std::string> &paths, int allowFirst)
+    : m_errno(error)
+    , m_allowFirst(allowFirst)
+{
+    m_fd = ::fanotify_init(FAN_CLASS_PRE_CONTENT | FAN_CLOEXEC, O_RDONLY | O_LARGEFILE);
+    if (m_fd < 0) {
+        m_error = failure("fanotify");
+        return;
+    }
+    const std::uint64_t mask = mode == Mode::Open ? (FAN_OPEN_PERM | FAN_ONDIR)
+        : mode == Mode::Read                      ? (FAN_ACCESS_PERM | FAN_ONDIR)
+                                                  : PreAccess;
+    for (const std::string &path : paths) {
+        if (::fanotify_mark(m_fd, FAN_MARK_ADD, mask, AT_FDCWD, path.c_str()) != 0) {
+            m_error = failure("fanotify");
+            return;
+        }
+    }
+    if (::pipe2(m_stop, O_CLOEXEC) != 0) {
+        m_error = failure("pipe");
+        return;
+    }
+    m_thread = std::thread([this] { listen(); });
+}
+
+FanotifyDeny::~FanotifyDeny()
+{
+    if (m_thread.joinable()) {
+        const char c = 0;
+        (void)!::write(m_stop[1], &c, 1);
+        m_thread.join();
+    }
+    for (const int fd : {m_fd, m_stop[0], m_stop[1]}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+
+void FanotifyDeny::listen()
+{
+    alignas(fanotify_event_metadata) char buffer[8192];
+    for (;;) {
+        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (fds[1].revents)
+            return;
+        ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        if (n <= 0)
+            continue;
+        auto *event = reinterpret_cast<fanotify_event_metadata *>(buffer);
+        for (; FAN_EVENT_OK(event, n); event = FAN_EVENT_NEXT(event, n)) {
+            const bool deny = m_seen++ >= m_allowFirst;
+            const fanotify_response response {event->fd,
+                deny ? FAN_DENY | (static_cast<std::uint32_t>(m_errno & 0xFF) << 24) : FAN_ALLOW};
+            if (deny)
+                ++m_denied;
+            (void)!::write(m_fd, &response, sizeof response);
+            if (event->fd >= 0)
+                ::close(event->fd);
+        }
+    }
+}
+
+int crashAtByte(off_t limit, const std::function<void()> &work)
+{
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_DFL);
+        struct rlimit rl;
+        ::getrlimit(RLIMIT_FSIZE, &rl);
+        rl.rlim_cur = static_cast<rlim_t>(limit);
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        try {
+            work();
+        } catch (...) { }
+        ::_exit(0);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+}
+
+void removeTreeAt(int dirFd, const std::string &name)
+{
+    const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        if (DIR *dir = ::fdopendir(fd)) {
+            std::vector<std::string> names;
+            while (const dirent *entry = ::readdir(dir)) {
+                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                    names.emplace_back(entry->d_name);
+            }
+            for (const std::string &child : names)
+                removeTreeAt(::dirfd(dir), child);
+            ::closedir(dir);
+        } else {
+            ::close(fd);
+        }
+        ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR);
+    } else {
+        ::unlinkat(dirFd, name.c_str(), 0);
+    }
+}
+
+} // namespace testing_support
