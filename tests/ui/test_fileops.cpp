@@ -51,7 +51,7 @@ protected:
     {
         std::vector<std::string> captions;
         for (int i = 0; i < form.ListView2->rowCount(); ++i)
-            captions.push_back(form.ListView2->row(i).caption);
+            captions.push_back(std::string(form.ListView2->row(i).caption()));
         return captions;
     }
     void select(std::initializer_list<int> rows)
