@@ -10,9 +10,12 @@
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -104,6 +107,16 @@ TEST_F(TagFaults, A1NoRightToWriteChangesNothing)
         EXPECT_EQ(error, cannotOpen(path));
         EXPECT_EQ(snapshot(path), before);
     }
+    // Run as nobody: a file of root's, writable by its owner only.
+    ASSERT_EQ(::chmod(tree.root().c_str(), 0755), 0);
+    const std::string roots = tree.file("roots.mp3", tagged, 0644);
+    const Snapshot rootsBefore = snapshot(roots);
+    const int status = testing_support::runAsNobody([&] {
+        return errorOf([&] { tags::WriteTagBlock(roots, block("T")); }) == cannotOpen(roots) ? 0
+                                                                                             : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(snapshot(roots), rootsBefore);
     // Immutable (+i): chmod and the open for writing are refused.
     const std::string path = tree.file("immutable.mp3", tagged, 0444);
     const Snapshot before = snapshot(path);
@@ -286,6 +299,16 @@ TEST_F(TagFaults, D1D2EntriesThatAreNoRegularFileAreNeverOpenedOrWritten)
         paths.push_back(zero);
         paths.push_back(loop);
     }
+    // Should a FIFO block, the watchdog fails the test and frees it.
+    std::atomic<bool> finished {false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 30 && !finished; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!finished) {
+            ADD_FAILURE() << "blocked on a FIFO";
+            ::close(::open(fifo.c_str(), O_RDWR | O_NONBLOCK));
+        }
+    });
     testing_support::FaultyFileSystem fs;
     platform::ScopedFileSystem installed(fs);
     for (const std::string &path : paths) {
@@ -297,6 +320,8 @@ TEST_F(TagFaults, D1D2EntriesThatAreNoRegularFileAreNeverOpenedOrWritten)
     EXPECT_EQ(errorOf([&] { tags::ReadTag(dangling); }), cannotOpen(dangling));
     EXPECT_EQ(tags::WriteTagBlock(dangling, block("T")), tags::WriteOutcome::FileMissing);
     EXPECT_FALSE(testing_support::exists(tree.path("nowhere.mp3")));
+    finished = true;
+    watchdog.join();
     ::close(sock);
     if (!devices)
         GTEST_SKIP() << "mknod: " << std::strerror(errno);

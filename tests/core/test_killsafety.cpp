@@ -21,7 +21,7 @@ using testing_support::tagBytes;
 
 namespace {
 
-enum class Outcome { Old, New, PartialAppend, Other };
+enum class Outcome { Old, New, PartialAppend, TornAtPage, Other };
 
 Outcome outcomeOf(const std::string &now, const std::string &old, const std::string &added,
     bool append, const std::string &whole)
@@ -34,6 +34,14 @@ Outcome outcomeOf(const std::string &now, const std::string &old, const std::str
         && now.compare(0, old.size(), old) == 0
         && now.compare(old.size(), std::string::npos, added, 0, now.size() - old.size()) == 0)
         return Outcome::PartialAppend;
+    // A write in place that spans a page boundary can stop at it, as an append can: the new
+    // bytes up to the boundary, the old ones after.
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t at = old.size() - added.size();
+    const std::size_t boundary = (at / page + 1) * page;
+    if (!append && boundary < old.size() && now.size() == old.size()
+        && now == old.substr(0, at) + added.substr(0, boundary - at) + old.substr(boundary))
+        return Outcome::TornAtPage;
     return Outcome::Other;
 }
 
@@ -83,7 +91,7 @@ TEST(KillSafety, BulkTagRunKilledAtRandomPoints)
         std::chrono::steady_clock::now() - start);
 
     std::mt19937 random(12345);
-    int checked = 0, neither = 0, partial = 0, killedMidRun = 0;
+    int checked = 0, neither = 0, partial = 0, torn = 0, killedMidRun = 0;
     for (int trial = 0; trial < Trials; ++trial) {
         for (int i = 0; i < Files; ++i)
             tree.file("f" + std::to_string(i) + ".mp3", olds[i]);
@@ -113,14 +121,17 @@ TEST(KillSafety, BulkTagRunKilledAtRandomPoints)
             ++checked;
             neither += outcome == Outcome::Other;
             partial += outcome == Outcome::PartialAppend;
+            torn += outcome == Outcome::TornAtPage;
             written += outcome == Outcome::New;
             EXPECT_NE(outcome, Outcome::Other) << "trial " << trial << ", file " << i;
         }
         killedMidRun += WIFSIGNALED(status) && written > 0 && written < Files;
     }
     std::printf("kill safety: %d trials, %d files checked, %d neither old nor new, %d partial "
-                "appends, %d kills in mid-run (run %lld us)\n",
-        Trials, checked, neither, partial, killedMidRun, static_cast<long long>(runTime.count()));
+                "appends, %d in-place writes torn at a page boundary, %d kills in mid-run "
+                "(run %lld us)\n",
+        Trials, checked, neither, partial, torn, killedMidRun,
+        static_cast<long long>(runTime.count()));
     EXPECT_EQ(neither, 0);
     EXPECT_GT(killedMidRun, 0);
 }

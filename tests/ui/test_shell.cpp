@@ -1,0 +1,92 @@
+// File names that a shell or an option parser would misread reach the desktop's opener as
+// one argument, an absolute path, never through a shell.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "app/Unit1.h"
+#include "lists/filelistview.h"
+#include "tests/support/scriptedmodal.h"
+#include "tests/support/testtree.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+const std::vector<std::string> UnsafeNames
+    = {"-n.mp3", "--help.mp3", "-", "new\nline.mp3", "it's \"quoted\".mp3",
+        "$(touch pwned) `touch pwned`; | & > < * ?.mp3", "a b.mp3", "\xff\xfe.mp3"s};
+
+class Shell : public ::testing::Test
+{
+protected:
+    Shell()
+        : guard(modal)
+    { }
+
+    testing_support::ScriptedModal modal;
+    platform::ScopedModal guard;
+    TForm1 form;
+};
+
+} // namespace
+
+TEST_F(Shell, UnsafeNamesReachTheOpenerAsOneAbsolutePath)
+{
+    for (const std::string &name : UnsafeNames) {
+        modal.spawned.clear();
+        form.ShellExecute(name, "", "PLAY", "/music", 5);
+        form.ShellExecute("/music/" + name, "", "OPEN", "", 5);
+        ASSERT_EQ(modal.spawned.size(), 2u);
+        for (const auto &argv : modal.spawned)
+            EXPECT_EQ(argv, (std::vector<std::string> {"xdg-open", "/music/" + name}));
+    }
+}
+
+TEST_F(Shell, DoubleClickOnARowWithAnUnsafeNamePassesItsPathAlone)
+{
+    std::vector<lists::Row> rows;
+    for (const std::string &name : UnsafeNames) {
+        lists::Row row;
+        row.subItem(lists::SubItem::Path) = "/music/" + name;
+        rows.push_back(row);
+    }
+    form.ListView1->appendRows(rows);
+    for (std::size_t i = 0; i < UnsafeNames.size(); ++i) {
+        std::vector<bool> selected(UnsafeNames.size(), false);
+        selected[i] = true;
+        form.ListView1->setSelectionFlags(selected);
+        form.ListView1DblClick(form.ListView1);
+        ASSERT_EQ(modal.spawned.size(), i + 1);
+        EXPECT_EQ(
+            modal.spawned[i], (std::vector<std::string> {"xdg-open", "/music/" + UnsafeNames[i]}));
+    }
+}
+
+TEST(ShellSpawn, TheRealSpawnPassesTheBytesWithoutAShell)
+{
+    // A stand-in opener early on PATH writes out the arguments it was given.
+    testing_support::TempTree tree;
+    const std::string out = tree.path("args");
+    tree.file("bin/xdg-open",
+        "#!/bin/sh\nprintf '%s\\0' \"$#\" \"$@\" > \"$BELLWICK_ARGS.tmp\"\n"
+        "mv \"$BELLWICK_ARGS.tmp\" \"$BELLWICK_ARGS\"\n",
+        0755);
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (tree.path("bin") + ":" + oldPath).c_str(), 1);
+    ::setenv("BELLWICK_ARGS", out.c_str(), 1);
+    const std::string name = tree.path("work") + "/" + UnsafeNames[5];
+    tree.folder("work");
+    platform::QtModal modal;
+    const long pid = modal.spawn({"xdg-open", name}, tree.path("work"), QString(), QString());
+    ::setenv("PATH", oldPath.c_str(), 1);
+    ASSERT_NE(pid, 0);
+    for (int i = 0; i < 300 && !testing_support::exists(out); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(testing_support::readBytes(out), "1\0"s + name + "\0"s);
+    EXPECT_FALSE(testing_support::exists(tree.path("work/pwned")));
+    EXPECT_FALSE(testing_support::exists(tree.path("pwned")));
+}
