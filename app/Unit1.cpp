@@ -131,6 +131,9 @@ void TForm1::buildControls()
     m_layout->addWidget(PanelEx1, TAlign::alTop);
     m_layout->addWidget(ListView2, TAlign::alClient);
     m_layout->addWidget(StatusBar1, TAlign::alBottom);
+    // Dragging the split bar sets the result list's height.
+    SplitPanel1->SetAlign(TAlign::alTop);
+    SplitPanel1->SetHostComponent(ListView1);
 
     for (FileListView *list : {ListView1, ListView2}) {
         for (int c = 0; c < lists::ColumnCount; ++c)
