@@ -2,12 +2,34 @@
 
 #include <QDialog>
 
+class QGroupBox;
+class QLabel;
+class QPushButton;
 class TForm1;
+class TURLLabel;
 
-class TForm5 : public QDialog
+// The version box: the program's name and version, and where its author can be reached.
+class TForm5 final : public QDialog
 {
     Q_OBJECT
 
 public:
     explicit TForm5(TForm1 *mainWindow);
+
+    QGroupBox *GroupBox1;
+    QLabel *Label1;
+    QLabel *Label2;
+    QLabel *Label3;
+    QLabel *Label4;
+    QLabel *Label5;
+    TURLLabel *URLLabel1;
+    QPushButton *Button1;
+
+    void Button1Click();
+
+    // A caption of the window definitions: "&&" stands for one "&".
+    static QString captionText(const char *utf8);
+
+protected:
+    void showEvent(QShowEvent *event) override;
 };
