@@ -16,7 +16,9 @@ QLabel *label(QWidget *parent, const char *caption, int left, int top, int width
 {
     auto *l = new QLabel(TForm5::captionText(caption), parent);
     l->setTextFormat(Qt::PlainText);
+    // Placed as designed; grown where this font is wider than the original's.
     l->setGeometry(left, top, width, height);
+    l->resize(std::max(width, l->sizeHint().width()), height);
     return l;
 }
 
@@ -39,6 +41,7 @@ TForm5::TForm5(TForm1 *mainWindow)
     QFont underlined = Label1->font();
     underlined.setUnderline(true);
     Label1->setFont(underlined);
+    Label1->resize(std::max(150, Label1->sizeHint().width()), 14);
     Label1->setStyleSheet(QStringLiteral("color: black"));
     Label2 = label(GroupBox1, "Bellwick Version 1.03", 104, 40, 221, 17);
     QFont larger = Label2->font();
@@ -54,6 +57,7 @@ TForm5::TForm5(TForm1 *mainWindow)
     URLLabel1 = new TURLLabel(GroupBox1);
     URLLabel1->setText(QStringLiteral("https://example.org/bellwick/"));
     URLLabel1->setGeometry(160, 120, 168, 14);
+    URLLabel1->resize(std::max(168, URLLabel1->sizeHint().width()), 14);
     URLLabel1->Executable = true;
     URLLabel1->SetHotColor(0xFF0000); // blue
 
