@@ -18,11 +18,13 @@
 
 #include "app/Unit5.h"
 #include "app/errorreport.h"
+#include "app/settingsfile.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
 #include "fileops/Unit2.h"
 #include "lists/filelistview.h"
 #include "lists/row.h"
+#include "platform/error.h"
 #include "platform/modal.h"
 #include "platform/textcodec.h"
 #include "search/Unit4.h"
@@ -44,6 +46,9 @@ QString text(const char *utf8)
 
 constexpr int DesignWidth = 780;
 constexpr int DesignHeight = 540;
+// The least size at which every button bar and both lists still show.
+constexpr int MinimumWidth = 320;
+constexpr int MinimumHeight = 240;
 constexpr int BarHeight = 41;
 constexpr int DesignViewHeight = 200;
 constexpr int ColumnWidths[lists::ColumnCount] = {160, 130, 120, 120, 50, 50, 120};
@@ -63,6 +68,7 @@ TForm1::TForm1(QWidget *parent)
     buildControls();
     buildMenus();
     connectHandlers();
+    setMinimumSize(MinimumWidth, MinimumHeight);
     resize(DesignWidth, DesignHeight);
     move(96, 97);
     FormCreate();
@@ -261,9 +267,53 @@ void TForm1::FormCreate()
 {
     SortKey = -2;
     SortOrder = 1;
+    applySettings(app::readSettings(app::settingsPath(), currentSettings()));
 }
 
-void TForm1::FormDestroy() { }
+void TForm1::FormDestroy()
+{
+    const std::string &path = app::settingsPath();
+    if (path.empty())
+        return;
+    app::makeSettingsFolder(path);
+    if (!app::writeSettings(path, currentSettings()))
+        app::showErrorReport(QString::fromStdString(platform::cannotWriteMessage(path)));
+}
+
+app::WindowSettings TForm1::currentSettings() const
+{
+    app::WindowSettings s {};
+    s[0] = y();
+    s[1] = x();
+    s[2] = width();
+    s[3] = height();
+    s[4] = ListView1->height();
+    for (int c = 0; c < lists::ColumnCount; ++c) {
+        s[5 + c] = ListView1->reportView()->header()->sectionSize(c);
+        s[12 + c] = ListView2->reportView()->header()->sectionSize(c);
+    }
+    return s;
+}
+
+void TForm1::applySettings(const app::WindowSettings &s)
+{
+    // Stored values are kept within what leaves the window usable.
+    QSize screen(4096, 4096);
+    if (const QScreen *primary = QGuiApplication::primaryScreen())
+        screen = primary->availableGeometry().size();
+    const QSize least = minimumSize();
+    move(s[1], s[0]);
+    resize(std::clamp(s[2], least.width(), std::max(least.width(), screen.width())),
+        std::clamp(s[3], least.height(), std::max(least.height(), screen.height())));
+    const int fixed = menuBar()->sizeHint().height() + Panel1->height() + SplitPanel1->height()
+        + PanelEx1->height() + StatusBar1->height();
+    ListView1->resize(ListView1->width(), std::clamp(s[4], 0, std::max(0, height() - fixed)));
+    for (int c = 0; c < lists::ColumnCount; ++c) {
+        ListView1->reportView()->header()->resizeSection(c, std::clamp(s[5 + c], 0, 4096));
+        ListView2->reportView()->header()->resizeSection(c, std::clamp(s[12 + c], 0, 4096));
+    }
+    m_layout->invalidate();
+}
 
 void TForm1::Exit1Click(QObject *)
 {

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 
+#include "app/settingsfile.h"
 #include "lists/row.h"
 #include "tags/tagfile.h"
 
@@ -162,6 +163,10 @@ public:
     void Button4Click(QObject *Sender);
     void Button5Click(QObject *Sender);
     void Button8Click(QObject *Sender);
+
+    // The values the settings file keeps, as they are now; and applying read ones.
+    app::WindowSettings currentSettings() const;
+    void applySettings(const app::WindowSettings &settings);
 
     // The status line: only the program's own writers change it.
     void setStatusText(const std::string &path);

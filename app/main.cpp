@@ -1,10 +1,15 @@
 #include <csignal>
 
+#include <cstdlib>
+
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QTranslator>
 
 #include "app/Unit1.h"
 #include "app/errorreport.h"
+#include "app/settingsfile.h"
 #include "app/startup.h"
 
 int main(int argc, char *argv[])
@@ -19,6 +24,12 @@ int main(int argc, char *argv[])
 
     QTranslator translator;
     app::installJapaneseInterface(translator);
+
+    // The settings file is chosen once: beside the executable, else the user's config folder.
+    const QString executable = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    app::setSettingsPath(
+        app::chooseSettingsPath(QFile::encodeName(QFileInfo(executable).path()).toStdString(),
+            std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
 
     TForm1 form;
     form.createDialogs();

@@ -1,0 +1,134 @@
+#include "app/settingsfile.h"
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <vector>
+
+#include <unistd.h>
+
+#include "lists/row.h"
+#include "platform/filesystem.h"
+#include "platform/profilefile.h"
+
+namespace app {
+
+std::string settingName(std::size_t index)
+{
+    static const char *const named[] = {"TOP", "LEFT", "WIDTH", "HEIGHT", "VIEWHEIGHT"};
+    if (index < 5)
+        return named[index];
+    const std::size_t column = index - 5;
+    return "Columns" + std::to_string(column / 7 + 1) + std::to_string(column % 7);
+}
+
+std::optional<int> parseSettingInteger(std::string_view text)
+{
+    const auto hexDigit = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    std::string_view hex;
+    if (!text.empty() && text.front() == '$')
+        hex = text.substr(1);
+    else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        hex = text.substr(2);
+    if (hex.data() != nullptr && hex.data() != text.data()) {
+        if (hex.empty() || hex.size() > 8)
+            return std::nullopt;
+        std::uint32_t pattern = 0;
+        for (const char c : hex) {
+            const int digit = hexDigit(c);
+            if (digit < 0)
+                return std::nullopt;
+            pattern = pattern << 4 | static_cast<std::uint32_t>(digit);
+        }
+        return static_cast<int>(static_cast<std::int32_t>(pattern));
+    }
+    bool negative = false;
+    if (!text.empty() && text.front() == '-') {
+        negative = true;
+        text.remove_prefix(1);
+    }
+    if (text.empty() || text.size() > 10)
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (negative)
+        value = -value;
+    if (value < INT32_MIN || value > INT32_MAX)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+WindowSettings readSettings(const std::string &path, const WindowSettings &defaults)
+{
+    const platform::ProfileSection section = platform::readProfileSection(path, SettingsSection);
+    WindowSettings settings = defaults;
+    for (std::size_t i = 0; i < SettingCount; ++i) {
+        if (const std::string *text = section.find(settingName(i))) {
+            if (const std::optional<int> value = parseSettingInteger(*text))
+                settings[i] = *value;
+        }
+    }
+    return settings;
+}
+
+bool writeSettings(const std::string &path, const WindowSettings &settings)
+{
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (std::size_t i = 0; i < SettingCount; ++i)
+        entries.emplace_back(settingName(i), std::to_string(settings[i]));
+    return platform::writeProfileSection(path, SettingsSection, entries);
+}
+
+std::string chooseSettingsPath(
+    const std::string &executableFolder, const char *xdgConfigHome, const char *home)
+{
+    const std::string beside = lists::AddBackslash(executableFolder) + SettingsFileName;
+    struct stat st;
+    if (platform::fileSystem().stat(beside.c_str(), &st, false) == 0
+        || ::access(executableFolder.c_str(), W_OK) == 0)
+        return beside;
+    std::string config = xdgConfigHome && *xdgConfigHome == '/'
+        ? std::string(xdgConfigHome)
+        : std::string(home ? home : "") + "/.config";
+    return lists::AddBackslash(config) + "bellwick/" + SettingsFileName;
+}
+
+namespace {
+std::string chosenPath;
+} // namespace
+
+const std::string &settingsPath()
+{
+    return chosenPath;
+}
+
+void setSettingsPath(std::string path)
+{
+    chosenPath = std::move(path);
+}
+
+void makeSettingsFolder(const std::string &path)
+{
+    struct stat st;
+    if (platform::fileSystem().stat(path.substr(0, path.rfind('/')).c_str(), &st, true) == 0)
+        return;
+    // Only the program's own folder under the configuration folder is made.
+    const std::string folder = path.substr(0, path.rfind('/'));
+    const std::string parent = folder.substr(0, folder.rfind('/'));
+    platform::fileSystem().mkdir(parent.c_str(), 0700);
+    platform::fileSystem().mkdir(folder.c_str(), 0700);
+}
+
+} // namespace app

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace app {
+
+// The window settings kept in BELWIK.INI, section "Window", in the order in which they are
+// read and written.
+enum class SettingKey {
+    Top,
+    Left,
+    Width,
+    Height,
+    ViewHeight,
+    Columns10, // result list, columns 0 to 6
+    Columns16 = Columns10 + 6,
+    Columns20, // work list, columns 0 to 6
+    Columns26 = Columns20 + 6,
+    Count
+};
+constexpr std::size_t SettingCount = static_cast<std::size_t>(SettingKey::Count);
+using WindowSettings = std::array<int, SettingCount>;
+
+constexpr char SettingsSection[] = "Window";
+constexpr char SettingsFileName[] = "BELWIK.INI";
+
+// "TOP", "LEFT", "WIDTH", "HEIGHT", "VIEWHEIGHT", "Columns10" ... "Columns26".
+std::string settingName(std::size_t index);
+
+// A stored integer: decimal with an optional "-" inside the 32-bit range, or hexadecimal
+// after "$", "0x" or "0X" with one to eight digits, taken as a 32-bit pattern
+// ($FFFFFFFF is -1). Anything else (empty, a sign alone, more digits) is no number.
+std::optional<int> parseSettingInteger(std::string_view text);
+
+// Reads the settings: each key's number, or the default given for it.
+WindowSettings readSettings(const std::string &path, const WindowSettings &defaults);
+
+// Writes every key in one step: either the whole new file or the old one stays. Gives false
+// when the file could not be written (the old file is then byte-identical).
+bool writeSettings(const std::string &path, const WindowSettings &settings);
+
+// Where the settings live, chosen once: beside the executable when the file is there or
+// that folder can be written, else $XDG_CONFIG_HOME/bellwick/ (default ~/.config/bellwick/).
+std::string chooseSettingsPath(
+    const std::string &executableFolder, const char *xdgConfigHome, const char *home);
+
+// The settings file of this run, chosen once at start-up (empty: none is read or written).
+const std::string &settingsPath();
+void setSettingsPath(std::string path);
+
+// Makes the folder of a settings path under the configuration folder when it is missing.
+void makeSettingsFolder(const std::string &path);
+
+} // namespace app

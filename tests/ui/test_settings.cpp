@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QTreeView>
+
+#include "app/Unit1.h"
+#include "app/errorreport.h"
+#include "app/settingsfile.h"
+#include "lists/filelistview.h"
+#include "tests/support/faultyfs.h"
+#include "tests/support/scriptedmodal.h"
+#include "tests/support/testtree.h"
+
+using testing_support::readBytes;
+
+namespace {
+
+class WindowSettings : public ::testing::Test
+{
+protected:
+    WindowSettings()
+        : guard(modal)
+    {
+        app::setApplicationTitle(QStringLiteral("Bellwick"));
+        app::setSettingsPath(tree.path("BELWIK.INI"));
+    }
+    ~WindowSettings() override { app::setSettingsPath(std::string()); }
+
+    testing_support::ScriptedModal modal;
+    platform::ScopedModal guard;
+    testing_support::TempTree tree;
+};
+
+} // namespace
+
+TEST_F(WindowSettings, FirstRunThenARestartWithChangedSizesAndWidths)
+{
+    {
+        TForm1 form;
+        EXPECT_EQ(form.size(), QSize(780, 540));
+        EXPECT_EQ(form.ListView1->height(), 200);
+    }
+    std::string first = readBytes(tree.path("BELWIK.INI"));
+    EXPECT_EQ(first.substr(0, 9), "[Window]\n");
+    EXPECT_EQ(std::count(first.begin(), first.end(), '='), 19);
+    EXPECT_NE(
+        first.find("WIDTH=780\nHEIGHT=540\nVIEWHEIGHT=200\nColumns10=160"), std::string::npos);
+    {
+        TForm1 form;
+        form.resize(700, 500);
+        form.ListView1->resize(form.ListView1->width(), 150);
+        form.ListView1->reportView()->header()->resizeSection(2, 77);
+        form.ListView2->reportView()->header()->resizeSection(6, 33);
+    }
+    {
+        TForm1 form;
+        EXPECT_EQ(form.size(), QSize(700, 500));
+        EXPECT_EQ(form.ListView1->height(), 150);
+        EXPECT_EQ(form.ListView1->reportView()->header()->sectionSize(2), 77);
+        EXPECT_EQ(form.ListView2->reportView()->header()->sectionSize(2), 120);
+        EXPECT_EQ(form.ListView2->reportView()->header()->sectionSize(6), 33);
+    }
+    // A restart without changes writes the same bytes: no growth by a frame.
+    const std::string second = readBytes(tree.path("BELWIK.INI"));
+    {
+        TForm1 form;
+    }
+    EXPECT_EQ(readBytes(tree.path("BELWIK.INI")), second);
+    EXPECT_TRUE(modal.questions.empty());
+}
+
+TEST_F(WindowSettings, ValuesThatWouldLeaveTheWindowUnusableAreClamped)
+{
+    tree.file("BELWIK.INI",
+        "[Window]\nWIDTH=-5\nHEIGHT=99999\nVIEWHEIGHT=100000\n"
+        "Columns10=-3\nColumns21=1e9\nColumns22=$7FFFFFFF\n");
+    TForm1 form;
+    EXPECT_GE(form.width(), form.minimumWidth());
+    EXPECT_GT(form.width(), 0);
+    EXPECT_LE(form.height(), 4096);
+    EXPECT_LT(form.ListView1->height(), form.height());
+    EXPECT_EQ(form.ListView1->reportView()->header()->sectionSize(0), 0);
+    EXPECT_EQ(form.ListView2->reportView()->header()->sectionSize(1), 130);
+    EXPECT_EQ(form.ListView2->reportView()->header()->sectionSize(2), 4096);
+}
+
+TEST_F(WindowSettings, UnwritableFileGetsTheMessageOnceAndStaysAsItWas)
+{
+    const std::string old = "[Window]\nWIDTH=700\n";
+    tree.file("BELWIK.INI", old);
+    testing_support::FaultyFileSystem fs;
+    modal.answer(platform::IDOK);
+    {
+        platform::ScopedFileSystem installed(fs);
+        TForm1 form;
+        fs.fail(testing_support::FaultyFileSystem::Call::Rename, EROFS);
+    } // the window writes its settings as it goes
+    ASSERT_EQ(modal.questions.size(), 1u);
+    EXPECT_EQ(modal.questions[0].text,
+        QString::fromStdString(tree.path("BELWIK.INI") + " に書き込めません."));
+    EXPECT_EQ(readBytes(tree.path("BELWIK.INI")), old);
+    EXPECT_EQ(testing_support::listNames(tree.root()), std::vector<std::string> {"BELWIK.INI"});
+}
