@@ -27,6 +27,9 @@
 #include "tests/support/testtree.h"
 
 using testing_support::audioBytes;
+using testing_support::bytesOf;
+using testing_support::completeTagBlock;
+using testing_support::errorOf;
 using testing_support::fileMode;
 using testing_support::readBytes;
 using testing_support::tagBytes;
@@ -34,28 +37,6 @@ using Call = testing_support::FaultyFileSystem::Call;
 using Deny = testing_support::FanotifyDeny;
 
 namespace {
-
-tags::Block block(const std::string &title)
-{
-    tags::CompleteTag tag;
-    tag.texts[0] = title;
-    return tags::completeBlock(tag);
-}
-
-std::string bytesOf(const tags::Block &b)
-{
-    return std::string(b.data(), b.size());
-}
-
-template<typename F> std::string errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const platform::Error &error) {
-        return error.what();
-    }
-    return {};
-}
 
 std::string cannotOpen(const std::string &path)
 {
@@ -101,7 +82,7 @@ TEST_F(TagFaults, A1NoRightToWriteChangesNothing)
         const Snapshot before = snapshot(path);
         std::string error;
         const std::string setUp = testing_support::runWithoutDacOverride(
-            [&] { error = errorOf([&] { tags::WriteTagBlock(path, block("T")); }); });
+            [&] { error = errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); }); });
         if (!setUp.empty())
             GTEST_SKIP() << setUp;
         EXPECT_EQ(error, cannotOpen(path));
@@ -112,8 +93,10 @@ TEST_F(TagFaults, A1NoRightToWriteChangesNothing)
     const std::string roots = tree.file("roots.mp3", tagged, 0644);
     const Snapshot rootsBefore = snapshot(roots);
     const int status = testing_support::runAsNobody([&] {
-        return errorOf([&] { tags::WriteTagBlock(roots, block("T")); }) == cannotOpen(roots) ? 0
-                                                                                             : 1;
+        return errorOf([&] { tags::WriteTagBlock(roots, completeTagBlock("T")); })
+                == cannotOpen(roots)
+            ? 0
+            : 1;
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(snapshot(roots), rootsBefore);
@@ -124,7 +107,8 @@ TEST_F(TagFaults, A1NoRightToWriteChangesNothing)
         testing_support::Chattr immutable(path, testing_support::Chattr::Immutable);
         if (!immutable.error().empty())
             GTEST_SKIP() << immutable.error();
-        EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, block("T")); }), cannotOpen(path));
+        EXPECT_EQ(
+            errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); }), cannotOpen(path));
     }
     EXPECT_EQ(snapshot(path), before);
 }
@@ -138,8 +122,10 @@ TEST_F(TagFaults, A1ReadOnlyFileSystemChangesNothing)
         const auto mount = testing_support::Mount::readOnlyBind(tree.path("ro"));
         if (!mount.error().empty())
             GTEST_SKIP() << mount.error();
-        EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, block("T")); }), cannotOpen(path));
-        EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(other, block("T")); }), cannotOpen(other));
+        EXPECT_EQ(
+            errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); }), cannotOpen(path));
+        EXPECT_EQ(
+            errorOf([&] { tags::WriteTagBlock(other, completeTagBlock("T")); }), cannotOpen(other));
         EXPECT_EQ(tags::ReadTag(path).Title.substr(0, 3), "Old");
     }
     EXPECT_EQ(snapshot(path), before);
@@ -149,8 +135,8 @@ TEST_F(TagFaults, A1ReadOnlyFileSystemChangesNothing)
 TEST_F(TagFaults, A2OwnReadOnlyFileIsWrittenAndKeepsItsModeEvenWhenTheOpenIsDenied)
 {
     const std::string path = tree.file("mine.mp3", tagged, 0444);
-    ASSERT_EQ(tags::WriteTagBlock(path, block("New")), tags::WriteOutcome::Written);
-    EXPECT_EQ(readBytes(path), tagged.substr(0, 4096 - 128) + bytesOf(block("New")));
+    ASSERT_EQ(tags::WriteTagBlock(path, completeTagBlock("New")), tags::WriteOutcome::Written);
+    EXPECT_EQ(readBytes(path), tagged.substr(0, 4096 - 128) + bytesOf(completeTagBlock("New")));
     EXPECT_EQ(fileMode(path), 0444);
 
     const Snapshot before = snapshot(path);
@@ -158,7 +144,8 @@ TEST_F(TagFaults, A2OwnReadOnlyFileIsWrittenAndKeepsItsModeEvenWhenTheOpenIsDeni
         Deny deny(Deny::Mode::Open, EIO, {path});
         if (!deny.error().empty())
             GTEST_SKIP() << deny.error();
-        EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, block("Other")); }), cannotOpen(path));
+        EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("Other")); }),
+            cannotOpen(path));
         EXPECT_EQ(fileMode(path), 0444); // mode back though the open failed
         EXPECT_GE(deny.denied(), 1);
     }
@@ -175,11 +162,12 @@ TEST_F(TagFaults, B1FullDiskLeavesTheFileAsItWas)
     const std::string taggedPath = tree.file("small/b.mp3", tagged);
     testing_support::fillUp(folder);
     const Snapshot before = snapshot(path);
-    EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, block("T")); }), cannotWrite(path));
+    EXPECT_EQ(
+        errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); }), cannotWrite(path));
     EXPECT_EQ(snapshot(path), before);
     // A tag in place needs no new space: it is written.
-    EXPECT_EQ(tags::WriteTagBlock(taggedPath, block("T")), tags::WriteOutcome::Written);
-    EXPECT_EQ(readBytes(taggedPath), tagged.substr(0, 4096 - 128) + bytesOf(block("T")));
+    EXPECT_EQ(tags::WriteTagBlock(taggedPath, completeTagBlock("T")), tags::WriteOutcome::Written);
+    EXPECT_EQ(readBytes(taggedPath), tagged.substr(0, 4096 - 128) + bytesOf(completeTagBlock("T")));
 }
 
 TEST_F(TagFaults, B2ShortWriteOnAppendIsCutBack)
@@ -189,7 +177,8 @@ TEST_F(TagFaults, B2ShortWriteOnAppendIsCutBack)
     {
         testing_support::FileSizeLimit limit(static_cast<off_t>(untagged.size()) + 50);
         ASSERT_EQ(limit.error(), "");
-        EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, block("T")); }), cannotWrite(path));
+        EXPECT_EQ(
+            errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); }), cannotWrite(path));
     }
     EXPECT_EQ(snapshot(path), before);
 }
@@ -203,7 +192,8 @@ TEST_F(TagFaults, C1FailedTailReadWritesNothingAndReadsAsNoTag)
         if (!deny.error().empty())
             GTEST_SKIP() << deny.error();
         EXPECT_EQ(tags::ReadTag(path), tags::TTagRecord()); // the row shows empty tag cells
-        EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, block("T")); }), cannotWrite(path));
+        EXPECT_EQ(
+            errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); }), cannotWrite(path));
     }
     EXPECT_EQ(snapshot(path), before);
 }
@@ -218,7 +208,8 @@ TEST_F(TagFaults, C2FailedWriteLeavesTheFileAsItWas)
             Deny deny(Deny::Mode::Access, EIO, {path}, 1);
             if (!deny.error().empty())
                 GTEST_SKIP() << deny.error();
-            EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, block("T")); }), cannotWrite(path));
+            EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); }),
+                cannotWrite(path));
         }
         EXPECT_EQ(snapshot(path), before) << bytes.size();
     }
@@ -233,7 +224,8 @@ TEST_F(TagFaults, C4OpenDeniedAtTheWriteAfterTheScanOpened)
         if (!deny.error().empty())
             GTEST_SKIP() << deny.error();
         EXPECT_EQ(tags::ReadTag(path).Title.substr(0, 3), "Old");
-        EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, block("T")); }), cannotOpen(path));
+        EXPECT_EQ(
+            errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); }), cannotOpen(path));
     }
     EXPECT_EQ(snapshot(path), before);
 }
@@ -246,7 +238,8 @@ TEST_F(TagFaults, C5CloseErrorsInterruptsAndShortReadsThroughTheSeam)
         testing_support::FaultyFileSystem fs;
         fs.fail(Call::Close, EIO, 1, 1);
         platform::ScopedFileSystem installed(fs);
-        EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, block("T")); }), cannotWrite(path));
+        EXPECT_EQ(
+            errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); }), cannotWrite(path));
     }
     {
         // Interrupted calls are tried again.
@@ -254,8 +247,10 @@ TEST_F(TagFaults, C5CloseErrorsInterruptsAndShortReadsThroughTheSeam)
         fs.fail(Call::Pread, EINTR, 1, 1);
         fs.fail(Call::Pwrite, EINTR, 1, 1);
         platform::ScopedFileSystem installed(fs);
-        EXPECT_EQ(tags::WriteTagBlock(path, block("Again")), tags::WriteOutcome::Written);
-        EXPECT_EQ(readBytes(path), tagged.substr(0, 4096 - 128) + bytesOf(block("Again")));
+        EXPECT_EQ(
+            tags::WriteTagBlock(path, completeTagBlock("Again")), tags::WriteOutcome::Written);
+        EXPECT_EQ(
+            readBytes(path), tagged.substr(0, 4096 - 128) + bytesOf(completeTagBlock("Again")));
     }
     {
         // Reads that give a few bytes at a time still see the whole tail.
@@ -268,7 +263,8 @@ TEST_F(TagFaults, C5CloseErrorsInterruptsAndShortReadsThroughTheSeam)
         } fs;
         platform::ScopedFileSystem installed(fs);
         EXPECT_EQ(tags::ReadTag(path).Title.substr(0, 5), "Again");
-        EXPECT_EQ(tags::WriteTagBlock(path, block("Third")), tags::WriteOutcome::Written);
+        EXPECT_EQ(
+            tags::WriteTagBlock(path, completeTagBlock("Third")), tags::WriteOutcome::Written);
         EXPECT_EQ(readBytes(path).size(), 4096u);
         EXPECT_GT(fs.count(Call::Pread), 1);
     }
@@ -313,12 +309,14 @@ TEST_F(TagFaults, D1D2EntriesThatAreNoRegularFileAreNeverOpenedOrWritten)
     platform::ScopedFileSystem installed(fs);
     for (const std::string &path : paths) {
         EXPECT_EQ(errorOf([&] { tags::ReadTag(path); }), cannotOpen(path));
-        EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, block("T")); }), cannotOpen(path));
+        EXPECT_EQ(
+            errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); }), cannotOpen(path));
     }
     EXPECT_EQ(fs.count(Call::Open), 0); // the type is checked before any open
     EXPECT_EQ(fs.count(Call::Pwrite), 0);
     EXPECT_EQ(errorOf([&] { tags::ReadTag(dangling); }), cannotOpen(dangling));
-    EXPECT_EQ(tags::WriteTagBlock(dangling, block("T")), tags::WriteOutcome::FileMissing);
+    EXPECT_EQ(
+        tags::WriteTagBlock(dangling, completeTagBlock("T")), tags::WriteOutcome::FileMissing);
     EXPECT_FALSE(testing_support::exists(tree.path("nowhere.mp3")));
     finished = true;
     watchdog.join();
@@ -388,10 +386,10 @@ TEST_F(TagFaults, G1ToG3SizesAroundOneBlock)
         {tagBytes("Only"), 128}};
     for (const auto &c : cases) {
         const std::string path = tree.file("g.mp3", c.bytes, 0640);
-        ASSERT_EQ(tags::WriteTagBlock(path, block("T")), tags::WriteOutcome::Written);
+        ASSERT_EQ(tags::WriteTagBlock(path, completeTagBlock("T")), tags::WriteOutcome::Written);
         const std::string after = readBytes(path);
         EXPECT_EQ(after.size(), c.after);
-        EXPECT_EQ(after.substr(after.size() - 128), bytesOf(block("T")));
+        EXPECT_EQ(after.substr(after.size() - 128), bytesOf(completeTagBlock("T")));
         EXPECT_EQ(after.substr(0, after.size() - 128), c.bytes.substr(0, after.size() - 128));
         EXPECT_EQ(fileMode(path), 0640);
     }
@@ -415,7 +413,7 @@ TEST_F(TagFaults, G4FiveGibibytesReadAndWrittenAtTheTailOnly)
     platform::ScopedFileSystem installed(fs);
     EXPECT_EQ(tags::ReadTag(path).Title.substr(0, 3), "Big");
     EXPECT_EQ(fs.count(Call::Pread), 1);
-    ASSERT_EQ(tags::WriteTagBlock(path, block("New")), tags::WriteOutcome::Written);
+    ASSERT_EQ(tags::WriteTagBlock(path, completeTagBlock("New")), tags::WriteOutcome::Written);
     struct stat st;
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_size, size);
@@ -423,18 +421,18 @@ TEST_F(TagFaults, G4FiveGibibytesReadAndWrittenAtTheTailOnly)
     const int fd = ::open(path.c_str(), O_RDONLY);
     ASSERT_EQ(::pread(fd, tail.data(), 428, size - 428), 428);
     ::close(fd);
-    EXPECT_EQ(tail, near + bytesOf(block("New")));
+    EXPECT_EQ(tail, near + bytesOf(completeTagBlock("New")));
 }
 
 TEST_F(TagFaults, I2AppendKilledPartWayKeepsTheAudio)
 {
     const std::string path = tree.file("a.mp3", untagged);
-    const int signal = testing_support::crashAtByte(
-        static_cast<off_t>(untagged.size()) + 50, [&] { tags::WriteTagBlock(path, block("T")); });
+    const int signal = testing_support::crashAtByte(static_cast<off_t>(untagged.size()) + 50,
+        [&] { tags::WriteTagBlock(path, completeTagBlock("T")); });
     EXPECT_EQ(signal, SIGXFSZ);
     const std::string after = readBytes(path);
     EXPECT_EQ(after.substr(0, untagged.size()), untagged);
     ASSERT_LE(after.size(), untagged.size() + 128);
     EXPECT_EQ(after.substr(untagged.size()),
-        bytesOf(block("T")).substr(0, after.size() - untagged.size()));
+        bytesOf(completeTagBlock("T")).substr(0, after.size() - untagged.size()));
 }

@@ -19,35 +19,14 @@
 
 using namespace std::string_literals;
 using testing_support::audioBytes;
+using testing_support::bytesOf;
+using testing_support::completeTagBlock;
+using testing_support::errorOf;
 using testing_support::readBytes;
 using testing_support::tagBytes;
 using Call = testing_support::FaultyFileSystem::Call;
 
 namespace {
-
-tags::Block completeTag(const std::string &title, unsigned char genre = 255)
-{
-    tags::CompleteTag tag;
-    tag.texts[0] = title;
-    tag.genre = genre;
-    return tags::completeBlock(tag);
-}
-
-std::string bytesOf(const tags::Block &block)
-{
-    return std::string(block.data(), block.size());
-}
-
-// The message of the error that `f` throws, or "" when it throws none.
-template<typename F> std::string errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const platform::Error &error) {
-        return error.what();
-    }
-    return {};
-}
 
 class TagFile : public ::testing::Test
 {
@@ -106,7 +85,7 @@ TEST_F(TagFile, FifoNamedLikeAudioNeverBlocks)
         }
     });
     EXPECT_NE(errorOf([&] { tags::ReadTag(fifo); }), "");
-    EXPECT_NE(errorOf([&] { tags::WriteTagBlock(fifo, completeTag("x")); }), "");
+    EXPECT_NE(errorOf([&] { tags::WriteTagBlock(fifo, completeTagBlock("x")); }), "");
     EXPECT_NE(errorOf([&] { tags::ReadTag(fifo, tags::FileKind::Regular); }), "");
     finished = true;
     watchdog.join();
@@ -116,8 +95,8 @@ TEST_F(TagFile, WriteReplacesATagInPlaceAndAppendsOtherwise)
 {
     const std::string audio = audioBytes(1000);
     const std::string tagged = tree.file("tagged.mp3", audio + tagBytes("Old", "Artist"));
-    ASSERT_EQ(tags::WriteTagBlock(tagged, completeTag("New")), tags::WriteOutcome::Written);
-    EXPECT_EQ(readBytes(tagged), audio + bytesOf(completeTag("New")));
+    ASSERT_EQ(tags::WriteTagBlock(tagged, completeTagBlock("New")), tags::WriteOutcome::Written);
+    EXPECT_EQ(readBytes(tagged), audio + bytesOf(completeTagBlock("New")));
 
     const struct
     {
@@ -127,14 +106,14 @@ TEST_F(TagFile, WriteReplacesATagInPlaceAndAppendsOtherwise)
         {audio + "tag" + std::string(125, 'x'), 1256}};
     for (const auto &c : appended) {
         const std::string path = tree.file("plain.mp3", c.bytes);
-        ASSERT_EQ(tags::WriteTagBlock(path, completeTag("T")), tags::WriteOutcome::Written);
-        EXPECT_EQ(readBytes(path), c.bytes + bytesOf(completeTag("T")));
+        ASSERT_EQ(tags::WriteTagBlock(path, completeTagBlock("T")), tags::WriteOutcome::Written);
+        EXPECT_EQ(readBytes(path), c.bytes + bytesOf(completeTagBlock("T")));
         EXPECT_EQ(readBytes(path).size(), c.size);
     }
 
     const std::string only = tree.file("only.mp3", tagBytes("Only"));
-    tags::WriteTagBlock(only, completeTag("Other"));
-    EXPECT_EQ(readBytes(only), bytesOf(completeTag("Other")));
+    tags::WriteTagBlock(only, completeTagBlock("Other"));
+    EXPECT_EQ(readBytes(only), bytesOf(completeTagBlock("Other")));
 }
 
 TEST_F(TagFile, MergeStartsFromTheBytesOnDiskNow)
@@ -156,7 +135,7 @@ TEST_F(TagFile, MergeStartsFromTheBytesOnDiskNow)
 TEST_F(TagFile, ReadOnlyFileIsWrittenAndReadOnlyAgain)
 {
     const std::string path = tree.file("ro.mp3", audioBytes(300), 0444);
-    ASSERT_EQ(tags::WriteTagBlock(path, completeTag("T")), tags::WriteOutcome::Written);
+    ASSERT_EQ(tags::WriteTagBlock(path, completeTagBlock("T")), tags::WriteOutcome::Written);
     EXPECT_EQ(readBytes(path).size(), 428u);
     EXPECT_EQ(testing_support::fileMode(path), 0444);
 
@@ -164,7 +143,7 @@ TEST_F(TagFile, ReadOnlyFileIsWrittenAndReadOnlyAgain)
     testing_support::FaultyFileSystem fs;
     fs.fail(Call::Open, EIO);
     platform::ScopedFileSystem installed(fs);
-    EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTag("U")); }),
+    EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("U")); }),
         "ファイル " + path + " は開けません");
     EXPECT_EQ(testing_support::fileMode(path), 0444);
     EXPECT_EQ(readBytes(path).size(), 428u);
@@ -176,13 +155,13 @@ TEST_F(TagFile, WritableFileModeIsNeverTouched)
     testing_support::FaultyFileSystem fs;
     fs.fail(Call::Chmod, EPERM); // a file system that refuses chmod
     platform::ScopedFileSystem installed(fs);
-    EXPECT_EQ(tags::WriteTagBlock(path, completeTag("T")), tags::WriteOutcome::Written);
+    EXPECT_EQ(tags::WriteTagBlock(path, completeTagBlock("T")), tags::WriteOutcome::Written);
     EXPECT_EQ(fs.count(Call::Chmod), 0);
 }
 
 TEST_F(TagFile, MissingFileIsReportedToTheCaller)
 {
-    EXPECT_EQ(tags::WriteTagBlock(tree.path("gone.mp3"), completeTag("T")),
+    EXPECT_EQ(tags::WriteTagBlock(tree.path("gone.mp3"), completeTagBlock("T")),
         tags::WriteOutcome::FileMissing);
     EXPECT_FALSE(testing_support::exists(tree.path("gone.mp3")));
 }
@@ -194,8 +173,8 @@ TEST_F(TagFile, FailedTailReadWritesNothing)
     testing_support::FaultyFileSystem fs;
     fs.fail(Call::Pread, EIO);
     platform::ScopedFileSystem installed(fs);
-    EXPECT_EQ(
-        errorOf([&] { tags::WriteTagBlock(path, completeTag("T")); }), path + " に書き込めません");
+    EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); }),
+        path + " に書き込めません");
     EXPECT_EQ(fs.count(Call::Pwrite), 0);
     EXPECT_EQ(readBytes(path), bytes);
 }
@@ -215,7 +194,7 @@ TEST_F(TagFile, FailedWritesLeaveTheFileAsItWas)
                 fs.fail(Call::Pwrite, ENOSPC, 2, 1);
             }
             platform::ScopedFileSystem installed(fs);
-            EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTag("T")); }),
+            EXPECT_EQ(errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); }),
                 path + " に書き込めません");
             EXPECT_EQ(readBytes(path), bytes) << bytes.size() << " " << mode;
         }
@@ -231,7 +210,7 @@ TEST_F(TagFile, ShortAppendAtTheFileSizeLimitIsCutBack)
     struct rlimit limit = old;
     limit.rlim_cur = bytes.size() + 50; // the append writes 50 bytes, then EFBIG
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const std::string error = errorOf([&] { tags::WriteTagBlock(path, completeTag("T")); });
+    const std::string error = errorOf([&] { tags::WriteTagBlock(path, completeTagBlock("T")); });
     ::setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(error, path + " に書き込めません");
     EXPECT_EQ(readBytes(path), bytes);
@@ -254,7 +233,7 @@ TEST_F(TagFile, FilesBeyondFourGibibytesUse64BitOffsets)
         ::close(fd);
     }
     EXPECT_EQ(tags::trimmed(tags::ReadTag(path).Title), "Real");
-    tags::WriteTagBlock(path, completeTag("New"));
+    tags::WriteTagBlock(path, completeTagBlock("New"));
     struct stat st;
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_size, size);

@@ -162,4 +162,17 @@ std::string tagBytes(const std::string &title, const std::string &artist, const 
     return block;
 }
 
+tags::Block completeTagBlock(const std::string &title, unsigned char genre)
+{
+    tags::CompleteTag tag;
+    tag.texts[0] = title;
+    tag.genre = genre;
+    return tags::completeBlock(tag);
+}
+
+std::string bytesOf(const tags::Block &block)
+{
+    return std::string(block.data(), block.size());
+}
+
 } // namespace testing_support

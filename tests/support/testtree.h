@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
 #include "tags/id3v1.h"
 
 namespace testing_support {
@@ -45,5 +46,20 @@ std::string audioBytes(std::size_t size, unsigned seed = 1);
 std::string tagBytes(const std::string &title, const std::string &artist = {},
     const std::string &album = {}, const std::string &year = {}, const std::string &comment = {},
     unsigned char genre = 255);
+
+// The complete block of the tag editor with a title and a genre.
+tags::Block completeTagBlock(const std::string &title, unsigned char genre = 255);
+std::string bytesOf(const tags::Block &block);
+
+// The message of the platform::Error that `f` throws, or "" when it throws none.
+template<typename F> std::string errorOf(F &&f)
+{
+    try {
+        f();
+    } catch (const platform::Error &error) {
+        return error.what();
+    }
+    return {};
+}
 
 } // namespace testing_support
