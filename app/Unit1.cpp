@@ -302,7 +302,8 @@ void TForm1::applySettings(const app::WindowSettings &s)
     if (const QScreen *primary = QGuiApplication::primaryScreen())
         screen = primary->availableGeometry().size();
     const QSize least = minimumSize();
-    move(s[1], s[0]);
+    // Positions far outside any screen would overflow the toolkit's geometry arithmetic.
+    move(std::clamp(s[1], -32767, 32767), std::clamp(s[0], -32767, 32767));
     resize(std::clamp(s[2], least.width(), std::max(least.width(), screen.width())),
         std::clamp(s[3], least.height(), std::max(least.height(), screen.height())));
     const int fixed = menuBar()->sizeHint().height() + Panel1->height() + SplitPanel1->height()

@@ -72,7 +72,7 @@ TEST_F(WindowSettings, FirstRunThenARestartWithChangedSizesAndWidths)
 TEST_F(WindowSettings, ValuesThatWouldLeaveTheWindowUnusableAreClamped)
 {
     tree.file("BELWIK.INI",
-        "[Window]\nWIDTH=-5\nHEIGHT=99999\nVIEWHEIGHT=100000\n"
+        "[Window]\nTOP=2147483647\nLEFT=-2147483648\nWIDTH=-5\nHEIGHT=99999\nVIEWHEIGHT=100000\n"
         "Columns10=-3\nColumns21=1e9\nColumns22=$7FFFFFFF\n");
     TForm1 form;
     EXPECT_GE(form.width(), form.minimumWidth());
@@ -82,6 +82,8 @@ TEST_F(WindowSettings, ValuesThatWouldLeaveTheWindowUnusableAreClamped)
     EXPECT_EQ(form.ListView1->reportView()->header()->sectionSize(0), 0);
     EXPECT_EQ(form.ListView2->reportView()->header()->sectionSize(1), 130);
     EXPECT_EQ(form.ListView2->reportView()->header()->sectionSize(2), 4096);
+    EXPECT_EQ(form.currentSettings()[0], 32767);
+    EXPECT_EQ(form.currentSettings()[1], -32767);
 }
 
 TEST_F(WindowSettings, UnwritableFileGetsTheMessageOnceAndStaysAsItWas)
