@@ -21,6 +21,10 @@ const std::vector<Target> &targets()
             {"scan", "search", "show", "set", "write", "genres", "help", "--help", "-h", "--",
                 "--title", "--artist=", "--erase", "--sort", "--desc", "--and", "--genre", "--name",
                 "=", std::string(1, '\0')}},
+        {"settingsfile", settingsFile, 2000,
+            {"[Window]", "[window]", "[Other]", "\r\n", "\n", "\r", "\xEF\xBB\xBF", "=", ";",
+                "TOP=", "width=", "VIEWHEIGHT", "Columns13=", "Columns26", "$FFFFFFFF", "0x",
+                "-2147483649", "99999999999999999999", "\"", "  ", std::string(1, '\0')}},
     };
     return all;
 }

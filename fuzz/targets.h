@@ -25,6 +25,7 @@ bool tagParse(const std::uint8_t *data, std::size_t size);
 bool mergedBlock(const std::uint8_t *data, std::size_t size);
 bool cp932(const std::uint8_t *data, std::size_t size);
 bool cliOptions(const std::uint8_t *data, std::size_t size);
+bool settingsFile(const std::uint8_t *data, std::size_t size);
 
 const std::vector<Target> &targets();
 const Target *findTarget(const std::string &name);

@@ -312,6 +312,17 @@ bool copyWithSection(int in, Output &out, const std::string &section,
     return true;
 }
 
+} // namespace
+
+bool copyProfileWithSection(int in, int out, const std::string &section,
+    const std::vector<std::pair<std::string, std::string>> &entries)
+{
+    Output output(out);
+    return copyWithSection(in, output, section, entries) && output.flush();
+}
+
+namespace {
+
 void syncFolder(const std::string &folder)
 {
     UniqueFd fd(fileSystem().open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -340,12 +351,17 @@ void ProfileSection::add(std::string key, std::string value)
 
 ProfileSection readProfileSection(const std::string &path, const std::string &section)
 {
-    ProfileSection result;
     struct stat st;
     const UniqueFd fd = openRegularFile(path.c_str(), O_RDONLY, &st);
     if (!fd.isValid())
-        return result;
-    LineStream lines(fd.get());
+        return ProfileSection();
+    return readProfileSectionFrom(fd.get(), section);
+}
+
+ProfileSection readProfileSectionFrom(int in, const std::string &section)
+{
+    ProfileSection result;
+    LineStream lines(in);
     std::string line;
     bool isFirst = true;
     bool inSection = false;
@@ -407,8 +423,7 @@ bool writeProfileSection(const std::string &path, const std::string &section,
         }
     });
 
-    Output output(out.get());
-    if (!copyWithSection(in.get(), output, section, entries) || !output.flush())
+    if (!copyProfileWithSection(in.get(), out.get(), section, entries))
         return false;
     in.reset();
     if (hadFile) {

@@ -43,4 +43,11 @@ ProfileSection readProfileSection(const std::string &path, const std::string &se
 bool writeProfileSection(const std::string &path, const std::string &section,
     const std::vector<std::pair<std::string, std::string>> &entries);
 
+// The two steps above on open descriptors, read and written from offset 0: the section of
+// the file `in`, and the old file `in` (or none, when -1) streamed into `out` with the
+// section's keys set. The copy gives false, with errno set, when a read or write failed.
+ProfileSection readProfileSectionFrom(int in, const std::string &section);
+bool copyProfileWithSection(int in, int out, const std::string &section,
+    const std::vector<std::pair<std::string, std::string>> &entries);
+
 } // namespace platform
