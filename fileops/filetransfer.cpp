@@ -10,145 +10,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "lists/row.h"
 #include "platform/filemode.h"
 #include "platform/filesystem.h"
+#include "platform/temporaryfile.h"
 
 namespace fileops {
 
 namespace {
 
 using platform::fileSystem;
+using platform::folderOf;
+using platform::lastError;
 using platform::UniqueFd;
-
-// The errno of a call that failed, never 0 (a short transfer may leave errno untouched).
-int lastError()
-{
-    return errno != 0 ? errno : EIO;
-}
-
-// A short name the folder scan never takes for audio, whatever the destination's name
-// length (a name of 255 bytes plus a suffix would be too long).
-std::string temporaryName()
-{
-    static std::uint64_t counter = 0;
-    timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    std::uint64_t x = (static_cast<std::uint64_t>(::getpid()) << 32)
-        ^ static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(now.tv_sec) << 20)
-        ^ (++counter * 0x9E3779B97F4A7C15ull);
-    // splitmix64 finaliser: neighbouring seeds give unrelated names.
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    x ^= x >> 31;
-    static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string name = ".bellwick-";
-    for (int i = 0; i < 6; ++i, x /= 36)
-        name += digits[x % 36];
-    return name + ".tmp";
-}
-
-constexpr int NameAttempts = 100;
-
-// The copy under way in the destination folder. It has no name while it is written when
-// the file system offers O_TMPFILE, so an interrupted copy leaves nothing behind; else it is
-// a short dot-name. Whatever of it was put on disk is removed again unless it was committed.
-class TemporaryCopy
-{
-public:
-    explicit TemporaryCopy(std::string folder)
-        : m_folder(std::move(folder))
-    { }
-    ~TemporaryCopy()
-    {
-        if (!m_name.empty()) {
-            m_fd.reset();
-            fileSystem().unlink(m_name.c_str());
-        }
-    }
-    TemporaryCopy(const TemporaryCopy &) = delete;
-    TemporaryCopy &operator=(const TemporaryCopy &) = delete;
-
-    int fd() const { return m_fd.get(); }
-
-    int create()
-    {
-        m_fd
-            = UniqueFd(fileSystem().open(m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-        if (m_fd.isValid()) {
-            m_unnamed = true;
-            return 0;
-        }
-        // Kernels and file systems without O_TMPFILE say so in one of these ways.
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-            return lastError();
-        for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-            const std::string name = lists::AddBackslash(m_folder) + temporaryName();
-            m_fd = UniqueFd(fileSystem().open(
-                name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600));
-            if (m_fd.isValid()) {
-                m_name = name;
-                return 0;
-            }
-            if (errno != EEXIST)
-                return lastError();
-        }
-        return EEXIST;
-    }
-
-    // Puts the complete copy at `destination`. A free destination gets the unnamed copy
-    // linked in directly, which never replaces a file that appeared there meanwhile; an
-    // existing one is replaced by a rename, so it is whole before and after.
-    int commit(const std::string &destination, bool replaces)
-    {
-        if (m_unnamed && !replaces) {
-            if (linkTo(destination) != 0)
-                return lastError();
-            if (!m_fd.close()) {
-                const int error = lastError();
-                fileSystem().unlink(destination.c_str());
-                return error;
-            }
-            return 0;
-        }
-        if (m_unnamed) {
-            int error = EEXIST;
-            for (int attempt = 0; attempt < NameAttempts && m_name.empty(); ++attempt) {
-                const std::string name = lists::AddBackslash(m_folder) + temporaryName();
-                if (linkTo(name) == 0)
-                    m_name = name;
-                else if ((error = lastError()) != EEXIST)
-                    return error;
-            }
-            if (m_name.empty())
-                return error;
-        }
-        if (!m_fd.close())
-            return lastError();
-        if (fileSystem().rename(m_name.c_str(), destination.c_str()) != 0)
-            return lastError();
-        m_name.clear();
-        return 0;
-    }
-
-private:
-    int linkTo(const std::string &path)
-    {
-        const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
-        if (fileSystem().linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW)
-            == 0)
-            return 0;
-        if (errno != ENOENT)
-            return -1;
-        // No /proc: linking the descriptor itself needs CAP_DAC_READ_SEARCH.
-        return fileSystem().linkat(m_fd.get(), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH);
-    }
-
-    std::string m_folder;
-    UniqueFd m_fd;
-    std::string m_name; // the name on disk, removed unless committed
-    bool m_unnamed = false;
-};
 
 // Copies the whole content, in the kernel where it can (copy_file_range), else through a
 // buffer. Copies up to the end the source has now, not the size it had when opened.
@@ -219,14 +92,6 @@ bool fileExists(const std::string &path)
     return fileSystem().stat(path.c_str(), &st, true) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string folderOf(const std::string &path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 int copyFile(const std::string &source, const std::string &destination)
 {
     struct stat from;
@@ -256,8 +121,8 @@ int copyFile(const std::string &source, const std::string &destination)
         return lastError();
     }
 
-    TemporaryCopy copy(folderOf(destination));
-    if (const int error = copy.create())
+    platform::TemporaryFile copy(folderOf(destination));
+    if (const int error = copy.create(replaces, 0600))
         return error;
     if (const int error = copyContent(in.get(), copy.fd()))
         return error;
@@ -268,7 +133,7 @@ int copyFile(const std::string &source, const std::string &destination)
         return lastError();
     if (fileSystem().fsync(copy.fd()) != 0)
         return lastError();
-    return copy.commit(destination, replaces);
+    return copy.commit(destination);
 }
 
 int deleteFile(const std::string &path)

@@ -28,10 +28,6 @@ int deleteFile(const std::string &path);
 // the source. When the deletion fails the copy stays and the source keeps its former mode.
 int moveFile(const std::string &source, const std::string &destination);
 
-// The folder holding a path: the text before its last "/" ("/" for a file in the root,
-// "." for a bare name).
-std::string folderOf(const std::string &path);
-
 // The outcome of a folder creation: the program's error code (0 when made) and its text.
 struct FolderOutcome
 {

@@ -30,8 +30,7 @@ public:
     bool set(const std::string &bytes) const
     {
         return ::ftruncate(m_fd, 0) == 0
-            && ::pwrite(m_fd, bytes.data(), bytes.size(), 0)
-            == static_cast<ssize_t>(bytes.size());
+            && ::pwrite(m_fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
     }
     std::string bytes() const
     {

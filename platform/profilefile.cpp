@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <string_view>
 
@@ -11,7 +10,7 @@
 #include <unistd.h>
 
 #include "platform/filesystem.h"
-#include "platform/scopeguard.h"
+#include "platform/temporaryfile.h"
 #include "tags/bytetext.h"
 
 namespace platform {
@@ -129,14 +128,6 @@ bool sameName(std::string_view a, std::string_view b)
     return tags::asciiUpper(a) == tags::asciiUpper(b);
 }
 
-std::string folderOf(const std::string &path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Follows symbolic links to the file that is to be rewritten. A path that does not exist
 // (also a dangling link's target) is where a new file goes.
 bool resolveLinks(const std::string &path, std::string &target)
@@ -160,28 +151,6 @@ bool resolveLinks(const std::string &path, std::string &target)
     }
     errno = ELOOP;
     return false;
-}
-
-// Creates a new file beside the target under a short dot-name that is no audio name, never
-// reusing an existing one.
-UniqueFd createTemporary(const std::string &folder, std::string &name)
-{
-    static unsigned counter = 0;
-    const auto seed = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        unsigned long long n = seed ^ (static_cast<unsigned long long>(::getpid()) << 20)
-            ^ (++counter * 0x9E3779B97F4A7C15ULL);
-        std::string suffix;
-        for (int i = 0; i < 6; ++i, n /= 36)
-            suffix += "0123456789abcdefghijklmnopqrstuvwxyz"[n % 36];
-        name = folder + "/.bwk" + suffix + ".tmp";
-        UniqueFd fd(fileSystem().open(
-            name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (fd.isValid() || errno != EEXIST)
-            return fd;
-    }
-    return UniqueFd();
 }
 
 // Buffered output into the new file.
@@ -409,33 +378,25 @@ bool writeProfileSection(const std::string &path, const std::string &section,
     }
 
     const std::string folder = folderOf(target);
-    std::string temporary;
-    UniqueFd out = createTemporary(folder, temporary);
-    if (!out.isValid())
+    TemporaryFile out(folder);
+    const auto failed = [](int error) {
+        errno = error;
         return false;
-    bool done = false;
-    const ScopeGuard removeTemporary([&] {
-        if (!done) {
-            const int savedErrno = errno;
-            out.reset();
-            fileSystem().unlink(temporary.c_str());
-            errno = savedErrno;
-        }
-    });
-
-    if (!copyProfileWithSection(in.get(), out.get(), section, entries))
+    };
+    if (const int error = out.create(hadFile, 0666))
+        return failed(error);
+    if (!copyProfileWithSection(in.get(), out.fd(), section, entries))
         return false;
     in.reset();
     if (hadFile) {
         // The new file replaces the old one: it keeps the old one's permissions where the
         // file system allows (best effort, as for copies).
-        fileSystem().fchmod(out.get(), st.st_mode & 07777);
+        fileSystem().fchmod(out.fd(), st.st_mode & 07777);
     }
-    if (fileSystem().fsync(out.get()) != 0 || !out.close())
+    if (fileSystem().fsync(out.fd()) != 0)
         return false;
-    if (fileSystem().rename(temporary.c_str(), target.c_str()) != 0)
-        return false;
-    done = true;
+    if (const int error = out.commit(target))
+        return failed(error);
     syncFolder(folder);
     return true;
 }
