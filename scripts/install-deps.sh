@@ -14,6 +14,7 @@ packages=(
     python3-mutagen
     clang-format
     clang
+    e2fsprogs mount util-linux
 )
 
 missing=()

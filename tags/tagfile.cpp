@@ -66,11 +66,14 @@ WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
     const Block block = build(present);
 
     if (!platform::writeFully(fd.get(), block.data(), BlockSize, at)) {
-        // Put the file back as it was: cut an append back, rewrite the old tag in place.
+        // Put the file back as it was: cut an append back, rewrite the old tag in place,
+        // and give it its former times, since nothing of it has changed.
         if (present)
             platform::writeFully(fd.get(), present->data(), BlockSize, at);
         else
             fileSystem().ftruncate(fd.get(), size);
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        fileSystem().futimens(fd.get(), times);
         throw platform::Error(platform::cannotWriteMessage(path));
     }
     if (!fd.close())

@@ -32,6 +32,8 @@ using testing_support::completeTagBlock;
 using testing_support::errorOf;
 using testing_support::fileMode;
 using testing_support::readBytes;
+using testing_support::Snapshot;
+using testing_support::snapshot;
 using testing_support::tagBytes;
 using Call = testing_support::FaultyFileSystem::Call;
 using Deny = testing_support::FanotifyDeny;
@@ -46,22 +48,6 @@ std::string cannotOpen(const std::string &path)
 std::string cannotWrite(const std::string &path)
 {
     return path + " に書き込めません";
-}
-
-// A file's bytes and mode, to compare before and after.
-struct Snapshot
-{
-    std::string bytes;
-    int mode;
-    bool operator==(const Snapshot &o) const { return bytes == o.bytes && mode == o.mode; }
-};
-std::ostream &operator<<(std::ostream &out, const Snapshot &s)
-{
-    return out << s.bytes.size() << " bytes, mode " << std::oct << s.mode << std::dec;
-}
-Snapshot snapshot(const std::string &path)
-{
-    return {readBytes(path), fileMode(path)};
 }
 
 class TagFaults : public ::testing::Test

@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sched.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -38,32 +35,6 @@ void setMtime(const std::string &path, time_t seconds)
 {
     const timespec times[2] = {{seconds, 0}, {seconds, 0}};
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-// Mounts of this process die with it: a private mount namespace, made once.
-std::string privateMountNamespace()
-{
-    static const std::string reason = [] {
-        if (::geteuid() != 0)
-            return std::string("needs root");
-        if (::unshare(CLONE_NEWNS) != 0
-            || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            return "no private mount namespace: " + std::string(std::strerror(errno));
-        return std::string();
-    }();
-    return reason;
-}
-
-// Fills the file system holding `folder` to ENOSPC.
-void fill(const std::string &folder)
-{
-    const int fd = ::open((folder + "/filler").c_str(), O_WRONLY | O_CREAT, 0644);
-    std::string chunk(65536, 'f');
-    while (!chunk.empty()) {
-        if (::write(fd, chunk.data(), chunk.size()) < 0)
-            chunk.resize(chunk.size() / 2);
-    }
-    ::close(fd);
 }
 
 class FileTransfer : public ::testing::Test
@@ -271,36 +242,6 @@ TEST_F(FileTransfer, DeleteRestoresTheModeWhenItFails)
     const std::string kept = tree.file("k.mp3", "k", 0444);
     EXPECT_EQ(fileops::deleteFile(kept), EPERM);
     EXPECT_EQ(readBytes(kept), "k");
-}
-
-TEST_F(FileTransfer, FullDiskLeavesTheExistingDestinationAndNoTemporary)
-{
-    const std::string reason = privateMountNamespace();
-    if (!reason.empty())
-        GTEST_SKIP() << reason;
-    const std::string disk = tree.folder("disk");
-    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "tmpfs: " << std::strerror(errno);
-    const std::string destination = disk + "/a.mp3";
-    {
-        std::ofstream(destination, std::ios::binary) << std::string(4096, 'd');
-    }
-    fill(disk);
-    const std::string source = tree.file("a.mp3", audioBytes(40000));
-    EXPECT_EQ(fileops::copyFile(source, destination), ENOSPC);
-    EXPECT_EQ(fileops::moveFile(source, destination), ENOSPC);
-    EXPECT_EQ(readBytes(destination), std::string(4096, 'd'));
-    EXPECT_EQ(listNames(disk), (std::vector<std::string> {"a.mp3", "filler"}));
-    EXPECT_TRUE(readBytes(source) == audioBytes(40000));
-    ::umount2(disk.c_str(), MNT_DETACH);
-
-    // No free inodes: a new folder is refused as a full disk.
-    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m,nr_inodes=2") != 0)
-        GTEST_SKIP() << "tmpfs: " << std::strerror(errno);
-    ::mkdir((disk + "/one").c_str(), 0755);
-    EXPECT_EQ(fileops::makeFolder(disk + "/two").code, 101);
-    EXPECT_EQ(fileops::copyFile(source, disk + "/a.mp3"), ENOSPC);
-    ::umount2(disk.c_str(), MNT_DETACH);
 }
 
 TEST(NewFolder, RefusalsMapToTheProgramsCodesAndTexts)

@@ -12,6 +12,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include <dirent.h>
@@ -129,7 +131,7 @@ Mount Mount::tmpfs(const std::string &folder, const std::string &options)
     else if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0)
         m.m_error = failure("mount tmpfs");
     else
-        m.m_folder = folder;
+        m.m_folders.push_back(folder);
     return m;
 }
 
@@ -141,7 +143,7 @@ Mount Mount::readOnlyBind(const std::string &folder)
     } else if (::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0) {
         m.m_error = failure("bind mount");
     } else {
-        m.m_folder = folder;
+        m.m_folders.push_back(folder);
         if (::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr)
             != 0)
             m.m_error = failure("read-only remount");
@@ -149,17 +151,41 @@ Mount Mount::readOnlyBind(const std::string &folder)
     return m;
 }
 
+Mount Mount::thinDisk(const std::string &folder, const std::string &backing)
+{
+    Mount m = tmpfs(backing, "size=3m");
+    if (!m.m_error.empty())
+        return m;
+    const std::string image = backing + "/disk.img";
+    const int fd = ::open(image.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const bool sparse = fd >= 0 && ::ftruncate(fd, 64 << 20) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    const std::string quiet = " >/dev/null 2>&1";
+    if (!sparse
+        || std::system(("mkfs.ext4 -q -F -m 0 -O ^has_journal '" + image + "'" + quiet).c_str())
+            != 0
+        || std::system(
+               ("mount -o loop,errors=continue '" + image + "' '" + folder + "'" + quiet).c_str())
+            != 0) {
+        m.m_error = "no loop device or mkfs.ext4";
+        return m;
+    }
+    m.m_folders.insert(m.m_folders.begin(), folder);
+    return m;
+}
+
 Mount::Mount(Mount &&other) noexcept
-    : m_folder(std::move(other.m_folder))
+    : m_folders(std::move(other.m_folders))
     , m_error(std::move(other.m_error))
 {
-    other.m_folder.clear();
+    other.m_folders.clear();
 }
 
 Mount::~Mount()
 {
-    if (!m_folder.empty())
-        ::umount2(m_folder.c_str(), MNT_DETACH);
+    for (const std::string &folder : m_folders)
+        ::umount2(folder.c_str(), MNT_DETACH);
 }
 
 void fillUp(const std::string &folder)
@@ -200,12 +226,38 @@ FileSizeLimit::~FileSizeLimit()
 namespace {
 // FAN_PRE_ACCESS of newer kernels; Debian 12's headers lack it.
 constexpr std::uint64_t PreAccess = 0x00100000;
+
+// The end of the range an access event is about: its range record (type 6: u8 type, u8,
+// u16 length, u32, u64 offset, u64 count) follows the event's metadata. An event without
+// one counts as reaching everywhere.
+std::uint64_t rangeEnd(const fanotify_event_metadata *event)
+{
+    const char *at = reinterpret_cast<const char *>(event) + event->metadata_len;
+    const char *end = reinterpret_cast<const char *>(event) + event->event_len;
+    while (end - at >= 4) {
+        std::uint8_t type;
+        std::uint16_t length;
+        std::memcpy(&type, at, 1);
+        std::memcpy(&length, at + 2, 2);
+        if (length < 4 || length > end - at)
+            break;
+        if (type == 6 && length >= 24) {
+            std::uint64_t offset, count;
+            std::memcpy(&offset, at + 8, 8);
+            std::memcpy(&count, at + 16, 8);
+            return offset + count;
+        }
+        at += length;
+    }
+    return UINT64_MAX;
+}
 } // namespace
 
 FanotifyDeny::FanotifyDeny(
-    Mode mode, int error, const std::vector<std::string> &paths, int allowFirst)
+    Mode mode, int error, const std::vector<std::string> &paths, int allowFirst, off_t beyond)
     : m_errno(error)
     , m_allowFirst(allowFirst)
+    , m_beyond(beyond)
 {
     m_fd = ::fanotify_init(FAN_CLASS_PRE_CONTENT | FAN_CLOEXEC, O_RDONLY | O_LARGEFILE);
     if (m_fd < 0) {
@@ -258,7 +310,8 @@ void FanotifyDeny::listen()
             continue;
         auto *event = reinterpret_cast<fanotify_event_metadata *>(buffer);
         for (; FAN_EVENT_OK(event, n); event = FAN_EVENT_NEXT(event, n)) {
-            const bool deny = m_seen++ >= m_allowFirst;
+            const bool deny = m_seen++ >= m_allowFirst
+                && (m_beyond < 0 || rangeEnd(event) > static_cast<std::uint64_t>(m_beyond));
             const fanotify_response response {event->fd,
                 deny ? FAN_DENY | (static_cast<std::uint32_t>(m_errno & 0xFF) << 24) : FAN_ALLOW};
             if (deny)

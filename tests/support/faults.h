@@ -45,13 +45,16 @@ private:
     std::string m_error;
 };
 
-// A mount on a folder, detached at destruction: a small tmpfs, or a read-only bind of the
-// folder over itself.
+// A mount on a folder, detached at destruction: a small tmpfs, a read-only bind of the
+// folder over itself, or a thin disk: an ext4 file system of 64 MiB on a loop device whose
+// image lives in a tmpfs of 3 MiB at `backing`, so writes beyond 3 MiB succeed into the
+// cache and the fsync after them fails.
 class Mount
 {
 public:
     static Mount tmpfs(const std::string &folder, const std::string &options);
     static Mount readOnlyBind(const std::string &folder);
+    static Mount thinDisk(const std::string &folder, const std::string &backing);
     Mount(Mount &&other) noexcept;
     ~Mount();
     Mount &operator=(Mount &&) = delete;
@@ -59,7 +62,7 @@ public:
 
 private:
     Mount() = default;
-    std::string m_folder;
+    std::vector<std::string> m_folders; // detached in this order
     std::string m_error;
 };
 
@@ -85,12 +88,14 @@ private:
 //   Open:   open and opendir fail.
 //   Read:   read, pread and readdir fail; open and writes pass.
 //   Access: read, write, pwrite and ftruncate fail (ext4 only; files opened after the mark).
-// The first `allowFirst` events pass.
+// The first `allowFirst` events pass. With `beyond` given, an access passes unless its range
+// reaches past that offset, so a file can fail part way.
 class FanotifyDeny
 {
 public:
     enum class Mode { Open, Read, Access };
-    FanotifyDeny(Mode mode, int error, const std::vector<std::string> &paths, int allowFirst = 0);
+    FanotifyDeny(Mode mode, int error, const std::vector<std::string> &paths, int allowFirst = 0,
+        off_t beyond = -1);
     ~FanotifyDeny();
     FanotifyDeny(const FanotifyDeny &) = delete;
     FanotifyDeny &operator=(const FanotifyDeny &) = delete;
@@ -104,6 +109,7 @@ private:
     int m_stop[2] = {-1, -1};
     int m_errno;
     int m_allowFirst;
+    off_t m_beyond;
     int m_seen = 0;
     std::atomic<int> m_denied {0};
     std::string m_error;

@@ -176,3 +176,24 @@ std::string bytesOf(const tags::Block &block)
 }
 
 } // namespace testing_support
+
+namespace testing_support {
+
+std::ostream &operator<<(std::ostream &out, const Snapshot &s)
+{
+    return out << s.bytes.size() << " bytes, mode " << std::oct << s.mode << std::dec << ", mtime "
+               << s.mtimeNs << " ns";
+}
+
+Snapshot snapshot(const std::string &path)
+{
+    struct stat st
+    {
+    };
+    const long long mtime = ::stat(path.c_str(), &st) == 0
+        ? static_cast<long long>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec
+        : -1;
+    return {readBytes(path), fileMode(path), mtime};
+}
+
+} // namespace testing_support

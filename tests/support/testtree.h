@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,20 @@ std::string readBytes(const std::string &path);
 // Mode bits (permission part) of the file, or -1 when it cannot be read.
 int fileMode(const std::string &path);
 bool exists(const std::string &path);
+
+// A file's bytes, mode and modification time, to compare before and after.
+struct Snapshot
+{
+    std::string bytes;
+    int mode;
+    long long mtimeNs;
+    bool operator==(const Snapshot &o) const
+    {
+        return bytes == o.bytes && mode == o.mode && mtimeNs == o.mtimeNs;
+    }
+};
+std::ostream &operator<<(std::ostream &out, const Snapshot &s);
+Snapshot snapshot(const std::string &path);
 // Names in a folder, sorted, without "." and "..".
 std::vector<std::string> listNames(const std::string &folder);
 void removeTree(const std::string &path);
