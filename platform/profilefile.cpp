@@ -59,6 +59,9 @@ public:
         }
     }
 
+    // How far into the file the stream has read.
+    off_t consumed() const { return m_offset; }
+
 private:
     bool refill()
     {
@@ -336,7 +339,8 @@ ProfileSection readProfileSectionFrom(int in, const std::string &section)
     bool inSection = false;
     for (;;) {
         const LineStream::Kind kind = lines.next(line);
-        if (kind == LineStream::Kind::End || kind == LineStream::Kind::Error)
+        if (kind == LineStream::Kind::End || kind == LineStream::Kind::Error
+            || lines.consumed() > ProfileReadLimit)
             break;
         const bool first = isFirst;
         isFirst = false;

@@ -14,6 +14,9 @@ namespace platform {
 // Lines longer than this are skipped by the reader and copied through by the writer,
 // never held whole.
 constexpr std::size_t ProfileMaxLine = 64 * 1024;
+// The reader looks no further than this into a file, so a huge or endless file (a sparse
+// file of gigabytes) cannot hold the start-up; the writer still copies every byte.
+constexpr long long ProfileReadLimit = 256LL << 20;
 
 // The keys of one section as they stand in the file, the first occurrence of each key.
 class ProfileSection
