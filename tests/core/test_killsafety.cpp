@@ -1,5 +1,7 @@
-// A bulk tag run killed at random points: every file must be its old bytes, its new bytes,
-// or, for an append, its old bytes followed by a prefix of the new block.
+// A bulk tag run and a copy of many files killed at random points. A tagged file must be
+// its old bytes, its new bytes or, for an append, its old bytes followed by a prefix of the
+// new block; a copy's destination must be exactly what was there before or exactly the
+// source, never a part of it under the destination's name.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 
 #include <unistd.h>
 
+#include "fileops/filetransfer.h"
 #include "tags/tagfile.h"
 #include "tests/support/testtree.h"
 
@@ -133,5 +136,97 @@ TEST(KillSafety, BulkTagRunKilledAtRandomPoints)
         Trials, checked, neither, partial, torn, killedMidRun,
         static_cast<long long>(runTime.count()));
     EXPECT_EQ(neither, 0);
+    EXPECT_GT(killedMidRun, 0);
+}
+
+TEST(KillSafety, CopyOfManyFilesKilledAtRandomPoints)
+{
+    constexpr int Trials = 200;
+    constexpr int Files = 40;
+    testing_support::TempTree tree;
+    std::vector<std::string> sources, destinations, contents, olds;
+    for (int i = 0; i < Files; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".mp3";
+        contents.push_back(audioBytes(16 * 1024 + 4099 * i, i));
+        sources.push_back(tree.file("src/" + name, contents.back()));
+        destinations.push_back(tree.path("dst/" + name));
+        // Every other destination is there already, with other and fewer bytes.
+        olds.push_back(i % 2 == 0 ? audioBytes(1000 + 10 * i, 100 + i) : std::string());
+    }
+    tree.folder("dst");
+    const auto resetDestinations = [&] {
+        for (const std::string &name : testing_support::listNames(tree.path("dst")))
+            ::unlink(tree.path("dst/" + name).c_str());
+        for (int i = 0; i < Files; ++i) {
+            if (!olds[i].empty())
+                tree.file("dst/f" + std::to_string(i) + ".mp3", olds[i]);
+        }
+    };
+    const auto copyAll = [&] {
+        for (int i = 0; i < Files; ++i)
+            fileops::copyFile(sources[i], destinations[i]);
+    };
+
+    resetDestinations();
+    const auto start = std::chrono::steady_clock::now();
+    copyAll();
+    const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
+
+    std::mt19937 random(54321);
+    int checked = 0, neither = 0, shorter = 0, temporaries = 0, killedMidRun = 0;
+    for (int trial = 0; trial < Trials; ++trial) {
+        resetDestinations();
+        int started[2];
+        ASSERT_EQ(::pipe(started), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            (void)!::write(started[1], "s", 1);
+            copyAll();
+            ::_exit(0);
+        }
+        char c;
+        (void)!::read(started[0], &c, 1);
+        ::close(started[0]);
+        ::close(started[1]);
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(random() % (runTime.count() * 5 / 4 + 1)));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+
+        int copied = 0;
+        for (int i = 0; i < Files; ++i) {
+            ++checked;
+            const bool there = testing_support::exists(destinations[i]);
+            const std::string now = there ? readBytes(destinations[i]) : std::string();
+            const bool isOld = olds[i].empty() ? !there : now == olds[i];
+            const bool isNew = there && now == contents[i];
+            copied += isNew;
+            neither += !isOld && !isNew;
+            shorter += there && !isOld && now.size() < contents[i].size();
+            EXPECT_TRUE(isOld || isNew) << "trial " << trial << ", file " << i;
+            EXPECT_TRUE(readBytes(sources[i]) == contents[i]) << "trial " << trial;
+        }
+        // A kill between naming the copy and renaming it over an existing file may leave a
+        // dot-name behind; never anything the scan would take for audio.
+        for (const std::string &name : testing_support::listNames(tree.path("dst"))) {
+            if (name.rfind(".bellwick-", 0) == 0) {
+                ++temporaries;
+                EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
+            } else {
+                EXPECT_EQ(name.substr(0, 1), "f") << name;
+            }
+        }
+        killedMidRun += WIFSIGNALED(status) && copied > 0 && copied < Files;
+    }
+    std::printf("copy kill safety: %d trials, %d files checked, %d neither old nor new, %d "
+                "shorter than the source, %d temporary names left, %d kills in mid-run (run "
+                "%lld us)\n",
+        Trials, checked, neither, shorter, temporaries, killedMidRun,
+        static_cast<long long>(runTime.count()));
+    EXPECT_EQ(neither, 0);
+    EXPECT_EQ(shorter, 0);
     EXPECT_GT(killedMidRun, 0);
 }
