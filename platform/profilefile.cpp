@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <string_view>
 
 #include <fcntl.h>
@@ -21,7 +22,8 @@ constexpr std::size_t ChunkSize = 64 * 1024;
 constexpr std::string_view Bom = "\xEF\xBB\xBF";
 
 // Hands out a file's lines, each with its line end. A line longer than ProfileMaxLine comes
-// in pieces, so at most ProfileMaxLine + ChunkSize bytes are ever held.
+// in pieces, so at most ProfileMaxLine + ChunkSize bytes are ever held. The buffer only
+// grows, so a short file costs one allocation.
 class LineStream
 {
 public:
@@ -34,21 +36,22 @@ public:
     Kind next(std::string &out)
     {
         for (;;) {
-            const std::size_t end = m_buffer.find('\n', m_scan);
-            if (end != std::string::npos) {
+            const std::string_view held(m_buffer.data(), m_end);
+            const std::size_t end = held.find('\n', m_scan);
+            if (end != std::string_view::npos) {
                 const std::size_t length = end + 1 - m_pos;
-                out.assign(m_buffer, m_pos, length);
+                out.assign(held.substr(m_pos, length));
                 m_pos = m_scan = end + 1;
                 const bool wasLong = m_inLongLine || length > ProfileMaxLine;
                 m_inLongLine = false;
                 return wasLong ? Kind::Piece : Kind::Line;
             }
-            m_scan = m_buffer.size();
-            const std::size_t held = m_buffer.size() - m_pos;
-            if (held > ProfileMaxLine || (held > 0 && m_atEnd)) {
-                out.assign(m_buffer, m_pos, held);
+            m_scan = m_end;
+            const std::size_t length = m_end - m_pos;
+            if (length > ProfileMaxLine || (length > 0 && m_atEnd)) {
+                out.assign(held.substr(m_pos, length));
                 m_pos = m_scan;
-                const bool wasLong = m_inLongLine || held > ProfileMaxLine;
+                const bool wasLong = m_inLongLine || length > ProfileMaxLine;
                 m_inLongLine = !m_atEnd;
                 return wasLong ? Kind::Piece : Kind::Line;
             }
@@ -65,20 +68,23 @@ public:
 private:
     bool refill()
     {
-        m_buffer.erase(0, m_pos);
+        const std::size_t held = m_end - m_pos;
+        if (held > 0 && m_pos > 0)
+            std::memmove(&m_buffer[0], &m_buffer[m_pos], held);
         m_scan -= m_pos;
         m_pos = 0;
-        const std::size_t held = m_buffer.size();
-        m_buffer.resize(held + ChunkSize);
+        m_end = held;
+        if (m_buffer.size() < held + ChunkSize)
+            m_buffer.resize(held + ChunkSize);
         ssize_t got;
         do {
             got = fileSystem().pread(m_fd, &m_buffer[held], ChunkSize, m_offset);
         } while (got < 0 && errno == EINTR);
-        m_buffer.resize(held + static_cast<std::size_t>(got > 0 ? got : 0));
         if (got < 0)
             return false;
         if (got == 0)
             m_atEnd = true;
+        m_end += static_cast<std::size_t>(got);
         m_offset += got;
         return true;
     }
@@ -86,6 +92,7 @@ private:
     int m_fd;
     off_t m_offset = 0;
     std::string m_buffer;
+    std::size_t m_end = 0; // bytes of m_buffer read from the file
     std::size_t m_pos = 0;
     std::size_t m_scan = 0;
     bool m_atEnd = false;
