@@ -16,6 +16,7 @@
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "platform/filesystem.h"
+#include "tests/support/faults.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 #include "widgets/BrowsDlg.h"
@@ -160,6 +161,34 @@ TEST_F(FileOps, TheSameFileTwiceIsAskedAboutTheSecondTime)
     modal.answer(platform::IDYES);
     transfer(tree.path("dst"), Transfer::Move);
     EXPECT_EQ(workCaptions(), Names {"b.mp3"});
+    EXPECT_EQ(readBytes(tree.path("dst/b.mp3")), "src/b.mp3");
+}
+
+TEST_F(FileOps, FailuresAreSilentAndTheirRowsStay)
+{
+    addWorkRows({"src/a.mp3", "src/b.mp3"});
+    tree.file("dst/a.mp3", "existing");
+    {
+        // A destination folder that takes no new name, and a source folder that lets none go.
+        testing_support::Chattr destination(tree.path("dst"), testing_support::Chattr::Immutable);
+        if (!destination.error().empty())
+            GTEST_SKIP() << destination.error();
+        for (const Transfer kind : {Transfer::Copy, Transfer::Move}) {
+            modal.answer(platform::IDYES);
+            transfer(tree.path("dst"), kind);
+            EXPECT_EQ(workCaptions(), (Names {"a.mp3", "b.mp3"}));
+        }
+    }
+    EXPECT_EQ(modal.questions.size(), 2u); // only the overwrite questions, no error message
+    {
+        testing_support::Chattr source(tree.path("src"), testing_support::Chattr::Immutable);
+        modal.answer(platform::IDYES);
+        transfer(tree.path("dst"), Transfer::Move);
+        EXPECT_EQ(workCaptions(), (Names {"a.mp3", "b.mp3"}));
+        EXPECT_EQ(modal.questions.size(), 3u);
+    }
+    EXPECT_EQ(readBytes(tree.path("src/a.mp3")), "src/a.mp3");
+    EXPECT_EQ(readBytes(tree.path("dst/a.mp3")), "src/a.mp3"); // copied, the source kept
     EXPECT_EQ(readBytes(tree.path("dst/b.mp3")), "src/b.mp3");
 }
 
