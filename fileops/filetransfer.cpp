@@ -73,17 +73,6 @@ bool isRefusedAttribute(int error)
     return error == EPERM || error == EOPNOTSUPP;
 }
 
-int syncFolder(const std::string &folder)
-{
-    const UniqueFd fd(fileSystem().open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.isValid())
-        return lastError();
-    // Some file systems cannot flush a folder at all; their entries are as safe as they get.
-    if (fileSystem().fsync(fd.get()) != 0 && errno != EINVAL)
-        return lastError();
-    return 0;
-}
-
 } // namespace
 
 bool fileExists(const std::string &path)
@@ -160,7 +149,7 @@ int moveFile(const std::string &source, const std::string &destination)
     if (const int error = copyFile(source, destination))
         return error;
     // The copy's name must be on disk before the only other copy goes.
-    if (const int error = syncFolder(folderOf(destination)))
+    if (const int error = platform::syncFolder(folderOf(destination)))
         return error;
     return deleteFile(source);
 }

@@ -300,17 +300,6 @@ bool copyProfileWithSection(int in, int out, const std::string &section,
     return copyWithSection(in, output, section, entries) && output.flush();
 }
 
-namespace {
-
-void syncFolder(const std::string &folder)
-{
-    UniqueFd fd(fileSystem().open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.isValid())
-        fileSystem().fsync(fd.get());
-}
-
-} // namespace
-
 const std::string *ProfileSection::find(const std::string &key) const
 {
     const std::string folded = tags::asciiUpper(key);
@@ -408,7 +397,7 @@ bool writeProfileSection(const std::string &path, const std::string &section,
         return false;
     if (const int error = out.commit(target))
         return failed(error);
-    syncFolder(folder);
+    syncFolder(folder); // the new file is whole either way; this makes its name durable
     return true;
 }
 

@@ -54,6 +54,16 @@ int lastError()
     return errno != 0 ? errno : EIO;
 }
 
+int syncFolder(const std::string &folder)
+{
+    const UniqueFd fd(fileSystem().open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.isValid())
+        return lastError();
+    if (fileSystem().fsync(fd.get()) != 0 && errno != EINVAL)
+        return lastError();
+    return 0;
+}
+
 TemporaryFile::TemporaryFile(std::string folder)
     : m_folder(std::move(folder))
 { }

@@ -15,6 +15,10 @@ std::string folderOf(const std::string &path);
 // The errno of a call that just failed, never 0 (a short transfer may leave errno as it was).
 int lastError();
 
+// Flushes a folder's entries to disk, so a name just made there survives a power cut.
+// Gives 0 or the errno; a file system that cannot flush a folder at all counts as flushed.
+int syncFolder(const std::string &folder);
+
 // A new file written in the folder of the file it is to become, put in place only when
 // complete. It has no name while it is written where the file system offers O_TMPFILE, so
 // an interrupted run leaves nothing behind; else it gets a short dot-name that the folder

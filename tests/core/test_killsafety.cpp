@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -48,6 +49,43 @@ Outcome outcomeOf(const std::string &now, const std::string &old, const std::str
     return Outcome::Other;
 }
 
+// How long one run of `work` takes, so the kills fall inside a run.
+std::chrono::microseconds timeOf(const std::function<void()> &work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
+}
+
+// Runs `work` in a child and kills it with SIGKILL at a random point of a run that takes
+// `runTime`, or a little after its end. Gives the child's wait status, or -1.
+int killedAtRandomPoint(
+    const std::function<void()> &work, std::chrono::microseconds runTime, std::mt19937 &random)
+{
+    int started[2];
+    if (::pipe(started) != 0)
+        return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        (void)!::write(started[1], "s", 1);
+        work();
+        ::_exit(0);
+    }
+    char c;
+    if (pid > 0)
+        (void)!::read(started[0], &c, 1);
+    ::close(started[0]);
+    ::close(started[1]);
+    if (pid < 0)
+        return -1;
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(random() % (runTime.count() * 5 / 4 + 1)));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    return ::waitpid(pid, &status, 0) == pid ? status : -1;
+}
+
 } // namespace
 
 TEST(KillSafety, BulkTagRunKilledAtRandomPoints)
@@ -81,42 +119,21 @@ TEST(KillSafety, BulkTagRunKilledAtRandomPoints)
         wholes.push_back(tagged ? old.substr(0, old.size() - 128) + block : old + block);
     }
 
-    // How long a whole run takes, so the kills fall inside it.
-    const auto runAll = [&] {
+    const std::function<void()> runAll = [&] {
         for (const std::string &path : paths)
             tags::WriteTagBlock(path, merge);
     };
     for (int i = 0; i < Files; ++i)
         tree.file("f" + std::to_string(i) + ".mp3", olds[i]);
-    const auto start = std::chrono::steady_clock::now();
-    runAll();
-    const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - start);
+    const std::chrono::microseconds runTime = timeOf(runAll);
 
     std::mt19937 random(12345);
     int checked = 0, neither = 0, partial = 0, torn = 0, killedMidRun = 0;
     for (int trial = 0; trial < Trials; ++trial) {
         for (int i = 0; i < Files; ++i)
             tree.file("f" + std::to_string(i) + ".mp3", olds[i]);
-        int started[2];
-        ASSERT_EQ(::pipe(started), 0);
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            (void)!::write(started[1], "s", 1);
-            runAll();
-            ::_exit(0);
-        }
-        char c;
-        (void)!::read(started[0], &c, 1);
-        ::close(started[0]);
-        ::close(started[1]);
-        // A point in the run, or a little after its end.
-        std::this_thread::sleep_for(
-            std::chrono::microseconds(random() % (runTime.count() * 5 / 4 + 1)));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        const int status = killedAtRandomPoint(runAll, runTime, random);
+        ASSERT_NE(status, -1);
         int written = 0;
         for (int i = 0; i < Files; ++i) {
             const Outcome outcome
@@ -162,39 +179,19 @@ TEST(KillSafety, CopyOfManyFilesKilledAtRandomPoints)
                 tree.file("dst/f" + std::to_string(i) + ".mp3", olds[i]);
         }
     };
-    const auto copyAll = [&] {
+    const std::function<void()> copyAll = [&] {
         for (int i = 0; i < Files; ++i)
             fileops::copyFile(sources[i], destinations[i]);
     };
-
     resetDestinations();
-    const auto start = std::chrono::steady_clock::now();
-    copyAll();
-    const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - start);
+    const std::chrono::microseconds runTime = timeOf(copyAll);
 
     std::mt19937 random(54321);
     int checked = 0, neither = 0, shorter = 0, temporaries = 0, killedMidRun = 0;
     for (int trial = 0; trial < Trials; ++trial) {
         resetDestinations();
-        int started[2];
-        ASSERT_EQ(::pipe(started), 0);
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            (void)!::write(started[1], "s", 1);
-            copyAll();
-            ::_exit(0);
-        }
-        char c;
-        (void)!::read(started[0], &c, 1);
-        ::close(started[0]);
-        ::close(started[1]);
-        std::this_thread::sleep_for(
-            std::chrono::microseconds(random() % (runTime.count() * 5 / 4 + 1)));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        const int status = killedAtRandomPoint(copyAll, runTime, random);
+        ASSERT_NE(status, -1);
 
         int copied = 0;
         for (int i = 0; i < Files; ++i) {
