@@ -17,7 +17,6 @@
 #include <QTreeView>
 
 #include "app/Unit5.h"
-#include "app/errorreport.h"
 #include "app/settingsfile.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
@@ -25,7 +24,9 @@
 #include "lists/filelistview.h"
 #include "lists/row.h"
 #include "platform/error.h"
+#include "platform/errorreport.h"
 #include "platform/modal.h"
+#include "platform/paths.h"
 #include "platform/textcodec.h"
 #include "search/Unit4.h"
 #include "widgets/BrowsDlg.h"
@@ -197,7 +198,7 @@ void TForm1::connectHandlers()
     // Every handler runs inside the error guard and learns which control sent the event.
     const auto bind = [this](auto *control, auto signal, void (TForm1::*handler)(QObject *)) {
         connect(control, signal, this,
-            [this, control, handler] { app::guarded([&] { (this->*handler)(control); }); });
+            [this, control, handler] { platform::guarded([&] { (this->*handler)(control); }); });
     };
     bind(Button1, &QPushButton::clicked, &TForm1::Button1Click);
     bind(Button2, &QPushButton::clicked, &TForm1::Button2Click);
@@ -231,11 +232,11 @@ void TForm1::connectHandlers()
         bind(list, &FileListView::doubleClicked, &TForm1::ListView1DblClick);
         connect(list, &FileListView::keyPressed, this,
             [this, list](int key, Qt::KeyboardModifiers shift) {
-                app::guarded([&] { ListView1KeyDown(list, key, shift); });
+                platform::guarded([&] { ListView1KeyDown(list, key, shift); });
             });
         connect(list, &FileListView::popupRequested, this, [this, list](const QPoint &at) {
             QMenu *menu = list == ListView1 ? PopupMenu1 : PopupMenu2;
-            app::guarded([&] { PopupMenu2Popup(menu); });
+            platform::guarded([&] { PopupMenu2Popup(menu); });
             // The work list's menu opens centred on the pointer, the result list's with its
             // left edge there.
             QPoint pos = at;
@@ -244,14 +245,17 @@ void TForm1::connectHandlers()
             menu->popup(pos);
         });
     }
-    connect(ListView1, &FileListView::headerClicked, this,
-        [this](int column) { app::guarded([&] { ListView1ColumnClick(ListView1, column); }); });
-    connect(ListView2, &FileListView::headerClicked, this,
-        [this](int column) { app::guarded([&] { ListView2ColumnClick(ListView2, column); }); });
+    connect(ListView1, &FileListView::headerClicked, this, [this](int column) {
+        platform::guarded([&] { ListView1ColumnClick(ListView1, column); });
+    });
+    connect(ListView2, &FileListView::headerClicked, this, [this](int column) {
+        platform::guarded([&] { ListView2ColumnClick(ListView2, column); });
+    });
     ListView2->acceptsDropFrom
         = [this](QObject *source) { return ListView2DragOver(ListView2, source); };
-    connect(ListView2, &FileListView::dropped, this,
-        [this](QObject *source) { app::guarded([&] { ListView2DragDrop(ListView2, source); }); });
+    connect(ListView2, &FileListView::dropped, this, [this](QObject *source) {
+        platform::guarded([&] { ListView2DragDrop(ListView2, source); });
+    });
 }
 
 void TForm1::createDialogs()
@@ -277,7 +281,7 @@ void TForm1::FormDestroy()
         return;
     app::makeSettingsFolder(path);
     if (!app::writeSettings(path, currentSettings()))
-        app::showErrorReport(QString::fromStdString(platform::cannotWriteMessage(path)));
+        platform::showErrorReport(QString::fromStdString(platform::cannotWriteMessage(path)));
 }
 
 app::WindowSettings TForm1::currentSettings() const
@@ -368,12 +372,12 @@ long TForm1::ShellExecute(const std::string &FileName, const std::string &Params
     const bool isAddress
         = target.find("://") != std::string::npos || target.rfind("mailto:", 0) == 0;
     if (!isAddress && (target.empty() || target.front() != '/'))
-        target = lists::AddBackslash(workDir) + target;
+        target = platform::AddBackslash(workDir) + target;
     // The opener takes one document and no parameters; the program never passes any.
     (void)Params;
     const std::vector<std::string> argv = {"xdg-open", target};
     const QString name
-        = QString::fromStdString(platform::fileNameToUtf8(lists::fileNamePart(target)));
+        = QString::fromStdString(platform::fileNameToUtf8(platform::fileNamePart(target)));
     return platform::modal().spawn(argv, workDir,
         text("%1 を開けません。ファイルがないか、開くアプリケーションが登録されていません。")
             .arg(name),

@@ -8,9 +8,9 @@
 #include <QTranslator>
 
 #include "app/Unit1.h"
-#include "app/errorreport.h"
 #include "app/settingsfile.h"
 #include "app/startup.h"
+#include "platform/errorreport.h"
 
 int main(int argc, char *argv[])
 {
@@ -19,7 +19,7 @@ int main(int argc, char *argv[])
 
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("bellwick"));
-    app::setApplicationTitle(app::titleFromExecutableName(
+    platform::setApplicationTitle(platform::titleFromExecutableName(
         QCoreApplication::applicationFilePath().section(QLatin1Char('/'), -1).toStdString()));
 
     QTranslator translator;

@@ -9,6 +9,7 @@
 
 #include "lists/row.h"
 #include "platform/filesystem.h"
+#include "platform/paths.h"
 #include "platform/profilefile.h"
 
 namespace app {
@@ -94,7 +95,7 @@ bool writeSettings(const std::string &path, const WindowSettings &settings)
 std::string chooseSettingsPath(
     const std::string &executableFolder, const char *xdgConfigHome, const char *home)
 {
-    const std::string beside = lists::AddBackslash(executableFolder) + SettingsFileName;
+    const std::string beside = platform::AddBackslash(executableFolder) + SettingsFileName;
     struct stat st;
     if (platform::fileSystem().stat(beside.c_str(), &st, false) == 0
         || ::access(executableFolder.c_str(), W_OK) == 0)
@@ -102,7 +103,7 @@ std::string chooseSettingsPath(
     std::string config = xdgConfigHome && *xdgConfigHome == '/'
         ? std::string(xdgConfigHome)
         : std::string(home ? home : "") + "/.config";
-    return lists::AddBackslash(config) + "bellwick/" + SettingsFileName;
+    return platform::AddBackslash(config) + "bellwick/" + SettingsFileName;
 }
 
 namespace {

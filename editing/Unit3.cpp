@@ -8,12 +8,12 @@
 #include <QPushButton>
 
 #include "app/Unit1.h"
-#include "app/errorreport.h"
 #include "editing/cp932lineedit.h"
 #include "editing/tagfields.h"
+#include "platform/bytetext.h"
+#include "platform/errorreport.h"
 #include "platform/modal.h"
 #include "platform/textcodec.h"
-#include "tags/bytetext.h"
 #include "tags/genretable.h"
 #include "tags/tagfile.h"
 
@@ -40,8 +40,8 @@ TForm3::TForm3(TForm1 *mainWindow)
     editing::layOutTagFields(this,
         {{"Filename", Edit1}, {"Title", Edit2}, {"Album", Edit3}, {"Artist", Edit6}}, Edit4,
         ComboBox1, Edit5, nullptr, Button1, Button2);
-    connect(
-        Button1, &QPushButton::clicked, this, [this] { app::guarded([this] { Button1Click(); }); });
+    connect(Button1, &QPushButton::clicked, this,
+        [this] { platform::guarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     FormCreate();
 }
@@ -55,11 +55,11 @@ void TForm3::fill(const std::string &path, const tags::TTagRecord &tag)
 {
     m_path = path;
     Edit1->setText(QString::fromStdString(platform::fileNameToUtf8(path)));
-    Edit2->setOriginalBytes(tags::trimmed(tag.Title));
-    Edit6->setOriginalBytes(tags::trimmed(tag.Artist));
-    Edit3->setOriginalBytes(tags::trimmed(tag.Album));
-    Edit4->setOriginalBytes(tags::trimmed(tag.Year));
-    Edit5->setOriginalBytes(tags::trimmed(tag.Comment));
+    Edit2->setOriginalBytes(platform::trimmed(tag.Title));
+    Edit6->setOriginalBytes(platform::trimmed(tag.Artist));
+    Edit3->setOriginalBytes(platform::trimmed(tag.Album));
+    Edit4->setOriginalBytes(platform::trimmed(tag.Year));
+    Edit5->setOriginalBytes(platform::trimmed(tag.Comment));
     const int genre = ComboBox1->findText(QString::fromStdString(tags::GenreCodeToName(tag.Genre)));
     ComboBox1->setCurrentIndex(std::max(genre, 0));
 }
@@ -84,7 +84,7 @@ void TForm3::Button1Click()
     }
     tag.genre = tags::GenreNameToCode(savedGenreName());
     if (tags::WriteTagBlock(m_path, tags::completeBlock(tag)) == tags::WriteOutcome::FileMissing) {
-        app::showFileMissingBox();
+        platform::showFileMissingBox();
         return;
     }
     m_saved = tag.texts;

@@ -8,12 +8,12 @@
 #include <QMenu>
 
 #include "app/Unit1.h"
-#include "app/errorreport.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
 #include "editing/tagfields.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
+#include "platform/errorreport.h"
 #include "platform/modal.h"
 #include "platform/scopeguard.h"
 #include "tags/tagfile.h"
@@ -83,7 +83,7 @@ void TForm1::N17Click(QObject *Sender)
             continue;
         const std::string path = list->row(index).path();
         if (tags::WriteTagBlock(path, merge) == tags::WriteOutcome::FileMissing) {
-            app::showFileMissingBox();
+            platform::showFileMissingBox();
             return;
         }
         for (std::size_t i = 0; i < tags::TextFieldCount; ++i) {

@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/errorreport.h"
+#include "platform/errorreport.h"
 #include "platform/modal.h"
 #include "tags/genretable.h"
 
@@ -81,8 +81,8 @@ void fillGenreList(QComboBox *combo)
 void showUnencodableBox(QWidget *parent)
 {
     platform::modal().messageBox(parent,
-        QString::fromUtf8("シフト JIS で保存できない文字が入っています"), app::applicationTitle(),
-        platform::MB_OK | platform::MB_ICONEXCLAMATION);
+        QString::fromUtf8("シフト JIS で保存できない文字が入っています"),
+        platform::applicationTitle(), platform::MB_OK | platform::MB_ICONEXCLAMATION);
 }
 
 } // namespace editing

@@ -9,10 +9,11 @@
 #include <QScreen>
 
 #include "app/Unit1.h"
-#include "app/errorreport.h"
 #include "fileops/filetransfer.h"
 #include "lists/row.h"
 #include "platform/error.h"
+#include "platform/errorreport.h"
+#include "platform/paths.h"
 #include "widgets/BrowsDlg.h"
 
 TForm2::TForm2(TForm1 *mainWindow)
@@ -38,16 +39,16 @@ TForm2::TForm2(TForm1 *mainWindow)
     Button2->setGeometry(440, 48, 75, 25);
 
     connect(Button1, &QPushButton::clicked, this,
-        [this] { app::guarded([this] { Button1Click(Button1); }); });
+        [this] { platform::guarded([this] { Button1Click(Button1); }); });
     connect(Button2, &QPushButton::clicked, this,
-        [this] { app::guarded([this] { Button2Click(Button2); }); });
+        [this] { platform::guarded([this] { Button2Click(Button2); }); });
 }
 
 void TForm2::Button1Click(QObject *)
 {
     // Exactly the typed name, in the file system's encoding; nothing trimmed or checked.
     const std::string path
-        = lists::AddBackslash(Form1()->BrowseDialog2->Directory) + Edit1->text().toStdString();
+        = platform::AddBackslash(Form1()->BrowseDialog2->Directory) + Edit1->text().toStdString();
     const fileops::FolderOutcome outcome = fileops::makeFolder(path);
     if (!outcome.isMade())
         throw platform::Error(outcome.text, outcome.code);

@@ -13,6 +13,7 @@
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "platform/modal.h"
+#include "platform/paths.h"
 #include "platform/textcodec.h"
 #include "widgets/BrowsDlg.h"
 
@@ -107,16 +108,16 @@ void transferRows(FileListView &workList, const std::string &folder, Transfer ki
 {
     if (!workList.hasSelection())
         workList.selectAll();
-    const std::string target = lists::AddBackslash(folder);
+    const std::string target = platform::AddBackslash(folder);
     SelectedRowWalk walk(workList);
     while (walk.next()) {
         const std::string source = walk.row().path();
-        const std::string destination = target + std::string(lists::fileNamePart(source));
+        const std::string destination = target + std::string(platform::fileNamePart(source));
         bool go = true;
         if (fileExists(destination)) {
             // The user sees the list as it stands at this row.
             walk.apply();
-            go = mayReplace(parent, lists::fileNamePart(destination));
+            go = mayReplace(parent, platform::fileNamePart(destination));
         }
         const bool done = go
             && (kind == Transfer::Copy ? copyFile(source, destination)

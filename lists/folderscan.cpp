@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "lists/row.h"
+#include "platform/bytetext.h"
 #include "platform/filesystem.h"
 #include "platform/folderlisting.h"
-#include "tags/bytetext.h"
+#include "platform/paths.h"
 
 namespace lists {
 
@@ -18,7 +19,7 @@ bool hasAudioExtension(std::string_view name)
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos || name.size() - dot != 4)
         return false;
-    const std::string extension = tags::asciiUpper(name.substr(dot));
+    const std::string extension = platform::asciiUpper(name.substr(dot));
     return extension == ".MP3" || extension == ".MP2";
 }
 
@@ -43,7 +44,7 @@ public:
         std::vector<platform::FolderEntry> entries;
         if (!platform::listFolder(folder, entries))
             return;
-        const std::string prefix = AddBackslash(folder);
+        const std::string prefix = platform::AddBackslash(folder);
         for (const platform::FolderEntry &entry : entries) {
             const std::string path = prefix + entry.name;
             if (hasAudioExtension(entry.name))

@@ -46,10 +46,4 @@ std::string_view shownBytes(const Row &row, int column);
 // The row of the file at `path` with the tag read from it.
 Row makeRow(const std::string &path, const tags::TTagRecord &tag);
 
-// The path-joining rule: "" stays "", a path ending in "/" stays as it is, any other gets "/".
-std::string AddBackslash(std::string_view path);
-
-// The file-name part of a path: the text after its last "/" (the whole path without one).
-std::string_view fileNamePart(std::string_view path);
-
 } // namespace lists

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tags/bytetext.h"
+#include "platform/bytetext.h"
 
 namespace lists {
 
 std::string sortKeyText(std::string_view text)
 {
-    std::string key = tags::asciiUpper(tags::trimmedView(text));
+    std::string key = platform::asciiUpper(platform::trimmedView(text));
     if (key.empty())
         key = " ";
     return key;

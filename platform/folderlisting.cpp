@@ -8,8 +8,8 @@
 
 #include <dirent.h>
 
+#include "platform/bytetext.h"
 #include "platform/filesystem.h"
-#include "tags/bytetext.h"
 
 namespace platform {
 
@@ -19,8 +19,8 @@ bool nameOrder(const FolderEntry &a, const FolderEntry &b)
 {
     const std::size_t n = std::min(a.name.size(), b.name.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const auto x = static_cast<unsigned char>(tags::asciiUpper(a.name[i]));
-        const auto y = static_cast<unsigned char>(tags::asciiUpper(b.name[i]));
+        const auto x = static_cast<unsigned char>(platform::asciiUpper(a.name[i]));
+        const auto y = static_cast<unsigned char>(platform::asciiUpper(b.name[i]));
         if (x != y)
             return x < y;
     }

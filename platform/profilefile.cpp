@@ -10,9 +10,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/bytetext.h"
 #include "platform/filesystem.h"
 #include "platform/temporaryfile.h"
-#include "tags/bytetext.h"
 
 namespace platform {
 
@@ -111,18 +111,18 @@ ParsedLine parseLine(std::string_view line, bool isFirst)
 {
     if (isFirst && line.substr(0, Bom.size()) == Bom)
         line.remove_prefix(Bom.size());
-    const std::string_view text = tags::trimmedView(line);
+    const std::string_view text = platform::trimmedView(line);
     ParsedLine parsed;
     if (text.empty()) {
         parsed.type = ParsedLine::Type::Blank;
     } else if (text.front() == '[') {
         parsed.type = ParsedLine::Type::Section;
-        parsed.name = tags::trimmedView(text.substr(1, text.find(']') - 1));
+        parsed.name = platform::trimmedView(text.substr(1, text.find(']') - 1));
     } else if (text.front() != ';') {
         const std::size_t equals = text.find('=');
         if (equals != std::string_view::npos) {
-            parsed.name = tags::trimmedView(text.substr(0, equals));
-            parsed.value = tags::trimmedView(text.substr(equals + 1));
+            parsed.name = platform::trimmedView(text.substr(0, equals));
+            parsed.value = platform::trimmedView(text.substr(equals + 1));
             const std::string_view &v = parsed.value;
             if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
                 parsed.value = v.substr(1, v.size() - 2);
@@ -135,7 +135,7 @@ ParsedLine parseLine(std::string_view line, bool isFirst)
 
 bool sameName(std::string_view a, std::string_view b)
 {
-    return tags::asciiUpper(a) == tags::asciiUpper(b);
+    return platform::asciiUpper(a) == platform::asciiUpper(b);
 }
 
 // Follows symbolic links to the file that is to be rewritten. A path that does not exist
@@ -302,7 +302,7 @@ bool copyProfileWithSection(int in, int out, const std::string &section,
 
 const std::string *ProfileSection::find(const std::string &key) const
 {
-    const std::string folded = tags::asciiUpper(key);
+    const std::string folded = platform::asciiUpper(key);
     for (const auto &entry : m_entries) {
         if (entry.first == folded)
             return &entry.second;
@@ -312,7 +312,7 @@ const std::string *ProfileSection::find(const std::string &key) const
 
 void ProfileSection::add(std::string key, std::string value)
 {
-    std::string folded = tags::asciiUpper(key);
+    std::string folded = platform::asciiUpper(key);
     if (!find(folded))
         m_entries.emplace_back(std::move(folded), std::move(value));
 }

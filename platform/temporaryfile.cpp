@@ -10,7 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "lists/row.h"
+#include "platform/paths.h"
 
 namespace platform {
 
@@ -96,7 +96,7 @@ int TemporaryFile::create(bool replaces, mode_t mode)
     if (folderKeepsNames())
         return EPERM;
     for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-        const std::string name = lists::AddBackslash(m_folder) + temporaryName();
+        const std::string name = platform::AddBackslash(m_folder) + temporaryName();
         m_fd = UniqueFd(fileSystem().open(
             name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, mode));
         if (m_fd.isValid()) {
@@ -124,7 +124,7 @@ int TemporaryFile::commit(const std::string &destination)
     if (m_unnamed) {
         int error = EEXIST;
         for (int attempt = 0; attempt < NameAttempts && m_name.empty(); ++attempt) {
-            const std::string name = lists::AddBackslash(m_folder) + temporaryName();
+            const std::string name = platform::AddBackslash(m_folder) + temporaryName();
             if (linkTo(name) == 0)
                 m_name = name;
             else if ((error = lastError()) != EEXIST)

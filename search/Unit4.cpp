@@ -6,9 +6,9 @@
 #include <QPushButton>
 
 #include "app/Unit1.h"
-#include "app/errorreport.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
+#include "platform/errorreport.h"
 #include "platform/textcodec.h"
 #include "search/searchmatch.h"
 #include "tags/genretable.h"
@@ -85,8 +85,8 @@ TForm4::TForm4(TForm1 *mainWindow)
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
 
-    connect(
-        Button1, &QPushButton::clicked, this, [this] { app::guarded([this] { Button1Click(); }); });
+    connect(Button1, &QPushButton::clicked, this,
+        [this] { platform::guarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     FormCreate();
 }

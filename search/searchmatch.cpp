@@ -4,7 +4,7 @@
 #include <cstring>
 #include <functional>
 
-#include "tags/bytetext.h"
+#include "platform/bytetext.h"
 
 namespace search {
 
@@ -18,7 +18,7 @@ bool containsFolded(const std::string &text, const std::string &needle)
     thread_local std::string folded;
     folded.assign(text);
     for (char &c : folded)
-        c = tags::asciiUpper(c);
+        c = platform::asciiUpper(c);
     return folded.find(needle) != std::string::npos;
 }
 
@@ -30,7 +30,7 @@ Matcher::Matcher(const Conditions &conditions)
     , m_all(conditions.allMustMatch)
 {
     if (!conditions.fileName.empty())
-        m_texts.push_back({lists::SubItem::Path, tags::asciiUpper(conditions.fileName), true});
+        m_texts.push_back({lists::SubItem::Path, platform::asciiUpper(conditions.fileName), true});
     const std::pair<lists::SubItem, const std::optional<std::string> *> tagConditions[] = {
         {lists::SubItem::Title, &conditions.title},
         {lists::SubItem::Artist, &conditions.artist},
@@ -42,7 +42,7 @@ Matcher::Matcher(const Conditions &conditions)
         if (!*text)
             m_texts.push_back({field, std::string(), false});
         else if (!(*text)->empty())
-            m_texts.push_back({field, tags::asciiUpper(**text), true});
+            m_texts.push_back({field, platform::asciiUpper(**text), true});
     }
 }
 

@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/errorreport.h"
+#include "platform/errorreport.h"
 #include "platform/modal.h"
 
 using widgets::AlignLayout;
@@ -72,7 +72,7 @@ void TSplitPanel::SetAlign(TAlign value)
         return;
     if (value == TAlign::alClient) {
         platform::modal().messageBox(this, QString::fromUtf8("AlignにalClientは選択できません。"),
-            app::applicationTitle(), platform::MB_OK);
+            platform::applicationTitle(), platform::MB_OK);
         return;
     }
     // Free of the alignment while it is placed.

@@ -7,8 +7,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "lists/row.h"
 #include "platform/folderlisting.h"
+#include "platform/paths.h"
 #include "platform/textcodec.h"
 
 namespace {
@@ -76,7 +76,7 @@ void FolderChooser::populate(QTreeWidgetItem *item)
     const std::string path = pathOf(item);
     std::vector<platform::FolderEntry> entries;
     platform::listFolder(path, entries);
-    const std::string prefix = lists::AddBackslash(path);
+    const std::string prefix = platform::AddBackslash(path);
     for (const platform::FolderEntry &entry : entries) {
         struct stat st;
         const std::string child = prefix + entry.name;
@@ -90,7 +90,7 @@ void FolderChooser::populate(QTreeWidgetItem *item)
 bool FolderChooser::selectPath(const std::string &path)
 {
     QTreeWidgetItem *item = m_tree->topLevelItem(0);
-    const std::string root = lists::AddBackslash(m_root);
+    const std::string root = platform::AddBackslash(m_root);
     if (path != m_root) {
         if (path.compare(0, root.size(), root) != 0)
             return false;

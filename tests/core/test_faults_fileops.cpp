@@ -25,6 +25,7 @@
 #include "app/settingsfile.h"
 #include "fileops/filetransfer.h"
 #include "lists/row.h"
+#include "platform/paths.h"
 #include "platform/temporaryfile.h"
 #include "tests/support/faults.h"
 #include "tests/support/faultyfs.h"
@@ -463,7 +464,7 @@ public:
 private:
     void plant(const char *path)
     {
-        if (m_plants > 0 && lists::fileNamePart(path).substr(0, 10) == ".bellwick-") {
+        if (m_plants > 0 && platform::fileNamePart(path).substr(0, 10) == ".bellwick-") {
             --m_plants;
             m_planted += ::symlink(m_victim.c_str(), path) == 0;
         }

@@ -8,6 +8,7 @@
 
 #include "lists/folderscan.h"
 #include "lists/row.h"
+#include "platform/paths.h"
 #include "tests/support/faultyfs.h"
 #include "tests/support/testtree.h"
 
@@ -43,13 +44,13 @@ TEST(AudioExtension, FoldedMp3AndMp2Only)
 
 TEST(PathJoin, AddBackslashAndFileNamePart)
 {
-    EXPECT_EQ(lists::AddBackslash(""), "");
-    EXPECT_EQ(lists::AddBackslash("/"), "/");
-    EXPECT_EQ(lists::AddBackslash("/music"), "/music/");
-    EXPECT_EQ(lists::AddBackslash("/music/"), "/music/");
-    EXPECT_EQ(lists::fileNamePart("/music/a:b.mp3"), "a:b.mp3");
-    EXPECT_EQ(lists::fileNamePart("plain.mp3"), "plain.mp3");
-    EXPECT_EQ(lists::fileNamePart("/"), "");
+    EXPECT_EQ(platform::AddBackslash(""), "");
+    EXPECT_EQ(platform::AddBackslash("/"), "/");
+    EXPECT_EQ(platform::AddBackslash("/music"), "/music/");
+    EXPECT_EQ(platform::AddBackslash("/music/"), "/music/");
+    EXPECT_EQ(platform::fileNamePart("/music/a:b.mp3"), "a:b.mp3");
+    EXPECT_EQ(platform::fileNamePart("plain.mp3"), "plain.mp3");
+    EXPECT_EQ(platform::fileNamePart("/"), "");
 }
 
 TEST_F(FolderScan, DepthFirstInFoldedNameOrder)

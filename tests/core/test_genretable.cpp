@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "tags/bytetext.h"
+#include "platform/bytetext.h"
 #include "tags/genretable.h"
 
 using tags::GenreCodeToName;
@@ -34,7 +34,7 @@ TEST(GenreTable, RoundTripCoversEveryCodeOnce)
     }
     std::set<std::string> folded;
     for (std::size_t i = 0; i < tags::GenreCount; ++i)
-        folded.insert(tags::asciiUpper(tags::genreTable()[i].name));
+        folded.insert(platform::asciiUpper(tags::genreTable()[i].name));
     EXPECT_EQ(folded.size(), tags::GenreCount); // unique, also when case is ignored
 }
 
@@ -55,7 +55,7 @@ TEST(GenreTable, ListOrderIsAlphabeticalWithTheFourExceptions)
     };
     int seen = 0;
     for (std::size_t i = 2; i < list.size(); ++i) {
-        const bool ordered = tags::asciiUpper(list[i - 1]) < tags::asciiUpper(list[i]);
+        const bool ordered = platform::asciiUpper(list[i - 1]) < platform::asciiUpper(list[i]);
         if (exceptions.count({list[i - 1], list[i]})) {
             EXPECT_FALSE(ordered) << list[i - 1] << " / " << list[i];
             ++seen;

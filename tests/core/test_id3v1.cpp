@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "tags/bytetext.h"
+#include "platform/bytetext.h"
 #include "tags/id3v1.h"
 #include "tests/support/testtree.h"
 
@@ -36,7 +36,7 @@ TEST(TagParse, TaggedBlockKeepsEveryByteOfItsFields)
     EXPECT_EQ(record.Year, "1999");
     EXPECT_EQ(record.Comment.size(), 30u);
     EXPECT_EQ(record.Comment[29], '\x07');
-    EXPECT_EQ(tags::trimmed(record.Comment), "note"); // 0x07 is a blank byte too
+    EXPECT_EQ(platform::trimmed(record.Comment), "note"); // 0x07 is a blank byte too
     EXPECT_EQ(record.Genre, 17);
 }
 

@@ -11,8 +11,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/bytetext.h"
 #include "platform/error.h"
-#include "tags/bytetext.h"
 #include "tags/tagfile.h"
 #include "tests/support/faultyfs.h"
 #include "tests/support/testtree.h"
@@ -41,7 +41,7 @@ TEST_F(TagFile, ReadsTheLastBlockOnly)
     const std::string audio = audioBytes(1000) + tagBytes("Early", "", "", "", "", 0);
     const std::string path = tree.file("a.mp3", audio + tagBytes("Song", "Me", "", "99", "", 13));
     const tags::TTagRecord record = tags::ReadTag(path);
-    EXPECT_EQ(tags::trimmed(record.Title), "Song");
+    EXPECT_EQ(platform::trimmed(record.Title), "Song");
     EXPECT_EQ(record.Year, "99  ");
     EXPECT_EQ(record.Genre, 13);
 }
@@ -232,7 +232,7 @@ TEST_F(TagFile, FilesBeyondFourGibibytesUse64BitOffsets)
         ASSERT_EQ(::pwrite(fd, real.data(), 128, size - 128), 128);
         ::close(fd);
     }
-    EXPECT_EQ(tags::trimmed(tags::ReadTag(path).Title), "Real");
+    EXPECT_EQ(platform::trimmed(tags::ReadTag(path).Title), "Real");
     tags::WriteTagBlock(path, completeTagBlock("New"));
     struct stat st;
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
@@ -241,7 +241,7 @@ TEST_F(TagFile, FilesBeyondFourGibibytesUse64BitOffsets)
     std::string head(1128, '\0');
     in.read(head.data(), 1128);
     EXPECT_EQ(head.substr(1000, 128), tagBytes("Decoy"));
-    EXPECT_EQ(tags::trimmed(tags::ReadTag(path).Title), "New");
+    EXPECT_EQ(platform::trimmed(tags::ReadTag(path).Title), "New");
 }
 
 TEST_F(TagFile, IndependentReaderAgreesWithWhatWeWrite)

@@ -10,11 +10,11 @@
 #include <QPushButton>
 
 #include "app/Unit1.h"
-#include "app/errorreport.h"
 #include "fileops/Unit2.h"
 #include "fileops/filecommands.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
+#include "platform/errorreport.h"
 #include "platform/filesystem.h"
 #include "tests/support/faults.h"
 #include "tests/support/scriptedmodal.h"
@@ -356,7 +356,7 @@ TEST_F(FileOps, NewFolderIsMadeAndRefusalsKeepTheDialogOpen)
     EXPECT_EQ(accepted, 1);
     ASSERT_EQ(modal.questions.size(), 3u);
     EXPECT_EQ(modal.questions[0].text, text("I/O エラー (183)"));
-    EXPECT_EQ(modal.questions[0].caption, app::applicationTitle());
+    EXPECT_EQ(modal.questions[0].caption, platform::applicationTitle());
     EXPECT_EQ(modal.questions[0].flags, platform::MB_OK | platform::MB_ICONERROR);
     EXPECT_EQ(modal.questions[1].text, text("I/O エラー (183)"));
     EXPECT_EQ(modal.questions[2].text, text("不正なファイル名です."));

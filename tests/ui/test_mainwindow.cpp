@@ -17,10 +17,11 @@
 #include <sys/stat.h>
 
 #include "app/Unit1.h"
-#include "app/errorreport.h"
 #include "app/startup.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
+#include "platform/errorreport.h"
+#include "platform/paths.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 
@@ -36,7 +37,7 @@ protected:
     MainWindow()
         : guard(modal)
     {
-        app::setApplicationTitle(QStringLiteral("Bellwick"));
+        platform::setApplicationTitle(QStringLiteral("Bellwick"));
         form.createDialogs();
     }
 
@@ -83,13 +84,13 @@ TEST_F(MainWindow, ControlsStandWhereTheWindowDefinitionPutsThem)
 
 TEST_F(MainWindow, ApplicationTitleRule)
 {
-    EXPECT_EQ(app::titleFromExecutableName("bellwick"), QStringLiteral("Bellwick"));
-    EXPECT_EQ(app::titleFromExecutableName("BELLWICK.EXE"), QStringLiteral("Bellwick"));
-    EXPECT_EQ(app::titleFromExecutableName("bell.wick.bin"), QStringLiteral("Bell"));
-    EXPECT_EQ(app::errorReportText(QString::fromUtf8("ファイル /a は開けません")),
+    EXPECT_EQ(platform::titleFromExecutableName("bellwick"), QStringLiteral("Bellwick"));
+    EXPECT_EQ(platform::titleFromExecutableName("BELLWICK.EXE"), QStringLiteral("Bellwick"));
+    EXPECT_EQ(platform::titleFromExecutableName("bell.wick.bin"), QStringLiteral("Bell"));
+    EXPECT_EQ(platform::errorReportText(QString::fromUtf8("ファイル /a は開けません")),
         QString::fromUtf8("ファイル /a は開けません."));
-    EXPECT_EQ(app::errorReportText(QStringLiteral("done.")), QStringLiteral("done."));
-    EXPECT_EQ(app::errorReportText(QStringLiteral("(x)")), QStringLiteral("(x)"));
+    EXPECT_EQ(platform::errorReportText(QStringLiteral("done.")), QStringLiteral("done."));
+    EXPECT_EQ(platform::errorReportText(QStringLiteral("(x)")), QStringLiteral("(x)"));
 }
 
 TEST_F(MainWindow, ScanListsRowsInNameOrderAndRestoresTheWindow)
@@ -123,7 +124,7 @@ TEST_F(MainWindow, UnreadableFileEndsTheScanWithItsPathAndKeepsEarlierRows)
     tree.folder("m/b.mp3"); // a folder named like an audio file cannot be opened
     tree.file("m/c.mp3", audioBytes(200));
     modal.answer(platform::IDOK);
-    app::guarded([&] { form.scanChosenFolder(tree.path("m")); });
+    platform::guarded([&] { form.scanChosenFolder(tree.path("m")); });
     EXPECT_EQ(captions(form.ListView1), (std::vector<std::string> {"a.mp3"}));
     ASSERT_EQ(modal.questions.size(), 1u);
     EXPECT_EQ(modal.questions[0].text,
@@ -140,7 +141,7 @@ TEST_F(MainWindow, FifoAndUnreadableNamesNeverHangTheScan)
     tree.file("m/\xff\xfe.mp3"s, audioBytes(200));
     ASSERT_EQ(::mkfifo(tree.path("m/\xff\xff.mp3"s).c_str(), 0644), 0);
     modal.answer(platform::IDOK);
-    app::guarded([&] { form.scanChosenFolder(tree.path("m")); });
+    platform::guarded([&] { form.scanChosenFolder(tree.path("m")); });
     EXPECT_EQ(captions(form.ListView1), (std::vector<std::string> {"a.mp3", "\xff\xfe.mp3"s}));
     EXPECT_EQ(modal.questions.size(), 1u);
     EXPECT_EQ(form.ListView1->model()->data(form.ListView1->model()->index(1, 0)).toString(),
@@ -214,8 +215,8 @@ TEST_F(MainWindow, CommandsDuringAScanTakeEffectBetweenFiles)
     EXPECT_FALSE(form.isVisible()); // closed once the scan had returned
     // Every row is whole, and the list ends sorted by file name.
     for (int i = 0; i < form.ListView1->rowCount(); ++i)
-        EXPECT_EQ(
-            lists::fileNamePart(form.ListView1->row(i).path()), form.ListView1->row(i).caption());
+        EXPECT_EQ(platform::fileNamePart(form.ListView1->row(i).path()),
+            form.ListView1->row(i).caption());
     for (int i = 1; i < form.ListView1->rowCount(); ++i)
         EXPECT_LE(form.ListView1->row(i - 1).caption(), form.ListView1->row(i).caption());
     EXPECT_LT(form.ListView1->rowCount(), 400);

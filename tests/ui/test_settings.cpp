@@ -4,9 +4,9 @@
 #include <QTreeView>
 
 #include "app/Unit1.h"
-#include "app/errorreport.h"
 #include "app/settingsfile.h"
 #include "lists/filelistview.h"
+#include "platform/errorreport.h"
 #include "tests/support/faultyfs.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
@@ -21,7 +21,7 @@ protected:
     WindowSettings()
         : guard(modal)
     {
-        app::setApplicationTitle(QStringLiteral("Bellwick"));
+        platform::setApplicationTitle(QStringLiteral("Bellwick"));
         app::setSettingsPath(tree.path("BELWIK.INI"));
     }
     ~WindowSettings() override { app::setSettingsPath(std::string()); }

@@ -4,8 +4,8 @@
 #include <QMouseEvent>
 
 #include "app/Unit1.h"
-#include "app/errorreport.h"
 #include "lists/filelistview.h"
+#include "platform/errorreport.h"
 #include "tests/support/scriptedmodal.h"
 #include "widgets/SplitPnl.h"
 #include "widgets/alignlayout.h"
@@ -103,7 +103,7 @@ TEST_F(SplitPanel, ClientAlignmentIsRefusedWithAMessage)
     bar->SetAlign(TAlign::alClient);
     ASSERT_EQ(modal.questions.size(), 1u);
     EXPECT_EQ(modal.questions[0].text, QString::fromUtf8("AlignにalClientは選択できません。"));
-    EXPECT_EQ(modal.questions[0].caption, app::applicationTitle());
+    EXPECT_EQ(modal.questions[0].caption, platform::applicationTitle());
     EXPECT_EQ(modal.questions[0].flags, unsigned(platform::MB_OK));
     EXPECT_EQ(bar->Align(), TAlign::alTop);
     EXPECT_EQ(layout->alignOf(bar), TAlign::alTop);

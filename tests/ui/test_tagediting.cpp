@@ -13,11 +13,11 @@
 #include <unistd.h>
 
 #include "app/Unit1.h"
-#include "app/errorreport.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
 #include "editing/cp932lineedit.h"
 #include "lists/filelistview.h"
+#include "platform/errorreport.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 
@@ -34,7 +34,7 @@ protected:
     TagEditing()
         : guard(modal)
     {
-        app::setApplicationTitle(QStringLiteral("Bellwick"));
+        platform::setApplicationTitle(QStringLiteral("Bellwick"));
         form.createDialogs();
     }
 

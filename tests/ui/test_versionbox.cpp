@@ -9,6 +9,7 @@
 
 #include "app/Unit1.h"
 #include "app/Unit5.h"
+#include "platform/paths.h"
 #include "tests/support/scriptedmodal.h"
 #include "widgets/URLLabel.h"
 #include "widgets/cursortable.h"
@@ -118,6 +119,6 @@ TEST(VersionBox, ContentAndClosing)
     EXPECT_EQ(modal.spawned[0][1], "https://example.org/bellwick/");
     form.N15Click(form.N15); // help: belwik.htm in the current folder, as a full path
     ASSERT_EQ(modal.spawned.size(), 2u);
-    EXPECT_EQ(lists::fileNamePart(modal.spawned[1][1]), "belwik.htm");
+    EXPECT_EQ(platform::fileNamePart(modal.spawned[1][1]), "belwik.htm");
     EXPECT_EQ(modal.spawned[1][1].front(), '/');
 }

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace tags {
+namespace platform {
 
 // The byte-text rules shared by the whole program. Texts are bytes of CP932; these rules
 // look at single bytes only, without regard to double-byte characters.
@@ -28,4 +28,4 @@ constexpr char asciiUpper(char c)
 }
 std::string asciiUpper(std::string_view text);
 
-} // namespace tags
+} // namespace platform

@@ -8,7 +8,7 @@
 
 class QWidget;
 
-namespace app {
+namespace platform {
 
 // The application title: the executable's file name cut before its first ".", its first
 // letter raised to upper case and every later letter lowered ("bellwick" gives "Bellwick").
@@ -39,4 +39,4 @@ template<typename F> bool guarded(F &&handler)
     return false;
 }
 
-} // namespace app
+} // namespace platform

@@ -1,6 +1,6 @@
-#include "tags/bytetext.h"
+#include "platform/bytetext.h"
 
-namespace tags {
+namespace platform {
 
 std::string_view trimmedView(std::string_view text)
 {
@@ -26,4 +26,4 @@ std::string asciiUpper(std::string_view text)
     return folded;
 }
 
-} // namespace tags
+} // namespace platform

@@ -1,10 +1,10 @@
-#include "app/errorreport.h"
+#include "platform/errorreport.h"
 
 #include <QCoreApplication>
 
 #include "platform/modal.h"
 
-namespace app {
+namespace platform {
 
 namespace {
 QString title;
@@ -47,4 +47,4 @@ void showFileMissingBox()
         QString::fromUtf8("エラー"), platform::MB_OK | platform::MB_ICONEXCLAMATION);
 }
 
-} // namespace app
+} // namespace platform
