@@ -1,7 +1,5 @@
 #include "app/Unit1.h"
 
-#include <chrono>
-
 #include <unistd.h>
 
 #include <QAction>
@@ -20,7 +18,9 @@
 #include "app/settingsfile.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
+#include "editing/tagwriter.h"
 #include "fileops/Unit2.h"
+#include "fileops/foldermaker.h"
 #include "lists/filelistview.h"
 #include "lists/row.h"
 #include "platform/error.h"
@@ -29,6 +29,7 @@
 #include "platform/paths.h"
 #include "platform/textcodec.h"
 #include "search/Unit4.h"
+#include "search/searchstep.h"
 #include "widgets/BrowsDlg.h"
 #include "widgets/PanelEx.h"
 #include "widgets/SplitPnl.h"
@@ -37,8 +38,6 @@
 using widgets::TAlign;
 
 namespace {
-
-TForm1 *mainWindow = nullptr;
 
 QString text(const char *utf8)
 {
@@ -54,17 +53,17 @@ constexpr int BarHeight = 41;
 constexpr int DesignViewHeight = 200;
 constexpr int ColumnWidths[lists::ColumnCount] = {160, 130, 120, 120, 50, 50, 120};
 
-} // namespace
-
-TForm1 *Form1()
+// A setting's place among the window settings; `column` counts from a column group's first.
+constexpr std::size_t at(app::SettingKey key, int column = 0)
 {
-    return mainWindow;
+    return static_cast<std::size_t>(key) + static_cast<std::size_t>(column);
 }
+
+} // namespace
 
 TForm1::TForm1(QWidget *parent)
     : QMainWindow(parent)
 {
-    mainWindow = this;
     setWindowTitle(QStringLiteral("Bellwick"));
     buildControls();
     buildMenus();
@@ -78,8 +77,6 @@ TForm1::TForm1(QWidget *parent)
 TForm1::~TForm1()
 {
     FormDestroy();
-    if (mainWindow == this)
-        mainWindow = nullptr;
 }
 
 QPushButton *TForm1::addBarButton(QWidget *bar, int left, int width, const char *caption)
@@ -260,9 +257,12 @@ void TForm1::connectHandlers()
 
 void TForm1::createDialogs()
 {
-    Form3 = new TForm3(this);
-    Form4 = new TForm4(this);
-    Form2 = new TForm2(this);
+    m_tagWriter = std::make_unique<editing::FileTagWriter>();
+    m_resultListSearch = std::make_unique<search::ListSearch>(*ListView1);
+    m_folderMaker = std::make_unique<fileops::FolderMakerIn>(BrowseDialog2->Directory);
+    Form3 = new TForm3(this, *m_tagWriter);
+    Form4 = new TForm4(this, *m_resultListSearch);
+    Form2 = new TForm2(this, *m_folderMaker);
     Form5 = new TForm5(this);
     Form6 = new TForm6(this);
 }
@@ -287,14 +287,15 @@ void TForm1::FormDestroy()
 app::WindowSettings TForm1::currentSettings() const
 {
     app::WindowSettings s {};
-    s[0] = y();
-    s[1] = x();
-    s[2] = width();
-    s[3] = height();
-    s[4] = ListView1->height();
+    using app::SettingKey;
+    s[at(SettingKey::Top)] = y();
+    s[at(SettingKey::Left)] = x();
+    s[at(SettingKey::Width)] = width();
+    s[at(SettingKey::Height)] = height();
+    s[at(SettingKey::ViewHeight)] = ListView1->height();
     for (int c = 0; c < lists::ColumnCount; ++c) {
-        s[5 + c] = ListView1->reportView()->header()->sectionSize(c);
-        s[12 + c] = ListView2->reportView()->header()->sectionSize(c);
+        s[at(SettingKey::Columns10, c)] = ListView1->reportView()->header()->sectionSize(c);
+        s[at(SettingKey::Columns20, c)] = ListView2->reportView()->header()->sectionSize(c);
     }
     return s;
 }
@@ -307,15 +308,22 @@ void TForm1::applySettings(const app::WindowSettings &s)
         screen = primary->availableGeometry().size();
     const QSize least = minimumSize();
     // Positions far outside any screen would overflow the toolkit's geometry arithmetic.
-    move(std::clamp(s[1], -32767, 32767), std::clamp(s[0], -32767, 32767));
-    resize(std::clamp(s[2], least.width(), std::max(least.width(), screen.width())),
-        std::clamp(s[3], least.height(), std::max(least.height(), screen.height())));
+    using app::SettingKey;
+    move(std::clamp(s[at(SettingKey::Left)], -32767, 32767),
+        std::clamp(s[at(SettingKey::Top)], -32767, 32767));
+    resize(std::clamp(
+               s[at(SettingKey::Width)], least.width(), std::max(least.width(), screen.width())),
+        std::clamp(
+            s[at(SettingKey::Height)], least.height(), std::max(least.height(), screen.height())));
     const int fixed = menuBar()->sizeHint().height() + Panel1->height() + SplitPanel1->height()
         + PanelEx1->height() + StatusBar1->height();
-    ListView1->resize(ListView1->width(), std::clamp(s[4], 0, std::max(0, height() - fixed)));
+    ListView1->resize(ListView1->width(),
+        std::clamp(s[at(SettingKey::ViewHeight)], 0, std::max(0, height() - fixed)));
     for (int c = 0; c < lists::ColumnCount; ++c) {
-        ListView1->reportView()->header()->resizeSection(c, std::clamp(s[5 + c], 0, 4096));
-        ListView2->reportView()->header()->resizeSection(c, std::clamp(s[12 + c], 0, 4096));
+        ListView1->reportView()->header()->resizeSection(
+            c, std::clamp(s[at(SettingKey::Columns10, c)], 0, 4096));
+        ListView2->reportView()->header()->resizeSection(
+            c, std::clamp(s[at(SettingKey::Columns20, c)], 0, 4096));
     }
     m_layout->invalidate();
 }
@@ -402,17 +410,4 @@ void TForm1::setStatusText(const std::string &path)
 void TForm1::clearStatusText()
 {
     StatusBar1->clear();
-}
-
-void TForm1::processWaitingEvents(bool force)
-{
-    using namespace std::chrono;
-    const long long now
-        = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    if (!force && now - m_lastEventStep < eventStepInterval)
-        return;
-    m_lastEventStep = now;
-    flushPendingRows();
-    StatusBar1->repaint();
-    QCoreApplication::processEvents();
 }

@@ -1,13 +1,13 @@
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include <QMainWindow>
 
 #include "app/settingsfile.h"
 #include "lists/row.h"
-#include "tags/tagfile.h"
 
 class QAction;
 class QFrame;
@@ -26,14 +26,26 @@ class TForm4;
 class TForm5;
 class TForm6;
 
+namespace editing {
+class FileTagWriter;
+}
+namespace fileops {
+class FolderMakerIn;
+}
+namespace lists {
+class ScanRun;
+}
+namespace search {
+class ListSearch;
+}
 namespace widgets {
 class AlignLayout;
 }
 
 // The main window: the result list and the work list with their button bars, the menus and
-// the status line. Its handlers are defined beside the behaviour they carry out: the scan in
-// lists/scancommands.cpp, the list operations in lists/listcommands.cpp, the search in
-// search/, tag editing in editing/, file operations in fileops/, settings in app/.
+// the status line. Each handler gathers its inputs, calls a run of its subsystem and applies
+// the result; they are defined by concern in app/mainwindow_*.cpp, the window itself in
+// Unit1.cpp.
 class TForm1 : public QMainWindow
 {
     Q_OBJECT
@@ -43,7 +55,8 @@ public:
     ~TForm1() override;
 
     // Creates the five dialogs, once, in their fixed order (tag editor, search, new folder,
-    // version box, bulk setting). Called by the entry after the main window exists.
+    // version box, bulk setting), each given what its own buttons need. Called by the entry
+    // after the main window exists.
     void createDialogs();
 
     // Hands a document to the desktop. Gives the started process's id, or 0.
@@ -151,8 +164,6 @@ public:
     void ListView2DragDrop(QObject *Sender, QObject *Source);
     // The row comparison of both lists' sort, by the shared sort state.
     int ListView1Compare(const lists::Row &a, const lists::Row &b) const;
-    // Whether the result list has been sorted by a header click since the start.
-    bool isResultListSorted() const { return m_resultListSorted; }
 
     // Search, tag editing, file operations.
     void Button2Click(QObject *Sender);
@@ -181,27 +192,24 @@ private:
     void buildMenus();
     void connectHandlers();
     QPushButton *addBarButton(QWidget *bar, int left, int width, const char *caption);
-    // Handles waiting events at most every 20 ms during long runs, and the status line's
-    // repaint with them; `force` does it now. Rows read since the last step reach the
-    // result list first, so every command that runs meanwhile sees every row.
-    void processWaitingEvents(bool force);
+    // Runs `work` with a scan run that feeds the result list; rows still pending reach the
+    // list however the work ends. AddFileRow uses the innermost such run.
+    void runScan(const std::function<void(lists::ScanRun &)> &work);
     // The list a shared handler acts on: the result list for its own senders, else the
     // work list (also for no sender).
     FileListView *listOf(
         QObject *sender, QObject *resultSender, QObject *otherResultSender = nullptr);
     bool askYesNo(const char *question);
     void sortByHeader(FileListView *list, int column);
-    void addScannedFile(const std::string &path, tags::FileKind kind);
-    void flushPendingRows();
 
     widgets::AlignLayout *m_layout = nullptr;
     int m_scanDepth = 0;
     bool m_closeRequested = false;
     bool m_resultListSorted = false;
     bool m_shownOnce = false;
-    long long m_lastEventStep = 0;
-    std::vector<lists::Row> m_pendingRows;
+    lists::ScanRun *m_scanRun = nullptr;
+    // What the dialogs' own buttons act through.
+    std::unique_ptr<editing::FileTagWriter> m_tagWriter;
+    std::unique_ptr<search::ListSearch> m_resultListSearch;
+    std::unique_ptr<fileops::FolderMakerIn> m_folderMaker;
 };
-
-// The main window of the running program (null before it exists).
-TForm1 *Form1();

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/Unit1.h"
 #include "widgets/URLLabel.h"
 
 namespace {
@@ -29,8 +28,8 @@ QString TForm5::captionText(const char *utf8)
     return QString::fromUtf8(utf8).replace(QStringLiteral("&&"), QStringLiteral("&"));
 }
 
-TForm5::TForm5(TForm1 *mainWindow)
-    : QDialog(mainWindow, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+TForm5::TForm5(QWidget *parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("Version Information"));
     setFixedSize(341, 183);

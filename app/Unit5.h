@@ -5,7 +5,6 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class TForm1;
 class TURLLabel;
 
 // The version box: the program's name and version, and where its author can be reached.
@@ -14,7 +13,7 @@ class TForm5 final : public QDialog
     Q_OBJECT
 
 public:
-    explicit TForm5(TForm1 *mainWindow);
+    explicit TForm5(QWidget *parent);
 
     QGroupBox *GroupBox1;
     QLabel *Label1;

@@ -7,9 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/Unit1.h"
 #include "editing/cp932lineedit.h"
 #include "editing/tagfields.h"
+#include "editing/tagwriter.h"
 #include "platform/bytetext.h"
 #include "platform/errorreport.h"
 #include "platform/modal.h"
@@ -17,8 +17,9 @@
 #include "tags/genretable.h"
 #include "tags/tagfile.h"
 
-TForm3::TForm3(TForm1 *mainWindow)
-    : QDialog(mainWindow, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+TForm3::TForm3(QWidget *parent, editing::ITagWriter &tagWriter)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , m_tagWriter(tagWriter)
 {
     setWindowTitle(QStringLiteral("ID3 TAG"));
     Edit1 = new QLineEdit(this);
@@ -64,11 +65,6 @@ void TForm3::fill(const std::string &path, const tags::TTagRecord &tag)
     ComboBox1->setCurrentIndex(std::max(genre, 0));
 }
 
-std::string TForm3::savedGenreName() const
-{
-    return ComboBox1->currentText().toStdString();
-}
-
 void TForm3::Button1Click()
 {
     // A complete block from the dialog alone: nothing of the old tag survives.
@@ -82,12 +78,12 @@ void TForm3::Button1Click()
         }
         tag.texts[i] = *bytes;
     }
-    tag.genre = tags::GenreNameToCode(savedGenreName());
-    if (tags::WriteTagBlock(m_path, tags::completeBlock(tag)) == tags::WriteOutcome::FileMissing) {
+    tag.genre = tags::GenreNameToCode(ComboBox1->currentText().toStdString());
+    if (m_tagWriter.write(m_path, tags::completeBlock(tag)) == tags::WriteOutcome::FileMissing) {
         platform::showFileMissingBox();
         return;
     }
-    m_saved = tag.texts;
+    m_saved = tag;
     accept();
 }
 

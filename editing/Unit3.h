@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <string>
 
 #include <QDialog>
@@ -11,16 +10,19 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 class Cp932LineEdit;
-class TForm1;
+
+namespace editing {
+class ITagWriter;
+}
 
 // The tag editor: shows one file's tag as the file holds it now and writes a complete new
-// tag from the dialog alone.
+// tag from the dialog alone, through its tag writer.
 class TForm3 final : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TForm3(TForm1 *mainWindow);
+    TForm3(QWidget *parent, editing::ITagWriter &tagWriter);
 
     QLineEdit *Edit1;     // the full path, read only
     Cp932LineEdit *Edit2; // Title
@@ -38,16 +40,15 @@ public:
     void Button1Click();
     void Button2Click();
 
-    // After a save: the bytes written for each text field, in block order (Title, Artist,
-    // Album, Year, Comment), and the genre list's text.
-    const std::array<std::string, tags::TextFieldCount> &savedTexts() const { return m_saved; }
-    std::string savedGenreName() const;
+    // After a save: the texts and the genre written.
+    const tags::CompleteTag &savedTag() const { return m_saved; }
 
 protected:
     // Neither button is pressed by Enter or Escape.
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    editing::ITagWriter &m_tagWriter;
     std::string m_path;
-    std::array<std::string, tags::TextFieldCount> m_saved;
+    tags::CompleteTag m_saved;
 };

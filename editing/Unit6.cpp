@@ -5,13 +5,12 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/Unit1.h"
 #include "editing/cp932lineedit.h"
 #include "editing/tagfields.h"
 #include "tags/genretable.h"
 
-TForm6::TForm6(TForm1 *mainWindow)
-    : QDialog(mainWindow, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+TForm6::TForm6(QWidget *parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QString::fromUtf8("ID3TAG 一括設定"));
     Edit2 = new Cp932LineEdit(tags::TitleSpan.width, this);
@@ -85,8 +84,9 @@ void TForm6::Button2Click()
     reject();
 }
 
-bool TForm6::decide(tags::TagMerge &merge, std::string &genreName) const
+std::optional<tags::TagMerge> TForm6::decide() const
 {
+    tags::TagMerge merge;
     // Block order: Title, Artist, Album, Year, Comment.
     const std::pair<const Cp932LineEdit *, const QCheckBox *> fields[tags::TextFieldCount] = {
         {Edit2, CheckBox1},
@@ -99,7 +99,7 @@ bool TForm6::decide(tags::TagMerge &merge, std::string &genreName) const
         const auto &[edit, box] = fields[i];
         const std::optional<std::string> bytes = edit->bytes();
         if (!bytes)
-            return false;
+            return std::nullopt;
         if (box->isChecked())
             merge.texts[i] = tags::TextChange::erase();
         else if (!bytes->empty())
@@ -107,12 +107,12 @@ bool TForm6::decide(tags::TagMerge &merge, std::string &genreName) const
         else
             merge.texts[i] = tags::TextChange::keep();
     }
-    genreName = ComboBox1->currentText().toStdString();
+    const std::string genreName = ComboBox1->currentText().toStdString();
     if (CheckBox5->isChecked())
         merge.genre = {tags::GenreChange::Kind::Erase, tags::NoGenre};
     else if (!genreName.empty())
         merge.genre = {tags::GenreChange::Kind::Set, tags::GenreNameToCode(genreName)};
     else
         merge.genre = {};
-    return true;
+    return merge;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QDialog>
 
 #include "tags/id3v1.h"
@@ -9,7 +11,6 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class Cp932LineEdit;
-class TForm1;
 
 // The bulk tag setting: the fields every selected file is to get, and "消去" boxes for the
 // fields to clear in all of them; empty fields leave the files' values alone.
@@ -18,7 +19,7 @@ class TForm6 final : public QDialog
     Q_OBJECT
 
 public:
-    explicit TForm6(TForm1 *mainWindow);
+    explicit TForm6(QWidget *parent);
 
     Cp932LineEdit *Edit2; // Title
     Cp932LineEdit *Edit3; // Album
@@ -46,9 +47,9 @@ public:
     void Button1Click();
     void Button2Click();
 
-    // What the run writes, decided the same for every file; false when a field holds
+    // What the run writes, decided the same for every file; nothing when a field holds
     // a character Shift-JIS cannot hold.
-    bool decide(tags::TagMerge &merge, std::string &genreName) const;
+    std::optional<tags::TagMerge> decide() const;
 
 private:
     QWidget *fieldOf(QObject *box) const;

@@ -8,16 +8,13 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/Unit1.h"
-#include "fileops/filetransfer.h"
-#include "lists/row.h"
+#include "fileops/foldermaker.h"
 #include "platform/error.h"
 #include "platform/errorreport.h"
-#include "platform/paths.h"
-#include "widgets/BrowsDlg.h"
 
-TForm2::TForm2(TForm1 *mainWindow)
-    : QDialog(mainWindow, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+TForm2::TForm2(QWidget *parent, fileops::IFolderMaker &folderMaker)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , m_folderMaker(folderMaker)
 {
     setWindowTitle(QString::fromUtf8("フォルダ新規作成"));
     setFixedSize(521, 77);
@@ -47,9 +44,7 @@ TForm2::TForm2(TForm1 *mainWindow)
 void TForm2::Button1Click(QObject *)
 {
     // Exactly the typed name, in the file system's encoding; nothing trimmed or checked.
-    const std::string path
-        = platform::AddBackslash(Form1()->BrowseDialog2->Directory) + Edit1->text().toStdString();
-    const fileops::FolderOutcome outcome = fileops::makeFolder(path);
+    const fileops::FolderOutcome outcome = m_folderMaker.makeFolder(Edit1->text().toStdString());
     if (!outcome.isMade())
         throw platform::Error(outcome.text, outcome.code);
     accept();

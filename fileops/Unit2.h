@@ -5,16 +5,19 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TForm1;
 
-// The new-folder dialog: takes the name of a folder to make inside the folder the main
-// window's second folder browser chose last, and stays open when the folder cannot be made.
+namespace fileops {
+class IFolderMaker;
+}
+
+// The new-folder dialog: takes the name of a folder for its folder maker (which knows where)
+// to make, and stays open when the folder cannot be made.
 class TForm2 : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TForm2(TForm1 *mainWindow);
+    TForm2(QWidget *parent, fileops::IFolderMaker &folderMaker);
 
     QLabel *Label1 = nullptr;
     QLineEdit *Edit1 = nullptr;
@@ -30,4 +33,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+
+private:
+    fileops::IFolderMaker &m_folderMaker;
 };

@@ -2,18 +2,18 @@
 
 #include <string>
 
+#include "fileops/transferrun.h"
+
 class FileListView;
 class QWidget;
 class TForm2;
 
 namespace fileops {
 
-enum class Transfer { Copy, Move };
-
-// The work of copy and move once the target folder is chosen: every selected row of the
-// work list (every row when none is selected) in list order, asking before a file at the
-// destination is replaced. Done rows leave the list; skipped and failed ones stay,
-// unselected, without a message.
+// Copy or move once the target folder is chosen: every selected row of the work list (every
+// row when none is selected) in list order, asking before a file at the destination is
+// replaced. Done rows leave the list; skipped and failed ones stay, unselected, without a
+// message. The list is brought up to date before each question and however the run ends.
 void transferRows(
     FileListView &workList, const std::string &folder, Transfer kind, QWidget *parent);
 

@@ -251,7 +251,7 @@ void FileListView::removeSelectedRows()
 {
     const std::vector<bool> remove = selectionFlags();
     m_selection->clearSelection();
-    m_model->removeRows(remove);
+    m_model->removeFlaggedRows(remove);
 }
 
 void FileListView::clear()

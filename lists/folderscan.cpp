@@ -35,8 +35,9 @@ struct FolderId
 class Walker
 {
 public:
-    explicit Walker(const AudioEntryHandler &onAudio)
+    Walker(const AudioEntryHandler &onAudio, const StopRequest &stopRequested)
         : m_onAudio(onAudio)
+        , m_stopRequested(stopRequested)
     { }
 
     void walk(const std::string &folder)
@@ -46,6 +47,8 @@ public:
             return;
         const std::string prefix = platform::AddBackslash(folder);
         for (const platform::FolderEntry &entry : entries) {
+            if (stopped())
+                return;
             const std::string path = prefix + entry.name;
             if (hasAudioExtension(entry.name))
                 m_onAudio(
@@ -71,15 +74,26 @@ public:
     }
 
 private:
+    // Once asked to stop, the walk unwinds without asking again.
+    bool stopped()
+    {
+        if (!m_stopped && m_stopRequested)
+            m_stopped = m_stopRequested();
+        return m_stopped;
+    }
+
     const AudioEntryHandler &m_onAudio;
+    const StopRequest &m_stopRequested;
+    bool m_stopped = false;
     std::vector<FolderId> m_path;
 };
 
 } // namespace
 
-void scanFolder(const std::string &folder, const AudioEntryHandler &onAudio)
+void scanFolder(
+    const std::string &folder, const AudioEntryHandler &onAudio, const StopRequest &stopRequested)
 {
-    Walker(onAudio).start(folder);
+    Walker(onAudio, stopRequested).start(folder);
 }
 
 } // namespace lists

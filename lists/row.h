@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "tags/id3v1.h"
 
@@ -38,6 +40,9 @@ struct Row
                            : std::string_view(subItems[static_cast<std::size_t>(column - 1)]);
     }
 };
+
+// New texts for some of a row's cells, as a tag write leaves them.
+using CellChanges = std::vector<std::pair<SubItem, std::string>>;
 
 // The bytes a cell shows: its column's text up to the first zero byte (the row keeps the
 // whole text).

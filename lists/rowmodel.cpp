@@ -75,14 +75,6 @@ Qt::DropActions RowModel::supportedDropActions() const
     return Qt::CopyAction;
 }
 
-void RowModel::appendRow(lists::Row row)
-{
-    const int at = rowCount();
-    beginInsertRows(QModelIndex(), at, at);
-    m_rows.push_back(std::move(row));
-    endInsertRows();
-}
-
 void RowModel::appendRows(std::vector<lists::Row> rows)
 {
     if (rows.empty())
@@ -99,17 +91,7 @@ void RowModel::appendRows(std::vector<lists::Row> rows)
     endInsertRows();
 }
 
-void RowModel::removeLastRow()
-{
-    if (m_rows.empty())
-        return;
-    const int last = rowCount() - 1;
-    beginRemoveRows(QModelIndex(), last, last);
-    m_rows.pop_back();
-    endRemoveRows();
-}
-
-void RowModel::removeRows(const std::vector<bool> &remove)
+void RowModel::removeFlaggedRows(const std::vector<bool> &remove)
 {
     beginResetModel();
     std::size_t kept = 0;
@@ -149,4 +131,10 @@ void RowModel::setSubItem(int index, lists::SubItem item, std::string text)
     const int column = static_cast<int>(item) + 1;
     if (column < lists::ColumnCount)
         Q_EMIT dataChanged(this->index(index, column), this->index(index, column));
+}
+
+void RowModel::setSubItems(int index, const lists::CellChanges &changes)
+{
+    for (const auto &[item, text] : changes)
+        setSubItem(index, item, text);
 }

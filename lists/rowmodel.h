@@ -29,16 +29,14 @@ public:
     const std::vector<lists::Row> &rows() const { return m_rows; }
     const lists::Row &row(int index) const { return m_rows[static_cast<std::size_t>(index)]; }
 
-    void appendRow(lists::Row row);
     void appendRows(std::vector<lists::Row> rows);
-    // Takes out the last row (a row whose file could not be read).
-    void removeLastRow();
     // Takes out every row whose flag is set, keeping the order of the others.
-    void removeRows(const std::vector<bool> &remove);
+    void removeFlaggedRows(const std::vector<bool> &remove);
     void clear();
     // Puts the rows into a new order: `order[i]` is the old index of the new row i.
     void reorder(const std::vector<std::size_t> &order);
     void setSubItem(int index, lists::SubItem item, std::string text);
+    void setSubItems(int index, const lists::CellChanges &changes);
 
     // The text a cell shows: decoded, up to the first zero byte.
     static QString cellText(const lists::Row &row, int column);

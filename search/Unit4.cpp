@@ -5,12 +5,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/Unit1.h"
-#include "lists/filelistview.h"
-#include "lists/rowmodel.h"
 #include "platform/errorreport.h"
 #include "platform/textcodec.h"
 #include "search/searchmatch.h"
+#include "search/searchstep.h"
 #include "tags/genretable.h"
 
 namespace {
@@ -27,9 +25,9 @@ std::optional<std::string> tagCondition(const QLineEdit *edit)
 
 } // namespace
 
-TForm4::TForm4(TForm1 *mainWindow)
-    : QDialog(mainWindow, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
-    , m_mainWindow(mainWindow)
+TForm4::TForm4(QWidget *parent, search::ISearchStep &searchStep)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , m_searchStep(searchStep)
 {
     setWindowTitle(text("検索"));
     setFixedSize(506, 334);
@@ -115,9 +113,7 @@ search::Conditions TForm4::conditions() const
 
 void TForm4::Button1Click()
 {
-    FileListView *list = m_mainWindow->ListView1;
-    const search::Matcher matcher(conditions());
-    list->setSelectionFlags(matcher.matchAll(list->model()->rows()));
+    m_searchStep.run(conditions());
     accept();
 }
 

@@ -6,11 +6,11 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TForm1;
 
 namespace search {
 struct Conditions;
-}
+class ISearchStep;
+} // namespace search
 
 // The conditional search dialog: conditions on the file path and the tag fields, the
 // search method, and what happens with the matching rows afterwards.
@@ -19,7 +19,7 @@ class TForm4 final : public QDialog
     Q_OBJECT
 
 public:
-    explicit TForm4(TForm1 *mainWindow);
+    TForm4(QWidget *parent, search::ISearchStep &searchStep);
 
     QLineEdit *Edit1;     // file name (matched against the full path)
     QLineEdit *Edit6;     // Title
@@ -44,5 +44,5 @@ public:
     void reject() override;
 
 private:
-    TForm1 *m_mainWindow;
+    search::ISearchStep &m_searchStep;
 };

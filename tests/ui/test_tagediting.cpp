@@ -18,6 +18,7 @@
 #include "editing/cp932lineedit.h"
 #include "lists/filelistview.h"
 #include "platform/errorreport.h"
+#include "tags/tagfile.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 

@@ -1,8 +1,10 @@
-// The main window's list operations, shared by both lists: each handler tells the lists
-// apart by the control that sent the event.
+// The main window's list operations, shared by both lists (each handler tells the lists
+// apart by the control that sent the event), and the conditional search.
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "app/Unit1.h"
@@ -10,6 +12,7 @@
 #include "lists/rowsort.h"
 #include "platform/modal.h"
 #include "platform/scopeguard.h"
+#include "search/Unit4.h"
 
 namespace {
 
@@ -156,4 +159,19 @@ void TForm1::ListView2DragDrop(QObject *, QObject *)
             copies.push_back(ListView1->row(static_cast<int>(i)));
     }
     ListView2->appendRows(std::move(copies));
+}
+
+void TForm1::Button2Click(QObject *)
+{
+    // Every launch starts from empty conditions; the dialog's start button selects the
+    // matching rows of the result list.
+    for (QLineEdit *edit :
+        {Form4->Edit1, Form4->Edit2, Form4->Edit3, Form4->Edit4, Form4->Edit5, Form4->Edit6})
+        edit->clear();
+    Form4->ComboBox1->setCurrentIndex(0);
+    Form4->ComboBox2->setCurrentIndex(0);
+    Form4->ComboBox3->setCurrentIndex(0);
+    platform::modal().execDialog(Form4);
+    if (Form4->ComboBox3->currentIndex() == 0)
+        ListView2DragDrop(nullptr, nullptr);
 }

@@ -1,0 +1,40 @@
+// The main window's file operations on the work list.
+
+#include "app/Unit1.h"
+#include "fileops/filecommands.h"
+#include "lists/filelistview.h"
+#include "platform/modal.h"
+#include "widgets/BrowsDlg.h"
+
+void TForm1::Button3Click(QObject *)
+{
+    BrowseDialog2->Caption = "コピー先のフォルダを指定してください。";
+    if (BrowseDialog2->Execute())
+        fileops::transferRows(*ListView2, BrowseDialog2->Directory, fileops::Transfer::Copy, this);
+}
+
+void TForm1::Button4Click(QObject *)
+{
+    BrowseDialog2->Caption = "移動先のフォルダを指定してください。";
+    if (BrowseDialog2->Execute())
+        fileops::transferRows(*ListView2, BrowseDialog2->Directory, fileops::Transfer::Move, this);
+}
+
+void TForm1::Button5Click(QObject *)
+{
+    // Asked also when nothing is selected; delete never falls back to every row.
+    if (platform::modal().messageBox(this,
+            QString::fromUtf8("選択されたファイルを削除して構いませんか？"),
+            QString::fromUtf8("最終確認"),
+            platform::MB_YESNO | platform::MB_ICONEXCLAMATION | platform::MB_DEFBUTTON2)
+        == platform::IDYES)
+        fileops::deleteRows(*ListView2);
+}
+
+void TForm1::Button8Click(QObject *)
+{
+    // The new folder is made in the folder chosen here, through the dialog's folder maker.
+    BrowseDialog2->Caption = "新しいフォルダを作るフォルダを指定してください。";
+    if (BrowseDialog2->Execute())
+        fileops::showNewFolderDialog(*Form2);
+}

@@ -1,0 +1,112 @@
+// The main window's folder scan and the adding of chosen files.
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/Unit1.h"
+#include "lists/filelistview.h"
+#include "lists/scanrun.h"
+#include "platform/modal.h"
+#include "platform/scopeguard.h"
+#include "widgets/BrowsDlg.h"
+
+namespace {
+
+// The main window as a scan's host: rows go to the result list, the file at hand to the
+// status line, and an event step repaints the status line and handles waiting events.
+class ResultListScanHost final : public lists::IScanHost
+{
+public:
+    explicit ResultListScanHost(TForm1 &window)
+        : m_window(window)
+    { }
+
+    void appendRows(std::vector<lists::Row> rows) override
+    {
+        m_window.ListView1->appendRows(std::move(rows));
+    }
+    void handleWaitingEvents() override
+    {
+        m_window.StatusBar1->repaint();
+        QCoreApplication::processEvents();
+    }
+    void progress(const platform::RunProgress &progress) override
+    {
+        m_window.setStatusText(std::string(progress.path));
+    }
+
+private:
+    TForm1 &m_window;
+};
+
+} // namespace
+
+void TForm1::runScan(const std::function<void(lists::ScanRun &)> &work)
+{
+    ResultListScanHost host(*this);
+    lists::ScanRun run(host, std::chrono::milliseconds(eventStepInterval));
+    lists::ScanRun *const outer = std::exchange(m_scanRun, &run);
+    const platform::ScopeGuard end([this, &run, outer] {
+        m_scanRun = outer;
+        run.flush();
+    });
+    work(run);
+}
+
+void TForm1::AddFileRow(const std::string &path)
+{
+    if (m_scanRun)
+        m_scanRun->addFile(path);
+    else
+        runScan([&path](lists::ScanRun &run) { run.addFile(path); });
+}
+
+void TForm1::ScanFolder(const std::string &folder)
+{
+    runScan([&folder](lists::ScanRun &run) { run.scanFolder(folder); });
+}
+
+void TForm1::Button1Click(QObject *)
+{
+    if (BrowseDialog1->Execute())
+        scanChosenFolder(BrowseDialog1->Directory);
+}
+
+void TForm1::scanChosenFolder(const std::string &folder)
+{
+    {
+        Button1->setEnabled(false);
+        N13->setEnabled(false);
+        ListView1->setUpdatesEnabled(false);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++m_scanDepth;
+        const platform::ScopeGuard endScan([this] {
+            --m_scanDepth;
+            clearStatusText();
+            ListView1->setUpdatesEnabled(true);
+            if (m_resultListSorted)
+                ListView1->sortRows(SortKey, SortOrder);
+            N13->setEnabled(true);
+            Button1->setEnabled(true);
+            QApplication::restoreOverrideCursor();
+        });
+        ScanFolder(folder);
+    }
+    if (m_closeRequested) {
+        m_closeRequested = false;
+        close();
+    }
+}
+
+void TForm1::N16Click(QObject *)
+{
+    platform::OpenFilesRequest request;
+    request.filter = QStringLiteral("MPEG AUDIO(*.MP2;*.MP3) (*.MP2 *.MP3)");
+    const std::vector<std::string> paths = platform::modal().openFiles(this, request);
+    runScan([this, &paths](lists::ScanRun &) {
+        for (const std::string &path : paths)
+            AddFileRow(path);
+    });
+}

@@ -1,0 +1,47 @@
+#include "lists/scanrun.h"
+
+#include <utility>
+
+#include "lists/folderscan.h"
+
+namespace lists {
+
+ScanRun::ScanRun(IScanHost &host, std::chrono::milliseconds eventStep)
+    : m_host(host)
+    , m_eventStep(eventStep)
+{ }
+
+void ScanRun::addFile(const std::string &path, tags::FileKind kind)
+{
+    // The tag is read before the row is made, so a file that cannot be read leaves no row.
+    const tags::TTagRecord tag = tags::ReadTag(path, kind);
+    m_pending.push_back(makeRow(path, tag));
+    ++m_filesRead;
+    m_host.progress({m_filesRead, 0, path});
+    eventStep();
+}
+
+void ScanRun::scanFolder(const std::string &folder)
+{
+    lists::scanFolder(
+        folder, [this](const std::string &path, tags::FileKind kind) { addFile(path, kind); },
+        [this] { return m_host.stopRequested(); });
+}
+
+void ScanRun::flush()
+{
+    if (!m_pending.empty())
+        m_host.appendRows(std::exchange(m_pending, {}));
+}
+
+void ScanRun::eventStep()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastStep < m_eventStep)
+        return;
+    m_lastStep = now;
+    flush();
+    m_host.handleWaitingEvents();
+}
+
+} // namespace lists
