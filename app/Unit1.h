@@ -10,7 +10,6 @@
 #include "lists/row.h"
 
 class QAction;
-class QFrame;
 class QLabel;
 class QMenu;
 class QPushButton;

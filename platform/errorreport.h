@@ -6,7 +6,6 @@
 
 #include <QString>
 
-class QWidget;
 
 namespace platform {
 

@@ -30,7 +30,6 @@ public:
     void setStatusText(const QString &text);
     QString statusText() const;
     QPushButton *okButton() const { return m_ok; }
-    QTreeWidget *tree() const { return m_tree; }
 
 Q_SIGNALS:
     void selectionChanged(const std::string &path);
