@@ -6,7 +6,6 @@
 
 #include <QString>
 
-
 namespace platform {
 
 // The application title: the executable's file name cut before its first ".", its first
