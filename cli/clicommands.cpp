@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "editing/bulktagrun.h"
 #include "lists/folderscan.h"
 #include "lists/row.h"
 #include "lists/rowsort.h"
@@ -186,17 +187,29 @@ int showCommand(const Options &options, std::FILE *out)
     return Done;
 }
 
-// Writes a block into each file in turn; stops at the first that fails.
-template<typename Write>
-int writeFiles(const std::vector<std::string> &files, std::FILE *err, Write &&write)
+int fileMissing(std::FILE *err, const std::string &path)
 {
-    for (const std::string &path : files) {
-        if (write(path) == tags::WriteOutcome::FileMissing) {
-            std::fprintf(err, "bellwick-cli: ファイルが開けません: %s\n", path.c_str());
-            return FileFailed;
-        }
-    }
-    return Done;
+    std::fprintf(err, "bellwick-cli: ファイルが開けません: %s\n", path.c_str());
+    return FileFailed;
+}
+
+// The bulk run's report for the companion: nothing to show per file.
+class SilentReport final : public editing::IBulkTagReport
+{
+public:
+    void written(std::size_t) override { }
+};
+
+// Writes the merge into each file in turn, as the window's bulk setting does; stops at the
+// first file that has gone.
+int mergeIntoFiles(const std::vector<std::string> &files, std::FILE *err, const tags::TagMerge &merge)
+{
+    editing::FileTagWriter writer;
+    SilentReport report;
+    const editing::BulkTagResult result = editing::runBulkTagSetting(files, merge, writer, report);
+    return result.outcome == editing::BulkTagResult::Outcome::FileMissing
+        ? fileMissing(err, result.missingPath)
+        : Done;
 }
 
 int setCommand(const Options &options, std::FILE *err)
@@ -219,8 +232,7 @@ int setCommand(const Options &options, std::FILE *err)
             merge.texts[static_cast<std::size_t>(fieldIndex(name))] = tags::TextChange::erase();
     }
     requireFiles(options.arguments);
-    return writeFiles(options.arguments, err,
-        [&merge](const std::string &path) { return tags::WriteTagBlock(path, merge); });
+    return mergeIntoFiles(options.arguments, err, merge);
 }
 
 int writeCommand(const Options &options, std::FILE *err)
@@ -237,9 +249,11 @@ int writeCommand(const Options &options, std::FILE *err)
     }
     if (options.arguments.size() != 1)
         throw Usage {"write takes exactly one FILE"};
-    const tags::Block block = tags::completeBlock(tag);
-    return writeFiles(options.arguments, err,
-        [&block](const std::string &path) { return tags::WriteTagBlock(path, block); });
+    const std::string &path = options.arguments.front();
+    if (editing::FileTagWriter().write(path, tags::completeBlock(tag))
+        == tags::WriteOutcome::FileMissing)
+        return fileMissing(err, path);
+    return Done;
 }
 
 int genresCommand(const Options &options, std::FILE *out)

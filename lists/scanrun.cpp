@@ -37,7 +37,7 @@ void ScanRun::flush()
 void ScanRun::eventStep()
 {
     const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastStep < m_eventStep)
+    if (m_lastStep && now - *m_lastStep < m_eventStep)
         return;
     m_lastStep = now;
     flush();

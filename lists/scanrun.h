@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,7 @@ private:
 
     IScanHost &m_host;
     std::chrono::milliseconds m_eventStep;
-    std::chrono::steady_clock::time_point m_lastStep {};
+    std::optional<std::chrono::steady_clock::time_point> m_lastStep; // none yet: step now
     std::vector<Row> m_pending;
     std::size_t m_filesRead = 0;
 };

@@ -9,6 +9,8 @@
 #include "app/Unit1.h"
 #include "lists/filelistview.h"
 #include "search/Unit4.h"
+#include "search/searchmatch.h"
+#include "search/searchstep.h"
 #include "tests/support/scriptedmodal.h"
 
 namespace {
@@ -120,4 +122,23 @@ TEST_F(Search, EnterStartsTheSearchAndAnEmptyListEndsAtOnce)
     });
     form.Button2Click(form.Button2);
     EXPECT_EQ(form.ListView2->rowCount(), 0);
+}
+
+TEST(SearchStep, SelectsExactlyTheMatchingRowsOfItsListWithoutAWindow)
+{
+    FileListView list(FileListView::Role::ResultList);
+    list.appendRows({row("a.mp3", "LOVE SONG", "Pop"), row("b.mp3", "Glove"), row("c.mp3", "x")});
+    list.setSelected(2, true);
+    search::ListSearch step(list);
+    search::Conditions conditions;
+    conditions.title = std::string("love");
+    step.run(conditions);
+    EXPECT_EQ(list.selectionFlags(), (std::vector<bool> {true, true, false}));
+
+    // The dialog's start button runs its step with the conditions the boxes hold.
+    TForm4 dialog(nullptr, step);
+    dialog.Edit1->setText(QStringLiteral("c.mp3"));
+    dialog.Button1->click();
+    EXPECT_EQ(list.selectionFlags(), (std::vector<bool> {false, false, true}));
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
