@@ -1,6 +1,7 @@
 // The tag parse and the tag write on a file tail of any 0..300 bytes, held in memory: a
 // tag read back and rendered gives the same 128 bytes, and writing it changes nothing; a
-// file without a tag reads as the empty record and gains exactly one block at its end.
+// file without a tag (or ending with an APE tag footer) reads as the empty record and gains
+// exactly one block at its end.
 
 #include <algorithm>
 #include <cerrno>
@@ -91,8 +92,13 @@ bool tagParse(const std::uint8_t *data, std::size_t size)
     platform::ScopedFileSystem installed(file);
 
     const tags::TTagRecord record = tags::ReadTag(file.path);
-    const bool tagged = before.size() >= tags::BlockSize
-        && before.compare(before.size() - tags::BlockSize, 3, tags::HeaderText) == 0;
+    const std::size_t length = before.size();
+    // A file that ends with an APE tag footer (version 1000 or 2000) has no ID3v1 tag.
+    const bool apeFooter = length >= 32 && before.compare(length - 32, 8, "APETAGEX") == 0
+        && (before.compare(length - 24, 4, "\xe8\x03\0\0", 4) == 0
+            || before.compare(length - 24, 4, "\xd0\x07\0\0", 4) == 0);
+    const bool tagged = length >= tags::BlockSize && !apeFooter
+        && before.compare(length - tags::BlockSize, 3, tags::HeaderText) == 0;
     if (!tagged) {
         if (!(record == tags::TTagRecord()))
             return false;

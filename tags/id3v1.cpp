@@ -35,6 +35,25 @@ bool isTagBlock(const Block &block)
     return std::memcmp(block.data(), HeaderText, HeaderSpan.width) == 0;
 }
 
+bool endsWithApeFooter(const Block &block)
+{
+    constexpr std::size_t FooterOffset = BlockSize - 32;
+    constexpr char Preamble[] = "APETAGEX";
+    if (std::memcmp(block.data() + FooterOffset, Preamble, 8) != 0)
+        return false;
+    std::uint32_t version = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto byte = static_cast<unsigned char>(block[FooterOffset + 8 + i]);
+        version |= static_cast<std::uint32_t>(byte) << (8 * i);
+    }
+    return version == 1000 || version == 2000;
+}
+
+bool isFileTag(const Block &tail)
+{
+    return isTagBlock(tail) && !endsWithApeFooter(tail);
+}
+
 namespace {
 
 std::string fieldText(const Block &block, FieldSpan span)

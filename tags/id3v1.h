@@ -51,6 +51,15 @@ FieldSpan spanOf(TextField field);
 // True when the block starts with "TAG" exactly (upper case).
 bool isTagBlock(const Block &block);
 
+// True when the block's last 32 bytes are an APE tag footer: "APETAGEX" and a version of
+// 1000 or 2000 (little-endian). A file ending so ends with an APE tag, whose data may hold
+// "TAG" 128 bytes before the end by chance.
+bool endsWithApeFooter(const Block &block);
+
+// True when a file's last 128 bytes are its ID3v1 tag: a tag block that is not the tail of
+// an APE tag. Reading and writing decide by this alike.
+bool isFileTag(const Block &tail);
+
 // The record of a block: its fields when it is a tag, else the empty record.
 TTagRecord parseTag(const Block &block);
 

@@ -30,7 +30,7 @@ TTagRecord ReadTag(const std::string &path, FileKind kind)
     Block block;
     if (!platform::readFully(fd.get(), block.data(), BlockSize, st.st_size - BlockSize))
         return record;
-    return parseTag(block);
+    return isFileTag(block) ? parseTag(block) : record;
 }
 
 WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
@@ -59,7 +59,7 @@ WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
         Block tail;
         if (!platform::readFully(fd.get(), tail.data(), BlockSize, size - BlockSize))
             throw platform::Error(platform::cannotWriteMessage(path));
-        if (isTagBlock(tail))
+        if (isFileTag(tail))
             present = tail;
     }
     const off_t at = present ? size - static_cast<off_t>(BlockSize) : size;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -33,6 +34,43 @@ class TagFile : public ::testing::Test
 protected:
     testing_support::TempTree tree;
 };
+
+tags::TagMerge commentMerge(const tags::TextChange &change)
+{
+    tags::TagMerge merge;
+    merge.texts[static_cast<int>(tags::TextField::Comment)] = change;
+    return merge;
+}
+
+// An APE tag (version 2000, footer only) of one item whose value puts "TAG" 128 bytes before
+// the tag's end, as a cover picture or a lyric may by chance.
+std::string apeTagBytes()
+{
+    std::string value(120, 'x');
+    value.replace(24, 3, "TAG");
+    const auto le32 = [](std::uint32_t n) {
+        std::string bytes;
+        for (int i = 0; i < 4; ++i)
+            bytes += static_cast<char>((n >> (8 * i)) & 0xFF);
+        return bytes;
+    };
+    const std::string item = le32(value.size()) + le32(0) + "Lyrics"s + '\0' + value;
+    return item + "APETAGEX" + le32(2000) + le32(item.size() + 32) + le32(1) + le32(0)
+        + std::string(8, '\0');
+}
+
+// Runs a Python script on the file with python3-mutagen; its output, or nullopt without it.
+std::optional<std::string> mutagenSays(
+    testing_support::TempTree &tree, const std::string &script, const std::string &path)
+{
+    if (std::system("/usr/bin/python3 -c 'import mutagen' >/dev/null 2>&1") != 0)
+        return std::nullopt;
+    const std::string file = tree.file("read.py", script);
+    const std::string out = tree.path("out.txt");
+    if (std::system(("/usr/bin/python3 " + file + " " + path + " > " + out).c_str()) != 0)
+        return "python failed";
+    return readBytes(out);
+}
 
 } // namespace
 
@@ -261,4 +299,49 @@ print(t['TIT2'], t['TPE1'], t['TALB'], t['TDRC'], t['TCON'], sep='|')
     const std::string out = tree.path("out.txt");
     ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + path + " > " + out).c_str()), 0);
     EXPECT_EQ(readBytes(out), "Title|Artist|Album|2001|Rock\n");
+}
+
+TEST_F(TagFile, FileEndingWithAnApeTagHasNoId3v1Tag)
+{
+    const std::string audio = audioBytes(900);
+    const std::string ape = apeTagBytes();
+    ASSERT_EQ((audio + ape).compare(audio.size() + ape.size() - 128, 3, "TAG"), 0);
+    const std::string path = tree.file("a.mp3", audio + ape);
+    EXPECT_EQ(tags::ReadTag(path), tags::TTagRecord());
+
+    // A write appends the block after the APE tag, which stays whole, and is then the tag.
+    tags::WriteTagBlock(path, commentMerge(tags::TextChange::set("c")));
+    std::string bytes = readBytes(path);
+    ASSERT_EQ(bytes.size(), audio.size() + ape.size() + 128);
+    EXPECT_EQ(bytes.substr(0, audio.size() + ape.size()), audio + ape);
+    tags::TTagRecord record = tags::ReadTag(path);
+    EXPECT_EQ(record.Header, "TAG");
+    EXPECT_EQ(tags::trimmed(record.Comment), "c");
+    const std::optional<std::string> said = mutagenSays(tree, R"(import sys
+from mutagen.apev2 import APEv2
+t = APEv2(sys.argv[1])
+print(len(t['Lyrics'].value))
+)",
+        path);
+    if (said) {
+        EXPECT_EQ(*said, "120\n");
+    }
+
+    // The same for the editor's complete block.
+    const std::string other = tree.file("b.mp3", audio + ape);
+    tags::WriteTagBlock(other, completeTagBlock("T"));
+    EXPECT_EQ(readBytes(other), audio + ape + bytesOf(completeTagBlock("T")));
+
+    // Only versions 1000 and 2000 make a footer; after an APE tag a real ID3v1 tag is found.
+    for (const std::uint32_t version : {1000u, 2000u, 999u, 3000u}) {
+        std::string file = audio + ape;
+        for (int i = 0; i < 4; ++i)
+            file[file.size() - 24 + i] = static_cast<char>((version >> (8 * i)) & 0xFF);
+        const bool footer = version == 1000 || version == 2000;
+        EXPECT_EQ(tags::ReadTag(tree.file("v.mp3", file)).Header, footer ? "" : "TAG") << version;
+    }
+    const std::string both = tree.file("c.mp3", audio + ape + tagBytes("Old"));
+    EXPECT_EQ(tags::trimmed(tags::ReadTag(both).Title), "Old");
+    tags::WriteTagBlock(both, completeTagBlock("New"));
+    EXPECT_EQ(readBytes(both), audio + ape + bytesOf(completeTagBlock("New")));
 }
