@@ -1,7 +1,7 @@
 // The tag parse and the tag write on a file tail of any 0..300 bytes, held in memory: a
 // tag read back and rendered gives the same 128 bytes, and writing it changes nothing; a
-// file without a tag (or ending with an APE tag footer) reads as the empty record and gains
-// exactly one block at its end.
+// blank comment keeps an ID3v1.1 track number; a file without a tag (or ending with an APE
+// tag footer) reads as the empty record and gains exactly one block at its end.
 
 #include <algorithm>
 #include <cerrno>
@@ -115,7 +115,19 @@ bool tagParse(const std::uint8_t *data, std::size_t size)
         return false;
     if (tags::WriteTagBlock(file.path, rendered) != tags::WriteOutcome::Written)
         return false;
-    return file.bytes == before;
+    if (file.bytes != before)
+        return false;
+    // A blank comment keeps an ID3v1.1 track number (a zero, then a byte not zero), and
+    // changes nothing else of a comment.
+    const char mark = before[length - 3], track = before[length - 2];
+    tag.texts[static_cast<std::size_t>(tags::TextField::Comment)].clear();
+    if (tags::WriteTagBlock(file.path, tags::completeBlock(tag)) != tags::WriteOutcome::Written)
+        return false;
+    std::string expected = before;
+    const bool v11 = mark == '\0' && track != '\0';
+    expected.replace(
+        length - 31, 30, std::string(28, ' ') + (v11 ? std::string {'\0', track} : "  "));
+    return file.bytes == expected;
 }
 
 } // namespace fuzz

@@ -13,7 +13,7 @@ Row makeRow(const std::string &path, const tags::TTagRecord &tag)
     row.subItem(SubItem::Album) = tags::trimmed(tag.Album);
     row.subItem(SubItem::Year) = tags::trimmed(tag.Year);
     row.subItem(SubItem::Genre) = tags::GenreCodeToName(tag.Genre);
-    row.subItem(SubItem::Comment) = tags::trimmed(tag.Comment);
+    row.subItem(SubItem::Comment) = tags::trimmed(tags::commentText(tag));
     row.subItem(SubItem::Path) = path;
     return row;
 }

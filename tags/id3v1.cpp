@@ -54,6 +54,32 @@ bool isFileTag(const Block &tail)
     return isTagBlock(tail) && !endsWithApeFooter(tail);
 }
 
+bool hasTrackNumber(const Block &block)
+{
+    return isTagBlock(block) && block[TrackMarkOffset] == '\0' && block[TrackOffset] != '\0';
+}
+
+bool hasTrackNumber(const TTagRecord &record)
+{
+    const std::string &comment = record.Comment;
+    return comment.size() == CommentSpan.width && comment[TrackCommentWidth] == '\0'
+        && comment[TrackCommentWidth + 1] != '\0';
+}
+
+std::uint8_t trackNumber(const TTagRecord &record)
+{
+    if (!hasTrackNumber(record))
+        return 0;
+    return static_cast<std::uint8_t>(record.Comment[TrackCommentWidth + 1]);
+}
+
+std::string commentText(const TTagRecord &record)
+{
+    if (hasTrackNumber(record))
+        return record.Comment.substr(0, TrackCommentWidth);
+    return record.Comment;
+}
+
 namespace {
 
 std::string fieldText(const Block &block, FieldSpan span)
@@ -117,6 +143,16 @@ Block mergedBlock(const std::optional<Block> &presentTag, const TagMerge &merge)
     else if (merge.genre.kind == GenreChange::Kind::Erase)
         block[GenreOffset] = static_cast<char>(255);
     return block;
+}
+
+void keepTrackNumber(const Block &replaced, Block &block)
+{
+    const auto isPadding = [](char c) { return c == ' ' || c == '\0'; };
+    if (hasTrackNumber(replaced) && isPadding(block[TrackMarkOffset])
+        && isPadding(block[TrackOffset])) {
+        block[TrackMarkOffset] = '\0';
+        block[TrackOffset] = replaced[TrackOffset];
+    }
 }
 
 } // namespace tags

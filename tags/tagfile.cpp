@@ -63,7 +63,9 @@ WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
             present = tail;
     }
     const off_t at = present ? size - static_cast<off_t>(BlockSize) : size;
-    const Block block = build(present);
+    Block block = build(present);
+    if (present)
+        keepTrackNumber(*present, block);
 
     if (!platform::writeFully(fd.get(), block.data(), BlockSize, at)) {
         // Put the file back as it was: cut an append back, rewrite the old tag in place,

@@ -35,6 +35,14 @@ protected:
     testing_support::TempTree tree;
 };
 
+// An ID3v1.1 tag as rippers write it: the comment zero-padded, then a zero and the track.
+std::string v11TagBytes(const std::string &title, const std::string &comment, char track)
+{
+    std::string bytes = tagBytes(title, "Artist", "Album", "1999", "", 17);
+    bytes.replace(97, 30, comment + std::string(28 - comment.size(), '\0') + '\0' + track);
+    return bytes;
+}
+
 tags::TagMerge commentMerge(const tags::TextChange &change)
 {
     tags::TagMerge merge;
@@ -299,6 +307,76 @@ print(t['TIT2'], t['TPE1'], t['TALB'], t['TDRC'], t['TCON'], sep='|')
     const std::string out = tree.path("out.txt");
     ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + path + " > " + out).c_str()), 0);
     EXPECT_EQ(readBytes(out), "Title|Artist|Album|2001|Rock\n");
+}
+
+TEST_F(TagFile, Id3v11TrackIsKeptWhileTheNewCommentFitsIn28Bytes)
+{
+    const std::string audio = audioBytes(700);
+    const std::string before = v11TagBytes("Song", "Ripped", '\x07');
+    const auto tagAfter = [&](const auto &write) {
+        const std::string path = tree.file("a.mp3", audio + before);
+        write(path);
+        const std::string bytes = readBytes(path);
+        EXPECT_EQ(bytes.substr(0, audio.size()), audio);
+        return bytes.substr(audio.size());
+    };
+    const auto withComment = [&](const std::string &field) {
+        std::string expected = before;
+        expected.replace(97, 30, field);
+        return expected;
+    };
+
+    // The tag editor: a complete block from the shown texts with only the Year changed.
+    std::string expected = tagBytes("Song", "Artist", "Album", "2024", "Ripped", 17);
+    expected.replace(125, 2, "\0\x07"s);
+    EXPECT_EQ(tagAfter([](const std::string &path) {
+        const tags::TTagRecord record = tags::ReadTag(path);
+        tags::CompleteTag tag;
+        tag.texts = {tags::trimmed(record.Title), tags::trimmed(record.Artist),
+            tags::trimmed(record.Album), "2024", tags::trimmed(tags::commentText(record))};
+        tag.genre = record.Genre;
+        tags::WriteTagBlock(path, tags::completeBlock(tag));
+    }),
+        expected);
+
+    // The bulk setting: erase, a comment of 28 bytes, and a run that keeps the comment.
+    EXPECT_EQ(tagAfter([](const std::string &path) {
+        tags::WriteTagBlock(path, commentMerge(tags::TextChange::erase()));
+    }),
+        withComment(std::string(28, ' ') + "\0\x07"s));
+    EXPECT_EQ(tagAfter([](const std::string &path) {
+        tags::WriteTagBlock(path, commentMerge(tags::TextChange::set(std::string(28, 'c'))));
+    }),
+        withComment(std::string(28, 'c') + "\0\x07"s));
+    tags::TagMerge titleOnly;
+    titleOnly.texts[0] = tags::TextChange::set("New");
+    EXPECT_EQ(tagAfter([&](const std::string &path) { tags::WriteTagBlock(path, titleOnly); }),
+        "TAGNew" + std::string(27, ' ') + before.substr(33));
+
+    // Only a comment of 29 or 30 bytes takes the track's bytes.
+    EXPECT_EQ(tagAfter([](const std::string &path) {
+        tags::WriteTagBlock(path, commentMerge(tags::TextChange::set(std::string(29, 'c'))));
+    }),
+        withComment(std::string(29, 'c') + " "));
+    EXPECT_EQ(tagAfter([](const std::string &path) {
+        tags::WriteTagBlock(path, commentMerge(tags::TextChange::set(std::string(30, 'c'))));
+    }),
+        withComment(std::string(30, 'c')));
+}
+
+TEST_F(TagFile, IndependentReaderSeesTheTrackNumberThatWasKept)
+{
+    const std::string path = tree.file("a.mp3", audioBytes(2000) + v11TagBytes("Song", "", 'A'));
+    tags::WriteTagBlock(path, commentMerge(tags::TextChange::set("Now with a comment")));
+    const std::optional<std::string> said = mutagenSays(tree, R"(import sys
+from mutagen.id3 import ID3
+t = ID3(sys.argv[1])
+print(t['TRCK'], t.getall('COMM')[0], sep='|')
+)",
+        path);
+    if (!said)
+        GTEST_SKIP() << "python3-mutagen is not installed";
+    EXPECT_EQ(*said, "65|Now with a comment\n");
 }
 
 TEST_F(TagFile, FileEndingWithAnApeTagHasNoId3v1Tag)
