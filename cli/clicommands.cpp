@@ -201,16 +201,21 @@ int writeFiles(const std::vector<std::string> &files, std::FILE *err, Write &&wr
 
 int setCommand(const Options &options, std::FILE *err)
 {
+    // As in the bulk dialog, an empty text keeps the field: a script's unset variable must
+    // not blank a field in every file. Only --erase erases.
     tags::TagMerge merge;
     for (const auto &[name, text] : options.texts) {
         if (name == "genre") {
-            merge.genre = {tags::GenreChange::Kind::Set, genreCode(text)};
+            merge.genre = text.empty()
+                ? tags::GenreChange {}
+                : tags::GenreChange {tags::GenreChange::Kind::Set, genreCode(text)};
             continue;
         }
         const int i = fieldIndex(name);
         const std::size_t width = tags::spanOf(static_cast<tags::TextField>(i)).width;
-        merge.texts[static_cast<std::size_t>(i)]
-            = tags::TextChange::set(encodedText(name, text, width));
+        merge.texts[static_cast<std::size_t>(i)] = text.empty()
+            ? tags::TextChange::keep()
+            : tags::TextChange::set(encodedText(name, text, width));
     }
     for (const std::string &name : options.erase) {
         if (name == "genre")
@@ -228,7 +233,7 @@ int writeCommand(const Options &options, std::FILE *err)
     tags::CompleteTag tag;
     for (const auto &[name, text] : options.texts) {
         if (name == "genre") {
-            tag.genre = genreCode(text);
+            tag.genre = text.empty() ? tags::NoGenre : genreCode(text);
             continue;
         }
         const int i = fieldIndex(name);
@@ -280,8 +285,10 @@ const char *usageText()
            "  show FILE...                              list the given files\n"
            "  set [--title T] [--artist T] [--album T] [--year T] [--genre NAME] [--comment T]\n"
            "      [--erase FIELD]... FILE...            set and erase fields, keep the others\n"
+           "                                            (an empty T or NAME keeps the field)\n"
            "  write [--title T] [--artist T] [--album T] [--year T] [--genre NAME]\n"
-           "        [--comment T] FILE                  write a whole new tag\n"
+           "        [--comment T] FILE                  write a whole new tag (fields left\n"
+           "                                            out or empty are empty)\n"
            "  genres                                    list the genre codes and names\n"
            "\n"
            "COLUMN and FIELD: name (sort only), title, artist, album, year, genre, comment.\n"

@@ -185,3 +185,26 @@ TEST_F(Cli, SearchPrintsWhatTheConditionalSearchSelects)
     r = run({"search", "--genre", "rock", music("")});
     EXPECT_EQ(r.status, 2);
 }
+
+TEST_F(Cli, SetKeepsAFieldGivenAnEmptyTextAndOnlyEraseErases)
+{
+    std::string tag = tagBytes("Title", "", "Album", "1999", "Note", 17);
+    tag.replace(33, 30, "Zero\0padded"s + std::string(19, '\0')); // as other taggers write
+    const std::string file = tree.file("music/a.mp3", audioBytes(300) + tag);
+    Result r = run({"set", "--artist", "", "--genre", "", "--comment=", "--year", "2024", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string expected = tag;
+    expected.replace(93, 4, "2024");
+    EXPECT_EQ(readBytes(file), audioBytes(300) + expected);
+
+    // The last text given wins, an empty one too; --erase wins over any text.
+    r = run({"set", "--title", "X", "--title", "", "--erase", "artist", "--artist", "Y", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    expected.replace(33, 30, std::string(30, ' '));
+    EXPECT_EQ(readBytes(file), audioBytes(300) + expected);
+
+    // write is a whole new tag: an empty text is empty, an empty genre is none.
+    r = run({"write", "--title", "", "--genre", "", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(file), audioBytes(300) + tagBytes("", "", "", "", "", 255));
+}
