@@ -294,6 +294,8 @@ const char *usageText()
            "COLUMN and FIELD: name (sort only), title, artist, album, year, genre, comment.\n"
            "Lines: name, Title, Artist, Album, Year, genre, Comment, path, separated by TAB;\n"
            "bytes below 0x20, 0x7F and the backslash are written as \\xHH.\n"
+           "A track number in the comment's last two bytes (ID3v1.1) is kept while the new\n"
+           "comment fits in 28 bytes.\n"
            "Exit status: 0 done, 1 a file failed (the run stops there), 2 usage error.\n";
 }
 
