@@ -214,16 +214,21 @@ int mergeIntoFiles(const std::vector<std::string> &files, std::FILE *err, const 
 
 int setCommand(const Options &options, std::FILE *err)
 {
+    // As in the bulk dialog, an empty text keeps the field: a script's unset variable must
+    // not blank a field in every file. Only --erase erases.
     tags::TagMerge merge;
     for (const auto &[name, text] : options.texts) {
         if (name == "genre") {
-            merge.genre = {tags::GenreChange::Kind::Set, genreCode(text)};
+            merge.genre = text.empty()
+                ? tags::GenreChange {}
+                : tags::GenreChange {tags::GenreChange::Kind::Set, genreCode(text)};
             continue;
         }
         const int i = fieldIndex(name);
         const std::size_t width = tags::spanOf(static_cast<tags::TextField>(i)).width;
-        merge.texts[static_cast<std::size_t>(i)]
-            = tags::TextChange::set(encodedText(name, text, width));
+        merge.texts[static_cast<std::size_t>(i)] = text.empty()
+            ? tags::TextChange::keep()
+            : tags::TextChange::set(encodedText(name, text, width));
     }
     for (const std::string &name : options.erase) {
         if (name == "genre")
@@ -240,7 +245,7 @@ int writeCommand(const Options &options, std::FILE *err)
     tags::CompleteTag tag;
     for (const auto &[name, text] : options.texts) {
         if (name == "genre") {
-            tag.genre = genreCode(text);
+            tag.genre = text.empty() ? tags::NoGenre : genreCode(text);
             continue;
         }
         const int i = fieldIndex(name);
@@ -294,13 +299,17 @@ const char *usageText()
            "  show FILE...                              list the given files\n"
            "  set [--title T] [--artist T] [--album T] [--year T] [--genre NAME] [--comment T]\n"
            "      [--erase FIELD]... FILE...            set and erase fields, keep the others\n"
+           "                                            (an empty T or NAME keeps the field)\n"
            "  write [--title T] [--artist T] [--album T] [--year T] [--genre NAME]\n"
-           "        [--comment T] FILE                  write a whole new tag\n"
+           "        [--comment T] FILE                  write a whole new tag (fields left\n"
+           "                                            out or empty are empty)\n"
            "  genres                                    list the genre codes and names\n"
            "\n"
            "COLUMN and FIELD: name (sort only), title, artist, album, year, genre, comment.\n"
            "Lines: name, Title, Artist, Album, Year, genre, Comment, path, separated by TAB;\n"
            "bytes below 0x20, 0x7F and the backslash are written as \\xHH.\n"
+           "A track number in the comment's last two bytes (ID3v1.1) is kept while the new\n"
+           "comment fits in 28 bytes.\n"
            "Exit status: 0 done, 1 a file failed (the run stops there), 2 usage error.\n";
 }
 

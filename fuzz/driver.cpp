@@ -11,7 +11,9 @@ namespace fuzz {
 const std::vector<Target> &targets()
 {
     static const std::vector<Target> all = {
-        {"tagparse", tagParse, 300, {"TAG", "tag", std::string(30, ' '), std::string(30, '\0')},
+        {"tagparse", tagParse, 300,
+            {"TAG", "tag", std::string(30, ' '), std::string(30, '\0'),
+                std::string("APETAGEX\xd0\x07\0\0", 12), std::string("\0\x07", 2)},
             128},
         {"mergedblock", mergedBlock, 400, {"TAG", std::string(30, ' '), "\x82\xa0", "\xff"}},
         {"cp932", cp932, 256,

@@ -1,6 +1,7 @@
 // The tag parse and the tag write on a file tail of any 0..300 bytes, held in memory: a
 // tag read back and rendered gives the same 128 bytes, and writing it changes nothing; a
-// file without a tag reads as the empty record and gains exactly one block at its end.
+// blank comment keeps an ID3v1.1 track number; a file without a tag (or ending with an APE
+// tag footer) reads as the empty record and gains exactly one block at its end.
 
 #include <algorithm>
 #include <cerrno>
@@ -91,8 +92,13 @@ bool tagParse(const std::uint8_t *data, std::size_t size)
     platform::ScopedFileSystem installed(file);
 
     const tags::TTagRecord record = tags::ReadTag(file.path);
-    const bool tagged = before.size() >= tags::BlockSize
-        && before.compare(before.size() - tags::BlockSize, 3, tags::HeaderText) == 0;
+    const std::size_t length = before.size();
+    // A file that ends with an APE tag footer (version 1000 or 2000) has no ID3v1 tag.
+    const bool apeFooter = length >= 32 && before.compare(length - 32, 8, "APETAGEX") == 0
+        && (before.compare(length - 24, 4, "\xe8\x03\0\0", 4) == 0
+            || before.compare(length - 24, 4, "\xd0\x07\0\0", 4) == 0);
+    const bool tagged = length >= tags::BlockSize && !apeFooter
+        && before.compare(length - tags::BlockSize, 3, tags::HeaderText) == 0;
     if (!tagged) {
         if (!(record == tags::TTagRecord()))
             return false;
@@ -109,7 +115,19 @@ bool tagParse(const std::uint8_t *data, std::size_t size)
         return false;
     if (tags::WriteTagBlock(file.path, rendered) != tags::WriteOutcome::Written)
         return false;
-    return file.bytes == before;
+    if (file.bytes != before)
+        return false;
+    // A blank comment keeps an ID3v1.1 track number (a zero, then a byte not zero), and
+    // changes nothing else of a comment.
+    const char mark = before[length - 3], track = before[length - 2];
+    tag.texts[static_cast<std::size_t>(tags::TextField::Comment)].clear();
+    if (tags::WriteTagBlock(file.path, tags::completeBlock(tag)) != tags::WriteOutcome::Written)
+        return false;
+    std::string expected = before;
+    const bool v11 = mark == '\0' && track != '\0';
+    expected.replace(
+        length - 31, 30, std::string(28, ' ') + (v11 ? std::string {'\0', track} : "  "));
+    return file.bytes == expected;
 }
 
 } // namespace fuzz

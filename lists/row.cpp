@@ -14,7 +14,7 @@ Row makeRow(const std::string &path, const tags::TTagRecord &tag)
     row.subItem(SubItem::Album) = platform::trimmed(tag.Album);
     row.subItem(SubItem::Year) = platform::trimmed(tag.Year);
     row.subItem(SubItem::Genre) = tags::GenreCodeToName(tag.Genre);
-    row.subItem(SubItem::Comment) = platform::trimmed(tag.Comment);
+    row.subItem(SubItem::Comment) = platform::trimmed(tags::commentText(tag));
     row.subItem(SubItem::Path) = path;
     return row;
 }

@@ -35,6 +35,51 @@ bool isTagBlock(const Block &block)
     return std::memcmp(block.data(), HeaderText, HeaderSpan.width) == 0;
 }
 
+bool endsWithApeFooter(const Block &block)
+{
+    constexpr std::size_t FooterOffset = BlockSize - 32;
+    constexpr char Preamble[] = "APETAGEX";
+    if (std::memcmp(block.data() + FooterOffset, Preamble, 8) != 0)
+        return false;
+    std::uint32_t version = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto byte = static_cast<unsigned char>(block[FooterOffset + 8 + i]);
+        version |= static_cast<std::uint32_t>(byte) << (8 * i);
+    }
+    return version == 1000 || version == 2000;
+}
+
+bool isFileTag(const Block &tail)
+{
+    return isTagBlock(tail) && !endsWithApeFooter(tail);
+}
+
+bool hasTrackNumber(const Block &block)
+{
+    return isTagBlock(block) && block[TrackMarkOffset] == '\0' && block[TrackOffset] != '\0';
+}
+
+bool hasTrackNumber(const TTagRecord &record)
+{
+    const std::string &comment = record.Comment;
+    return comment.size() == CommentSpan.width && comment[TrackCommentWidth] == '\0'
+        && comment[TrackCommentWidth + 1] != '\0';
+}
+
+std::uint8_t trackNumber(const TTagRecord &record)
+{
+    if (!hasTrackNumber(record))
+        return 0;
+    return static_cast<std::uint8_t>(record.Comment[TrackCommentWidth + 1]);
+}
+
+std::string commentText(const TTagRecord &record)
+{
+    if (hasTrackNumber(record))
+        return record.Comment.substr(0, TrackCommentWidth);
+    return record.Comment;
+}
+
 namespace {
 
 std::string fieldText(const Block &block, FieldSpan span)
@@ -98,6 +143,16 @@ Block mergedBlock(const std::optional<Block> &presentTag, const TagMerge &merge)
     else if (merge.genre.kind == GenreChange::Kind::Erase)
         block[GenreOffset] = static_cast<char>(255);
     return block;
+}
+
+void keepTrackNumber(const Block &replaced, Block &block)
+{
+    const auto isPadding = [](char c) { return c == ' ' || c == '\0'; };
+    if (hasTrackNumber(replaced) && isPadding(block[TrackMarkOffset])
+        && isPadding(block[TrackOffset])) {
+        block[TrackMarkOffset] = '\0';
+        block[TrackOffset] = replaced[TrackOffset];
+    }
 }
 
 } // namespace tags

@@ -51,6 +51,30 @@ FieldSpan spanOf(TextField field);
 // True when the block starts with "TAG" exactly (upper case).
 bool isTagBlock(const Block &block);
 
+// True when the block's last 32 bytes are an APE tag footer: "APETAGEX" and a version of
+// 1000 or 2000 (little-endian). A file ending so ends with an APE tag, whose data may hold
+// "TAG" 128 bytes before the end by chance.
+bool endsWithApeFooter(const Block &block);
+
+// True when a file's last 128 bytes are its ID3v1 tag: a tag block that is not the tail of
+// an APE tag. Reading and writing decide by this alike.
+bool isFileTag(const Block &tail);
+
+// ID3v1.1: other taggers keep a track number in the comment's last two bytes, a zero byte
+// (offset 125) and the number (126). The comment text of such a block is its first 28
+// bytes; the record and the builders still treat the comment as 30 bytes.
+constexpr std::size_t TrackCommentWidth = 28;
+constexpr std::size_t TrackMarkOffset = CommentSpan.offset + TrackCommentWidth;
+constexpr std::size_t TrackOffset = TrackMarkOffset + 1;
+
+// True for a tag block whose byte 125 is zero and byte 126 is not.
+bool hasTrackNumber(const Block &block);
+bool hasTrackNumber(const TTagRecord &record);
+// The track number of an ID3v1.1 tag, 0 for any other record.
+std::uint8_t trackNumber(const TTagRecord &record);
+// The comment as text: 28 bytes for an ID3v1.1 tag, else the whole field (untrimmed).
+std::string commentText(const TTagRecord &record);
+
 // The record of a block: its fields when it is a tag, else the empty record.
 TTagRecord parseTag(const Block &block);
 
@@ -94,5 +118,10 @@ struct TagMerge
 // fields changed; without a present tag it starts from 128 zero bytes, and a genre left
 // alone is then 255 (no genre) rather than 0, which would name "Blues".
 Block mergedBlock(const std::optional<Block> &presentTag, const TagMerge &merge);
+
+// Keeps an ID3v1.1 track number through a write: when the block being replaced has one and
+// the new block's comment leaves bytes 125 and 126 as padding (spaces or zeros), they get
+// the zero and the track again. A comment of 29 or 30 bytes takes the whole field.
+void keepTrackNumber(const Block &replaced, Block &block);
 
 } // namespace tags

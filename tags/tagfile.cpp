@@ -30,7 +30,7 @@ TTagRecord ReadTag(const std::string &path, FileKind kind)
     Block block;
     if (!platform::readFully(fd.get(), block.data(), BlockSize, st.st_size - BlockSize))
         return record;
-    return parseTag(block);
+    return isFileTag(block) ? parseTag(block) : record;
 }
 
 WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
@@ -59,11 +59,13 @@ WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
         Block tail;
         if (!platform::readFully(fd.get(), tail.data(), BlockSize, size - BlockSize))
             throw platform::Error(platform::cannotWriteMessage(path));
-        if (isTagBlock(tail))
+        if (isFileTag(tail))
             present = tail;
     }
     const off_t at = present ? size - static_cast<off_t>(BlockSize) : size;
-    const Block block = build(present);
+    Block block = build(present);
+    if (present)
+        keepTrackNumber(*present, block);
 
     if (!platform::writeFully(fd.get(), block.data(), BlockSize, at)) {
         // Put the file back as it was: cut an append back, rewrite the old tag in place,

@@ -13,10 +13,11 @@ namespace tags {
 
 enum class FileKind { Unknown, Regular };
 
-// The tag of the file at `path`, or the empty record when it has none, is shorter than
-// 128 bytes, or its tail cannot be read. Throws platform::Error with
-// "ファイル %s は開けません" when the file cannot be opened. `kind` Regular says the caller
-// already knows the entry is a regular file (from the folder listing), which saves a stat.
+// The tag of the file at `path`, or the empty record when it has none (a file that ends
+// with an APE tag footer has none), is shorter than 128 bytes, or its tail cannot be read.
+// Throws platform::Error with "ファイル %s は開けません" when the file cannot be opened.
+// `kind` Regular says the caller already knows the entry is a regular file (from the folder
+// listing), which saves a stat.
 TTagRecord ReadTag(const std::string &path, FileKind kind = FileKind::Unknown);
 
 enum class WriteOutcome { Written, FileMissing };
@@ -26,9 +27,11 @@ using BlockBuilder = std::function<Block(const std::optional<Block> &presentTag)
 
 // Writes a block over the file's tag, or appends it when the file has none. The decision is
 // taken from the bytes read on the same descriptor that is then written, so a file changed
-// by another program since the scan still ends with exactly one tag. The file is never
-// shortened, nothing before its last 128 bytes changes, and its mode is restored (a
-// read-only file is written and read-only again).
+// by another program since the scan still ends with exactly one tag. A file that ends with
+// an APE tag footer has no ID3v1 tag: the block goes after the APE tag. An ID3v1.1 track
+// number in the replaced tag is kept while the new comment fits in 28 bytes
+// (keepTrackNumber). The file is never shortened, nothing before its last 128 bytes
+// changes, and its mode is restored (a read-only file is written and read-only again).
 // Gives FileMissing when the file does not exist (nothing written). Throws platform::Error
 // with "ファイル %s は開けません" when it cannot be opened for writing, and with
 // "%s に書き込めません" when its tail cannot be read or the write did not complete; in both

@@ -185,3 +185,91 @@ TEST_F(Cli, SearchPrintsWhatTheConditionalSearchSelects)
     r = run({"search", "--genre", "rock", music("")});
     EXPECT_EQ(r.status, 2);
 }
+
+namespace {
+
+// An ID3v1.1 tag: the comment zero-padded, then a zero and the track.
+std::string v11TagBytes(const std::string &comment, char track)
+{
+    std::string bytes = tagBytes("Song", "Artist", "Album", "1999", "", 17);
+    bytes.replace(97, 30, comment + std::string(28 - comment.size(), '\0') + '\0' + track);
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(Cli, SetAndWriteKeepAnId3v11TrackWhileTheCommentFitsIn28Bytes)
+{
+    const std::string audio = audioBytes(300);
+    const auto tagAfter = [&](std::vector<std::string> args) {
+        const std::string file = tree.file("music/a.mp3", audio + v11TagBytes("Rip", '\x0c'));
+        args.push_back(file);
+        const Result r = run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string bytes = readBytes(file);
+        EXPECT_EQ(bytes.substr(0, audio.size()), audio);
+        return bytes.substr(audio.size());
+    };
+    const auto withComment = [](const std::string &field) {
+        std::string bytes = v11TagBytes("Rip", '\x0c');
+        return bytes.replace(97, 30, field);
+    };
+    EXPECT_EQ(tagAfter({"set", "--comment", "新しい"}),
+        withComment("\x90\x56\x82\xb5\x82\xa2"s + std::string(22, ' ') + "\0\x0c"s));
+    EXPECT_EQ(
+        tagAfter({"set", "--erase", "comment"}), withComment(std::string(28, ' ') + "\0\x0c"s));
+    EXPECT_EQ(tagAfter({"set", "--comment", std::string(28, 'c')}),
+        withComment(std::string(28, 'c') + "\0\x0c"s));
+    std::string written = tagBytes("New", "", "", "", "", 255);
+    written.replace(125, 2, "\0\x0c"s);
+    EXPECT_EQ(tagAfter({"write", "--title", "New"}), written);
+    // A comment of 29 or 30 bytes takes the track's bytes.
+    EXPECT_EQ(tagAfter({"set", "--comment", std::string(29, 'c')}),
+        withComment(std::string(29, 'c') + " "));
+    EXPECT_EQ(tagAfter({"write", "--comment", std::string(30, 'c')}),
+        tagBytes("", "", "", "", std::string(30, 'c')));
+}
+
+TEST_F(Cli, Id3v11TrackIsNoCommentTextInLinesSearchOrSort)
+{
+    // Tracks 65 and 33 would read as "A" and "!" if they were comment text.
+    tree.file("music/a.mp3", audioBytes(100) + v11TagBytes("", 'A'));
+    tree.file("music/b.mp3", audioBytes(100) + v11TagBytes("", '!'));
+    tree.file("music/c.mp3", audioBytes(100) + tagBytes("Song", "", "", "", "B"));
+    Result r = run({"scan", music("")});
+    EXPECT_EQ(r.out,
+        "a.mp3\tSong\tArtist\tAlbum\t1999\tRock\t\t" + music("a.mp3") + "\n"
+            + "b.mp3\tSong\tArtist\tAlbum\t1999\tRock\t\t" + music("b.mp3") + "\n"
+            + "c.mp3\tSong\t\t\t\t\tB\t" + music("c.mp3") + "\n");
+    r = run({"search", "--comment", "A", music("")});
+    EXPECT_EQ(r.out, "");
+    r = run({"search", "--comment", "!", music("")});
+    EXPECT_EQ(r.out, "");
+    // Ascending, the blank comments come first in scan order; as text "!" would sort first.
+    r = run({"scan", "--sort", "comment", music("")});
+    EXPECT_LT(r.out.find("a.mp3"), r.out.find("b.mp3"));
+    EXPECT_LT(r.out.find("b.mp3"), r.out.find("c.mp3"));
+}
+
+TEST_F(Cli, SetKeepsAFieldGivenAnEmptyTextAndOnlyEraseErases)
+{
+    std::string tag = tagBytes("Title", "", "Album", "1999", "Note", 17);
+    tag.replace(33, 30, "Zero\0padded"s + std::string(19, '\0')); // as other taggers write
+    const std::string file = tree.file("music/a.mp3", audioBytes(300) + tag);
+    Result r = run({"set", "--artist", "", "--genre", "", "--comment=", "--year", "2024", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string expected = tag;
+    expected.replace(93, 4, "2024");
+    EXPECT_EQ(readBytes(file), audioBytes(300) + expected);
+
+    // The last text given wins, an empty one too; --erase wins over any text.
+    r = run({"set", "--title", "X", "--title", "", "--erase", "artist", "--artist", "Y", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    expected.replace(33, 30, std::string(30, ' '));
+    EXPECT_EQ(readBytes(file), audioBytes(300) + expected);
+
+    // write is a whole new tag: an empty text is empty, an empty genre is none.
+    r = run({"write", "--title", "", "--genre", "", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(file), audioBytes(300) + tagBytes("", "", "", "", "", 255));
+}

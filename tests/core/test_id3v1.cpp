@@ -117,3 +117,64 @@ TEST(TagMerge, WithoutATagStartsFromZeroBytesAndNoGenre)
     // A present block that is not a tag counts as none.
     EXPECT_EQ(bytesOf(tags::mergedBlock(blockOf(std::string(128, 'x')), merge)), merged);
 }
+
+TEST(TagParse, Id3v11TrackIsNoPartOfTheCommentText)
+{
+    const struct
+    {
+        std::string commentField; // bytes 97..126
+        std::uint8_t track;
+        std::string text;
+    } cases[] = {
+        // Byte 125 zero and byte 126 not: a track number, whatever byte 126 would read as.
+        {"note"s + std::string(24, '\0') + "\0\x07"s, 7, "note"s + std::string(24, '\0')},
+        {std::string(28, ' ') + "\0A"s, 65, std::string(28, ' ')},
+        {std::string(28, 'c') + "\0!"s, 33, std::string(28, 'c')},
+        // Anything else is a comment of 30 bytes.
+        {"note"s + std::string(26, '\0'), 0, "note"s + std::string(26, '\0')},
+        {std::string(29, 'c') + "\x07"s, 0, std::string(29, 'c') + "\x07"s},
+        {std::string(28, 'c') + " \x07"s, 0, std::string(28, 'c') + " \x07"s},
+    };
+    for (const auto &c : cases) {
+        std::string bytes = testing_support::tagBytes("Song");
+        bytes.replace(97, 30, c.commentField);
+        const tags::TTagRecord record = tags::parseTag(blockOf(bytes));
+        EXPECT_EQ(record.Comment, c.commentField); // the record keeps all 30 bytes
+        EXPECT_EQ(tags::hasTrackNumber(blockOf(bytes)), c.track != 0);
+        EXPECT_EQ(tags::hasTrackNumber(record), c.track != 0);
+        EXPECT_EQ(tags::trackNumber(record), c.track);
+        EXPECT_EQ(tags::commentText(record), c.text);
+    }
+    EXPECT_EQ(tags::commentText(tags::TTagRecord()), "");
+    EXPECT_EQ(tags::trackNumber(tags::TTagRecord()), 0);
+}
+
+TEST(TagRender, TrackNumberIsKeptWhileTheNewCommentLeavesItsBytesAsPadding)
+{
+    std::string replaced = testing_support::tagBytes("Song", "", "", "", "Ripped");
+    replaced.replace(125, 2, "\0\x09"s);
+    const auto commentAfter = [&](const std::string &replacedBytes, std::string newComment) {
+        tags::CompleteTag tag;
+        tag.texts[static_cast<int>(tags::TextField::Comment)] = std::move(newComment);
+        Block block = tags::completeBlock(tag);
+        tags::keepTrackNumber(blockOf(replacedBytes), block);
+        return bytesOf(block).substr(97, 30);
+    };
+    EXPECT_EQ(commentAfter(replaced, ""), std::string(28, ' ') + "\0\x09"s);
+    EXPECT_EQ(commentAfter(replaced, std::string(28, 'c')), std::string(28, 'c') + "\0\x09"s);
+    // Zero padding counts as padding too (a merge keeping a zero-padded field).
+    EXPECT_EQ(commentAfter(replaced, "c"s + std::string(29, '\0')),
+        "c"s + std::string(27, '\0') + "\0\x09"s);
+    // A comment that needs byte 125 or 126 takes the whole field.
+    EXPECT_EQ(commentAfter(replaced, std::string(29, 'c')), std::string(29, 'c') + " ");
+    EXPECT_EQ(commentAfter(replaced, std::string(30, 'c')), std::string(30, 'c'));
+    EXPECT_EQ(commentAfter(replaced, std::string(28, 'c') + " d"), std::string(28, 'c') + " d");
+    // A new block with a track of its own keeps it.
+    EXPECT_EQ(
+        commentAfter(replaced, std::string(28, 'c') + "\0\x03"s), std::string(28, 'c') + "\0\x03"s);
+    // Nothing to keep when the replaced block has no track number or is no tag.
+    EXPECT_EQ(commentAfter(testing_support::tagBytes("Song"), ""), std::string(30, ' '));
+    std::string notTag = replaced;
+    notTag[0] = 't';
+    EXPECT_EQ(commentAfter(notTag, ""), std::string(30, ' '));
+}

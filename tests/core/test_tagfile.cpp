@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -33,6 +34,51 @@ class TagFile : public ::testing::Test
 protected:
     testing_support::TempTree tree;
 };
+
+// An ID3v1.1 tag as rippers write it: the comment zero-padded, then a zero and the track.
+std::string v11TagBytes(const std::string &title, const std::string &comment, char track)
+{
+    std::string bytes = tagBytes(title, "Artist", "Album", "1999", "", 17);
+    bytes.replace(97, 30, comment + std::string(28 - comment.size(), '\0') + '\0' + track);
+    return bytes;
+}
+
+tags::TagMerge commentMerge(const tags::TextChange &change)
+{
+    tags::TagMerge merge;
+    merge.texts[static_cast<int>(tags::TextField::Comment)] = change;
+    return merge;
+}
+
+// An APE tag (version 2000, footer only) of one item whose value puts "TAG" 128 bytes before
+// the tag's end, as a cover picture or a lyric may by chance.
+std::string apeTagBytes()
+{
+    std::string value(120, 'x');
+    value.replace(24, 3, "TAG");
+    const auto le32 = [](std::uint32_t n) {
+        std::string bytes;
+        for (int i = 0; i < 4; ++i)
+            bytes += static_cast<char>((n >> (8 * i)) & 0xFF);
+        return bytes;
+    };
+    const std::string item = le32(value.size()) + le32(0) + "Lyrics"s + '\0' + value;
+    return item + "APETAGEX" + le32(2000) + le32(item.size() + 32) + le32(1) + le32(0)
+        + std::string(8, '\0');
+}
+
+// Runs a Python script on the file with python3-mutagen; its output, or nullopt without it.
+std::optional<std::string> mutagenSays(
+    testing_support::TempTree &tree, const std::string &script, const std::string &path)
+{
+    if (std::system("/usr/bin/python3 -c 'import mutagen' >/dev/null 2>&1") != 0)
+        return std::nullopt;
+    const std::string file = tree.file("read.py", script);
+    const std::string out = tree.path("out.txt");
+    if (std::system(("/usr/bin/python3 " + file + " " + path + " > " + out).c_str()) != 0)
+        return "python failed";
+    return readBytes(out);
+}
 
 } // namespace
 
@@ -261,4 +307,119 @@ print(t['TIT2'], t['TPE1'], t['TALB'], t['TDRC'], t['TCON'], sep='|')
     const std::string out = tree.path("out.txt");
     ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + path + " > " + out).c_str()), 0);
     EXPECT_EQ(readBytes(out), "Title|Artist|Album|2001|Rock\n");
+}
+
+TEST_F(TagFile, Id3v11TrackIsKeptWhileTheNewCommentFitsIn28Bytes)
+{
+    const std::string audio = audioBytes(700);
+    const std::string before = v11TagBytes("Song", "Ripped", '\x07');
+    const auto tagAfter = [&](const auto &write) {
+        const std::string path = tree.file("a.mp3", audio + before);
+        write(path);
+        const std::string bytes = readBytes(path);
+        EXPECT_EQ(bytes.substr(0, audio.size()), audio);
+        return bytes.substr(audio.size());
+    };
+    const auto withComment = [&](const std::string &field) {
+        std::string expected = before;
+        expected.replace(97, 30, field);
+        return expected;
+    };
+
+    // The tag editor: a complete block from the shown texts with only the Year changed.
+    std::string expected = tagBytes("Song", "Artist", "Album", "2024", "Ripped", 17);
+    expected.replace(125, 2, "\0\x07"s);
+    EXPECT_EQ(tagAfter([](const std::string &path) {
+        const tags::TTagRecord record = tags::ReadTag(path);
+        tags::CompleteTag tag;
+        tag.texts = {platform::trimmed(record.Title), platform::trimmed(record.Artist),
+            platform::trimmed(record.Album), "2024", platform::trimmed(tags::commentText(record))};
+        tag.genre = record.Genre;
+        tags::WriteTagBlock(path, tags::completeBlock(tag));
+    }),
+        expected);
+
+    // The bulk setting: erase, a comment of 28 bytes, and a run that keeps the comment.
+    EXPECT_EQ(tagAfter([](const std::string &path) {
+        tags::WriteTagBlock(path, commentMerge(tags::TextChange::erase()));
+    }),
+        withComment(std::string(28, ' ') + "\0\x07"s));
+    EXPECT_EQ(tagAfter([](const std::string &path) {
+        tags::WriteTagBlock(path, commentMerge(tags::TextChange::set(std::string(28, 'c'))));
+    }),
+        withComment(std::string(28, 'c') + "\0\x07"s));
+    tags::TagMerge titleOnly;
+    titleOnly.texts[0] = tags::TextChange::set("New");
+    EXPECT_EQ(tagAfter([&](const std::string &path) { tags::WriteTagBlock(path, titleOnly); }),
+        "TAGNew" + std::string(27, ' ') + before.substr(33));
+
+    // Only a comment of 29 or 30 bytes takes the track's bytes.
+    EXPECT_EQ(tagAfter([](const std::string &path) {
+        tags::WriteTagBlock(path, commentMerge(tags::TextChange::set(std::string(29, 'c'))));
+    }),
+        withComment(std::string(29, 'c') + " "));
+    EXPECT_EQ(tagAfter([](const std::string &path) {
+        tags::WriteTagBlock(path, commentMerge(tags::TextChange::set(std::string(30, 'c'))));
+    }),
+        withComment(std::string(30, 'c')));
+}
+
+TEST_F(TagFile, IndependentReaderSeesTheTrackNumberThatWasKept)
+{
+    const std::string path = tree.file("a.mp3", audioBytes(2000) + v11TagBytes("Song", "", 'A'));
+    tags::WriteTagBlock(path, commentMerge(tags::TextChange::set("Now with a comment")));
+    const std::optional<std::string> said = mutagenSays(tree, R"(import sys
+from mutagen.id3 import ID3
+t = ID3(sys.argv[1])
+print(t['TRCK'], t.getall('COMM')[0], sep='|')
+)",
+        path);
+    if (!said)
+        GTEST_SKIP() << "python3-mutagen is not installed";
+    EXPECT_EQ(*said, "65|Now with a comment\n");
+}
+
+TEST_F(TagFile, FileEndingWithAnApeTagHasNoId3v1Tag)
+{
+    const std::string audio = audioBytes(900);
+    const std::string ape = apeTagBytes();
+    ASSERT_EQ((audio + ape).compare(audio.size() + ape.size() - 128, 3, "TAG"), 0);
+    const std::string path = tree.file("a.mp3", audio + ape);
+    EXPECT_EQ(tags::ReadTag(path), tags::TTagRecord());
+
+    // A write appends the block after the APE tag, which stays whole, and is then the tag.
+    tags::WriteTagBlock(path, commentMerge(tags::TextChange::set("c")));
+    std::string bytes = readBytes(path);
+    ASSERT_EQ(bytes.size(), audio.size() + ape.size() + 128);
+    EXPECT_EQ(bytes.substr(0, audio.size() + ape.size()), audio + ape);
+    tags::TTagRecord record = tags::ReadTag(path);
+    EXPECT_EQ(record.Header, "TAG");
+    EXPECT_EQ(platform::trimmed(record.Comment), "c");
+    const std::optional<std::string> said = mutagenSays(tree, R"(import sys
+from mutagen.apev2 import APEv2
+t = APEv2(sys.argv[1])
+print(len(t['Lyrics'].value))
+)",
+        path);
+    if (said) {
+        EXPECT_EQ(*said, "120\n");
+    }
+
+    // The same for the editor's complete block.
+    const std::string other = tree.file("b.mp3", audio + ape);
+    tags::WriteTagBlock(other, completeTagBlock("T"));
+    EXPECT_EQ(readBytes(other), audio + ape + bytesOf(completeTagBlock("T")));
+
+    // Only versions 1000 and 2000 make a footer; after an APE tag a real ID3v1 tag is found.
+    for (const std::uint32_t version : {1000u, 2000u, 999u, 3000u}) {
+        std::string file = audio + ape;
+        for (int i = 0; i < 4; ++i)
+            file[file.size() - 24 + i] = static_cast<char>((version >> (8 * i)) & 0xFF);
+        const bool footer = version == 1000 || version == 2000;
+        EXPECT_EQ(tags::ReadTag(tree.file("v.mp3", file)).Header, footer ? "" : "TAG") << version;
+    }
+    const std::string both = tree.file("c.mp3", audio + ape + tagBytes("Old"));
+    EXPECT_EQ(platform::trimmed(tags::ReadTag(both).Title), "Old");
+    tags::WriteTagBlock(both, completeTagBlock("New"));
+    EXPECT_EQ(readBytes(both), audio + ape + bytesOf(completeTagBlock("New")));
 }
