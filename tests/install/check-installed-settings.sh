@@ -45,7 +45,8 @@ run() {
     shift
     local program=$1
     shift
-    "${prefix[@]}" env -i HOME="$home" PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen \
+    "${prefix[@]}" env -i HOME="$home" XDG_RUNTIME_DIR="$home/.runtime" PATH=/usr/bin:/bin \
+        QT_QPA_PLATFORM=offscreen \
         ${ASAN_OPTIONS+"ASAN_OPTIONS=$ASAN_OPTIONS"} ${LSAN_OPTIONS+"LSAN_OPTIONS=$LSAN_OPTIONS"} \
         ${UBSAN_OPTIONS+"UBSAN_OPTIONS=$UBSAN_OPTIONS"} "$@" "$program" \
         >"$tmp/run.log" 2>&1 &
@@ -96,7 +97,7 @@ settings() {
 }
 
 # Root, who could write the program's folder, with its own configuration folder.
-mkdir -p "$tmp/root-home"
+install -d -m 700 "$tmp/root-home" "$tmp/root-home/.runtime"
 run "$tmp/root-home" -- "$tmp/usr/bin/bellwick" XDG_CONFIG_HOME="$tmp/root-config"
 settings "$tmp/root-config/bellwick/BELWIK.INI" root
 # Without XDG_CONFIG_HOME: the home's .config.
@@ -105,7 +106,7 @@ settings "$tmp/root-home/.config/bellwick/BELWIK.INI" root
 
 # A user of its own with a home of its own (no .config in it yet).
 useradd --no-create-home --home-dir "$tmp/home" --shell /usr/sbin/nologin --user-group "$user"
-install -d -o "$user" -g "$user" -m 700 "$tmp/home"
+install -d -o "$user" -g "$user" -m 700 "$tmp/home" "$tmp/home/.runtime"
 run "$tmp/home" setpriv --reuid="$user" --regid="$user" --init-groups -- "$tmp/usr/bin/bellwick"
 settings "$tmp/home/.config/bellwick/BELWIK.INI" "$user"
 
