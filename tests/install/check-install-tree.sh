@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the built tree with --prefix and with DESTDIR into temporary folders and checks
-# that every file lands under that folder, that the links in bin are relative and resolve
-# to the program's folder inside it, and that an install over an install works.
+# Installs the built tree with --prefix (absolute and relative) and with DESTDIR into
+# temporary folders and checks that every file lands under that folder, that the links in
+# bin are relative and resolve to the program's folder inside it, and that an install over
+# an install works.
 # Usage: check-install-tree.sh BUILD_DIR [CMAKE]
 set -euo pipefail
 build=$1
@@ -79,6 +80,10 @@ check "$tmp/prefix" "" "$tmp/prefix.log"
 # Again over the first install: the links are replaced, nothing fails.
 "$cmake" --install "$build" --prefix "$tmp/prefix" >"$tmp/again.log"
 check "$tmp/prefix" "" "$tmp/again.log"
+
+# A prefix relative to the current folder.
+(cd "$tmp" && "$cmake" --install "$build" --prefix relative >"$tmp/relative.log")
+check "$tmp/relative" "" "$tmp/relative.log"
 
 DESTDIR=$tmp/dest "$cmake" --install "$build" >"$tmp/dest.log"
 check "$tmp/dest" "$configured_prefix" "$tmp/dest.log" "$tmp/dest"
