@@ -27,6 +27,7 @@
 #include "platform/errorreport.h"
 #include "platform/modal.h"
 #include "platform/paths.h"
+#include "platform/programfolder.h"
 #include "platform/textcodec.h"
 #include "search/Unit4.h"
 #include "search/searchstep.h"
@@ -394,7 +395,12 @@ long TForm1::ShellExecute(const std::string &FileName, const std::string &Params
 
 void TForm1::N15Click(QObject *)
 {
-    ShellExecute("belwik.htm", "", "OPEN", "", 5);
+    // The page in the current folder, else the copy beside the program: "ファイル追加" and
+    // a start from another folder move the current folder away from it.
+    char current[4096];
+    const std::string page = platform::findHelpPage(
+        "belwik.htm", ::getcwd(current, sizeof current) ? current : "", platform::programFolder());
+    ShellExecute(page.empty() ? "belwik.htm" : page, "", "OPEN", "", 5);
 }
 
 void TForm1::About1Click(QObject *)

@@ -11,6 +11,7 @@
 #include "app/settingsfile.h"
 #include "app/startup.h"
 #include "platform/errorreport.h"
+#include "platform/quitsignals.h"
 
 int main(int argc, char *argv[])
 {
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
     std::signal(SIGXFSZ, SIG_IGN);
 
     QApplication application(argc, argv);
+    platform::quitOnTerminationSignals();
     QGuiApplication::setDesktopFileName(QStringLiteral("bellwick"));
     platform::setApplicationTitle(platform::titleFromExecutableName(
         QCoreApplication::applicationFilePath().section(QLatin1Char('/'), -1).toStdString()));

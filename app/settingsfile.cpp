@@ -11,6 +11,7 @@
 #include "platform/filesystem.h"
 #include "platform/paths.h"
 #include "platform/profilefile.h"
+#include "platform/programfolder.h"
 
 namespace app {
 
@@ -96,9 +97,12 @@ std::string chooseSettingsPath(
     const std::string &executableFolder, const char *xdgConfigHome, const char *home)
 {
     const std::string beside = platform::AddBackslash(executableFolder) + SettingsFileName;
+    // An installed program never writes into its own folder, root included: a file left
+    // there would outlive the program's removal.
     struct stat st;
-    if (platform::fileSystem().stat(beside.c_str(), &st, false) == 0
-        || ::access(executableFolder.c_str(), W_OK) == 0)
+    if (!platform::isInstalledProgram(executableFolder)
+        && (platform::fileSystem().stat(beside.c_str(), &st, false) == 0
+            || ::access(executableFolder.c_str(), W_OK) == 0))
         return beside;
     std::string config = xdgConfigHome && *xdgConfigHome == '/'
         ? std::string(xdgConfigHome)

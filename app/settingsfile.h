@@ -43,7 +43,8 @@ WindowSettings readSettings(const std::string &path, const WindowSettings &defau
 bool writeSettings(const std::string &path, const WindowSettings &settings);
 
 // Where the settings live, chosen once: beside the executable when the file is there or
-// that folder can be written, else $XDG_CONFIG_HOME/bellwick/ (default ~/.config/bellwick/).
+// that folder can be written and the program is not an installed one, else
+// $XDG_CONFIG_HOME/bellwick/ (default ~/.config/bellwick/).
 std::string chooseSettingsPath(
     const std::string &executableFolder, const char *xdgConfigHome, const char *home);
 

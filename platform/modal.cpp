@@ -127,8 +127,12 @@ long QtModal::spawn(const std::vector<std::string> &argv, const std::string &wor
     const int rc = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
+    if (rc != 0) {
+        // No opener to start (xdg-open missing): the user hears of it as of one that failed.
+        if (!failureText.isEmpty())
+            modal().messageBox(nullptr, failureText, failureCaption, MB_OK | MB_ICONEXCLAMATION);
         return 0;
+    }
 
     // Reap the child, and tell the user when the opener could not open the document.
     QPointer<QApplication> app(qobject_cast<QApplication *>(QCoreApplication::instance()));

@@ -49,9 +49,9 @@ public:
     // Runs a dialog modally and gives its result (QDialog::Accepted or Rejected).
     virtual int execDialog(QDialog *dialog) = 0;
     // Starts a program from a byte argument vector (argv[0] found on PATH) in `workDir`,
-    // never through a shell. Gives its process id, 0 when it could not be started. When the
-    // program later exits non-zero, `failureText` is shown in a warning box captioned
-    // `failureCaption`.
+    // never through a shell. Gives its process id, 0 when it could not be started. When it
+    // could not be started or later exits non-zero, `failureText` is shown in a warning box
+    // captioned `failureCaption`.
     virtual long spawn(const std::vector<std::string> &argv, const std::string &workDir,
         const QString &failureText, const QString &failureCaption)
         = 0;

@@ -15,6 +15,8 @@ packages=(
     clang-format
     clang
     e2fsprogs mount util-linux
+    passwd
+    dpkg-dev file lintian appstream desktop-file-utils
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "app/settingsfile.h"
+#include "platform/programfolder.h"
 #include "tests/support/faultyfs.h"
 #include "tests/support/testtree.h"
 
@@ -127,6 +128,13 @@ TEST_F(SettingsFile, LocationBesideTheProgramElseTheConfigFolder)
     EXPECT_EQ(
         app::chooseSettingsPath("/nonexistent/bin", "/cfg", "/home/u"), "/cfg/bellwick/BELWIK.INI");
     EXPECT_EQ(app::chooseSettingsPath("/nonexistent/bin", nullptr, "/home/u"),
+        "/home/u/.config/bellwick/BELWIK.INI");
+    // An installed program keeps out of its folder even where it could write (as root) and
+    // a file is already there.
+    tree.file("BELWIK.INI", "[Window]\n");
+    tree.file(platform::InstalledMarkerName, "");
+    EXPECT_EQ(app::chooseSettingsPath(tree.root(), "/cfg", "/home/u"), "/cfg/bellwick/BELWIK.INI");
+    EXPECT_EQ(app::chooseSettingsPath(tree.root(), "relative", "/home/u"),
         "/home/u/.config/bellwick/BELWIK.INI");
     const std::string inConfig = tree.path("cfg/bellwick/BELWIK.INI");
     tree.folder("cfg");

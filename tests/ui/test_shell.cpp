@@ -90,3 +90,22 @@ TEST(ShellSpawn, TheRealSpawnPassesTheBytesWithoutAShell)
     EXPECT_FALSE(testing_support::exists(tree.path("work/pwned")));
     EXPECT_FALSE(testing_support::exists(tree.path("pwned")));
 }
+
+TEST(ShellSpawn, AnOpenerThatCannotBeStartedIsReported)
+{
+    testing_support::ScriptedModal scripted;
+    platform::ScopedModal guard(scripted);
+    scripted.answer(platform::IDOK);
+    testing_support::TempTree tree;
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", tree.folder("empty").c_str(), 1);
+    platform::QtModal modal;
+    const long pid = modal.spawn({"xdg-open", tree.path("a.mp3")}, tree.root(),
+        QStringLiteral("a.mp3 cannot be opened"), QStringLiteral("a.mp3"));
+    ::setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_EQ(pid, 0);
+    ASSERT_EQ(scripted.questions.size(), 1u);
+    EXPECT_EQ(scripted.questions[0].text, QStringLiteral("a.mp3 cannot be opened"));
+    EXPECT_EQ(scripted.questions[0].caption, QStringLiteral("a.mp3"));
+    EXPECT_EQ(scripted.questions[0].flags, platform::MB_OK | platform::MB_ICONEXCLAMATION);
+}

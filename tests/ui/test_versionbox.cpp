@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEnterEvent>
@@ -10,7 +12,9 @@
 #include "app/Unit1.h"
 #include "app/Unit5.h"
 #include "platform/paths.h"
+#include "platform/programfolder.h"
 #include "tests/support/scriptedmodal.h"
+#include "tests/support/testtree.h"
 #include "widgets/URLLabel.h"
 #include "widgets/cursortable.h"
 
@@ -121,4 +125,36 @@ TEST(VersionBox, ContentAndClosing)
     ASSERT_EQ(modal.spawned.size(), 2u);
     EXPECT_EQ(platform::fileNamePart(modal.spawned[1][1]), "belwik.htm");
     EXPECT_EQ(modal.spawned[1][1].front(), '/');
+}
+
+TEST(Help, OpensThePageInTheCurrentFolderElseTheOneBesideTheProgram)
+{
+    // The test executable has a copy of the page beside it, as the installed program has.
+    testing_support::ScriptedModal modal;
+    platform::ScopedModal guard(modal);
+    testing_support::TempTree tree;
+    char saved[4096];
+    ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
+    TForm1 form;
+
+    tree.file("music/belwik.htm", "<html>here</html>");
+    ASSERT_EQ(::chdir(tree.path("music").c_str()), 0);
+    form.N15Click(form.N15);
+    // A folder moved to by "ファイル追加", or where the program was started from elsewhere.
+    ASSERT_EQ(::chdir(tree.folder("elsewhere").c_str()), 0);
+    form.N15Click(form.N15);
+    // The current folder removed under the program.
+    ASSERT_EQ(::chdir(tree.folder("gone").c_str()), 0);
+    ASSERT_EQ(::rmdir(tree.path("gone").c_str()), 0);
+    form.N15Click(form.N15);
+    ASSERT_EQ(::chdir(saved), 0);
+
+    const std::string besideProgram = platform::programFolder() + "/belwik.htm";
+    ASSERT_TRUE(testing_support::exists(besideProgram));
+    ASSERT_EQ(modal.spawned.size(), 3u);
+    EXPECT_EQ(
+        modal.spawned[0], (std::vector<std::string> {"xdg-open", tree.path("music/belwik.htm")}));
+    EXPECT_EQ(modal.spawned[1], (std::vector<std::string> {"xdg-open", besideProgram}));
+    EXPECT_EQ(modal.spawned[2], (std::vector<std::string> {"xdg-open", besideProgram}));
+    EXPECT_TRUE(modal.questions.empty());
 }
