@@ -70,14 +70,8 @@ void TForm3::Button1Click()
     // A complete block from the dialog alone: nothing of the old tag survives.
     tags::CompleteTag tag;
     const Cp932LineEdit *fields[tags::TextFieldCount] = {Edit2, Edit6, Edit3, Edit4, Edit5};
-    for (std::size_t i = 0; i < tags::TextFieldCount; ++i) {
-        const std::optional<std::string> bytes = fields[i]->bytes();
-        if (!bytes) {
-            editing::showUnencodableBox(this);
-            return;
-        }
-        tag.texts[i] = *bytes;
-    }
+    for (std::size_t i = 0; i < tags::TextFieldCount; ++i)
+        tag.texts[i] = fields[i]->bytes();
     tag.genre = tags::GenreNameToCode(ComboBox1->currentText().toStdString());
     if (m_tagWriter.write(m_path, tags::completeBlock(tag)) == tags::WriteOutcome::FileMissing) {
         platform::showFileMissingBox();
