@@ -60,7 +60,12 @@ void TForm3::fill(const std::string &path, const tags::TTagRecord &tag)
     Edit6->setOriginalBytes(platform::trimmed(tag.Artist));
     Edit3->setOriginalBytes(platform::trimmed(tag.Album));
     Edit4->setOriginalBytes(platform::trimmed(tag.Year));
-    Edit5->setOriginalBytes(platform::trimmed(tag.Comment));
+    // An ID3v1.1 tag keeps its track number in the comment's last two bytes: the field shows
+    // and takes only the 28 before them, so that the write keeps the track.
+    const bool track = tags::hasTrackNumber(tag);
+    Edit5->setMaxBytes(track ? tags::TrackCommentWidth : tags::CommentSpan.width,
+        track ? editing::LimitNote::TrackNumber : editing::LimitNote::None);
+    Edit5->setOriginalBytes(platform::trimmed(tags::commentText(tag)));
     const int genre = ComboBox1->findText(QString::fromStdString(tags::GenreCodeToName(tag.Genre)));
     ComboBox1->setCurrentIndex(std::max(genre, 0));
 }

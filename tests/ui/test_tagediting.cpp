@@ -289,6 +289,49 @@ TEST_F(TagEditing, RefusedInputIsDroppedAndToldOncePerEdit)
     EXPECT_EQ(refusals[3].second, QString::fromUtf8("4 バイトを超える分は入力できません"));
 }
 
+TEST_F(TagEditing, EditorKeepsTheTrackNumberOfAnId3v11Tag)
+{
+    // Comment empty, track 65: the comment must not show as "A".
+    std::string tag = tagBytes("Song", "Band", "", "1999", "", 8);
+    tag[125] = '\0';
+    tag[126] = 65;
+    const std::string a = addFile("a.mp3", audioBytes(200) + tag);
+    EXPECT_EQ(row(0).subItem(lists::SubItem::Comment), "");
+    form.ListView1->setSelected(0, true);
+    modal.onDialog([](QDialog *d) {
+        auto *editor = qobject_cast<TForm3 *>(d);
+        EXPECT_EQ(editor->Edit5->text(), QString());
+        EXPECT_EQ(editor->Edit5->maxBytes(), 28u);
+        editor->Edit4->setText(QStringLiteral("2001"));
+        editor->Button1->click();
+        return editor->result();
+    });
+    form.N9Click(form.N9);
+    std::string expected = tagBytes("Song", "Band", "", "2001", "", 8);
+    expected[125] = '\0';
+    expected[126] = 65;
+    EXPECT_EQ(readBytes(a), audioBytes(200) + expected);
+    // A comment typed past 28 bytes is cut there, and the tooltip says why.
+    QString told;
+    modal.onDialog([&](QDialog *d) {
+        auto *editor = qobject_cast<TForm3 *>(d);
+        QObject::connect(editor->Edit5, &Cp932LineEdit::refused,
+            [&](editing::Refusal, const QString &text) { told = text; });
+        type(editor->Edit5, QString(30, QLatin1Char('c')));
+        editor->Button1->click();
+        return editor->result();
+    });
+    form.N9Click(form.N9);
+    expected = tagBytes("Song", "Band", "", "2001", std::string(28, 'c'), 8);
+    expected[125] = '\0';
+    expected[126] = 65;
+    EXPECT_EQ(readBytes(a), audioBytes(200) + expected);
+    EXPECT_TRUE(told.startsWith(QString::fromUtf8("28 バイトを超える分は入力できません")));
+    EXPECT_TRUE(told.contains(QString::fromUtf8("トラック番号")));
+    // The bulk dialog takes the whole 30 bytes.
+    EXPECT_EQ(form.Form6->Edit5->maxBytes(), 30u);
+}
+
 TEST_F(TagEditing, PopupEntriesFollowEachListsSelection)
 {
     addFile("a.mp3", audioBytes(10));
