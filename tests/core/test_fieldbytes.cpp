@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "editing/fieldbytes.h"
 
 using namespace std::string_literals;
@@ -181,4 +183,42 @@ TEST(FieldBytes, RefusalTextsNameTheLimitAndTheTrackNumber)
         std::string::npos);
     EXPECT_EQ(editing::refusalText(Refusal::Unencodable, 30, editing::LimitNote::None),
         "シフト JIS で表せない文字は入力できません");
+}
+
+TEST(FieldBytes, AnyEditKeepsTheFieldWithinItsLimitAndReadableAsItShows)
+{
+    // Seeded random edits on fields of random bytes: whatever is typed, pasted or removed,
+    // the bytes written stay within the limit, read back as the characters shown, and the
+    // text shown is the one the edit result gives.
+    std::mt19937 random(16);
+    const std::u32string alphabet = U"a`!~ あ亜ｱ\t\x7f😀é〜";
+    for (int round = 0; round < 300; ++round) {
+        FieldBytes field(round % 3 ? 30 : 4);
+        std::string original;
+        // A field is filled with at most its width, as a tag block holds it.
+        for (std::size_t i = random() % (field.maxBytes() + 1); i > 0; --i)
+            original += static_cast<char>(random() % 256);
+        field.setOriginal(original);
+        for (int step = 0; step < 20; ++step) {
+            std::u32string edited = field.text();
+            const std::size_t at = random() % (edited.size() + 1);
+            const std::size_t removed = random() % 3 == 0 ? random() % (edited.size() - at + 1) : 0;
+            edited.erase(at, removed);
+            std::u32string inserted;
+            for (int i = random() % 8; i > 0; --i)
+                inserted += alphabet[random() % alphabet.size()];
+            edited.insert(at, inserted);
+            const auto result = field.apply(edited, at + inserted.size());
+            ASSERT_EQ(result.text, field.text());
+            ASSERT_LE(result.cursor, result.text.size());
+            if (!field.isTouched())
+                continue;
+            const std::string bytes = field.bytes();
+            ASSERT_LE(bytes.size(), field.maxBytes());
+            const auto read = editing::cp932Chars(bytes);
+            ASSERT_EQ(read.size(), field.chars().size());
+            for (std::size_t i = 0; i < read.size(); ++i)
+                ASSERT_EQ(read[i].bytes, field.chars()[i].bytes);
+        }
+    }
 }
