@@ -1,5 +1,7 @@
 #include "editing/cp932lineedit.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QToolTip>
 
