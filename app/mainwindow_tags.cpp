@@ -9,7 +9,6 @@
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
 #include "editing/bulktagrun.h"
-#include "editing/tagfields.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "platform/errorreport.h"
@@ -90,11 +89,7 @@ void TForm1::N17Click(QObject *Sender)
     platform::modal().execDialog(Form6);
     if (Form6->Cancelled)
         return;
-    const std::optional<tags::TagMerge> merge = Form6->decide();
-    if (!merge) {
-        editing::showUnencodableBox(this);
-        return;
-    }
+    const tags::TagMerge merge = Form6->decide();
     std::vector<int> rows;
     std::vector<std::string> paths;
     for (int index = 0; index < list->rowCount(); ++index) {
@@ -103,11 +98,11 @@ void TForm1::N17Click(QObject *Sender)
             paths.push_back(list->row(index).path());
         }
     }
-    ListCellsReport report(*list, std::move(rows), editing::cellsAfter(*merge),
+    ListCellsReport report(*list, std::move(rows), editing::cellsAfter(merge),
         std::chrono::milliseconds(eventStepInterval));
     QWidget *viewport = list->currentView()->viewport();
     const platform::ScopeGuard finalPaint([viewport] { viewport->repaint(); });
-    if (editing::runBulkTagSetting(paths, *merge, *m_tagWriter, report).outcome
+    if (editing::runBulkTagSetting(paths, merge, *m_tagWriter, report).outcome
         == editing::BulkTagResult::Outcome::FileMissing)
         platform::showFileMissingBox();
 }

@@ -60,7 +60,12 @@ void TForm3::fill(const std::string &path, const tags::TTagRecord &tag)
     Edit6->setOriginalBytes(platform::trimmed(tag.Artist));
     Edit3->setOriginalBytes(platform::trimmed(tag.Album));
     Edit4->setOriginalBytes(platform::trimmed(tag.Year));
-    Edit5->setOriginalBytes(platform::trimmed(tag.Comment));
+    // An ID3v1.1 tag keeps its track number in the comment's last two bytes: the field shows
+    // and takes only the 28 before them, so that the write keeps the track.
+    const bool track = tags::hasTrackNumber(tag);
+    Edit5->setMaxBytes(track ? tags::TrackCommentWidth : tags::CommentSpan.width,
+        track ? editing::LimitNote::TrackNumber : editing::LimitNote::None);
+    Edit5->setOriginalBytes(platform::trimmed(tags::commentText(tag)));
     const int genre = ComboBox1->findText(QString::fromStdString(tags::GenreCodeToName(tag.Genre)));
     ComboBox1->setCurrentIndex(std::max(genre, 0));
 }
@@ -70,14 +75,8 @@ void TForm3::Button1Click()
     // A complete block from the dialog alone: nothing of the old tag survives.
     tags::CompleteTag tag;
     const Cp932LineEdit *fields[tags::TextFieldCount] = {Edit2, Edit6, Edit3, Edit4, Edit5};
-    for (std::size_t i = 0; i < tags::TextFieldCount; ++i) {
-        const std::optional<std::string> bytes = fields[i]->bytes();
-        if (!bytes) {
-            editing::showUnencodableBox(this);
-            return;
-        }
-        tag.texts[i] = *bytes;
-    }
+    for (std::size_t i = 0; i < tags::TextFieldCount; ++i)
+        tag.texts[i] = fields[i]->bytes();
     tag.genre = tags::GenreNameToCode(ComboBox1->currentText().toStdString());
     if (m_tagWriter.write(m_path, tags::completeBlock(tag)) == tags::WriteOutcome::FileMissing) {
         platform::showFileMissingBox();

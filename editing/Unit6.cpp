@@ -84,7 +84,7 @@ void TForm6::Button2Click()
     reject();
 }
 
-std::optional<tags::TagMerge> TForm6::decide() const
+tags::TagMerge TForm6::decide() const
 {
     tags::TagMerge merge;
     // Block order: Title, Artist, Album, Year, Comment.
@@ -97,13 +97,11 @@ std::optional<tags::TagMerge> TForm6::decide() const
     };
     for (std::size_t i = 0; i < tags::TextFieldCount; ++i) {
         const auto &[edit, box] = fields[i];
-        const std::optional<std::string> bytes = edit->bytes();
-        if (!bytes)
-            return std::nullopt;
+        std::string bytes = edit->bytes();
         if (box->isChecked())
             merge.texts[i] = tags::TextChange::erase();
-        else if (!bytes->empty())
-            merge.texts[i] = tags::TextChange::set(*bytes);
+        else if (!bytes.empty())
+            merge.texts[i] = tags::TextChange::set(std::move(bytes));
         else
             merge.texts[i] = tags::TextChange::keep();
     }

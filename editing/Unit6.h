@@ -1,7 +1,5 @@
 #pragma once
 
-#include <optional>
-
 #include <QDialog>
 
 #include "tags/id3v1.h"
@@ -47,9 +45,8 @@ public:
     void Button1Click();
     void Button2Click();
 
-    // What the run writes, decided the same for every file; nothing when a field holds
-    // a character Shift-JIS cannot hold.
-    std::optional<tags::TagMerge> decide() const;
+    // What the run writes, decided the same for every file.
+    tags::TagMerge decide() const;
 
 private:
     QWidget *fieldOf(QObject *box) const;

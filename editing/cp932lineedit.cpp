@@ -1,76 +1,61 @@
 #include "editing/cp932lineedit.h"
 
-#include "platform/textcodec.h"
+#include <algorithm>
 
-namespace {
-
-// The CP932 length of a text, or nothing when CP932 cannot hold it.
-std::optional<std::size_t> encodedLength(const QString &text)
-{
-    const std::optional<std::string> bytes = platform::utf8ToCp932(text.toStdString());
-    return bytes ? std::optional<std::size_t>(bytes->size()) : std::nullopt;
-}
-
-} // namespace
+#include <QApplication>
+#include <QToolTip>
 
 Cp932LineEdit::Cp932LineEdit(std::size_t maxBytes, QWidget *parent)
     : QLineEdit(parent)
-    , m_maxBytes(maxBytes)
+    , m_field(maxBytes)
 {
-    connect(this, &QLineEdit::textEdited, this, &Cp932LineEdit::fitEdit);
+    // textChanged, not textEdited: the line edit's own undo and redo change the text too.
+    connect(this, &QLineEdit::textChanged, this, &Cp932LineEdit::spliceEdit);
 }
 
 void Cp932LineEdit::setOriginalBytes(const std::string &bytes)
 {
-    m_original = bytes;
-    m_lastText = QString::fromStdString(platform::cp932ToUtf8(bytes));
-    setText(m_lastText);
+    m_field.setOriginal(bytes);
+    const std::u32string text = m_field.text();
+    showText(text, text.size());
     setModified(false);
 }
 
-std::optional<std::string> Cp932LineEdit::bytes() const
+void Cp932LineEdit::setMaxBytes(std::size_t maxBytes, editing::LimitNote note)
 {
-    if (!isModified())
-        return m_original;
-    return platform::utf8ToCp932(text().toStdString());
+    m_field.setMaxBytes(maxBytes);
+    m_note = note;
 }
 
-void Cp932LineEdit::fitEdit(const QString &edited)
+void Cp932LineEdit::showText(const std::u32string &text, std::size_t cursor)
 {
-    const std::optional<std::size_t> length = encodedLength(edited);
-    if (length && *length <= m_maxBytes) {
-        m_lastText = edited;
+    m_settingText = true;
+    setText(QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size())));
+    m_settingText = false;
+    // Every character the field holds is in the Basic Multilingual Plane, so code points
+    // and UTF-16 positions agree.
+    setCursorPosition(static_cast<int>(cursor));
+}
+
+void Cp932LineEdit::spliceEdit(const QString &edited)
+{
+    if (m_settingText)
         return;
-    }
-    // Find what the edit inserted between the kept start and end of the old text, and keep
-    // of it only the characters CP932 holds, while they fit.
-    const QString &old = m_lastText;
-    int prefix = 0;
-    while (prefix < old.size() && prefix < edited.size() && old[prefix] == edited[prefix])
-        ++prefix;
-    int suffix = 0;
-    while (suffix < old.size() - prefix && suffix < edited.size() - prefix
-        && old[old.size() - 1 - suffix] == edited[edited.size() - 1 - suffix])
-        ++suffix;
-    const QString head = edited.left(prefix);
-    const QString tail = edited.right(suffix);
-    const QString inserted = edited.mid(prefix, edited.size() - prefix - suffix);
-    const std::optional<std::size_t> keptLength = encodedLength(head + tail);
-    std::size_t used = keptLength.value_or(0);
-    QString fitted;
-    for (const uint code : inserted.toUcs4()) {
-        const QString character = QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1);
-        const std::optional<std::size_t> size = encodedLength(character);
-        if (!size)
-            continue; // a character CP932 cannot hold is refused
-        if (used + *size > m_maxBytes)
-            break; // cut after the last whole character that fits
-        used += *size;
-        fitted += character;
-    }
-    const QString result = head + fitted + tail;
-    m_lastText = result;
-    setText(result);
-    setCursorPosition(static_cast<int>(head.size() + fitted.size()));
+    // The cursor counts UTF-16 units; the field's text counts code points.
+    const int cursorUnits = std::min(cursorPosition(), static_cast<int>(edited.size()));
+    const std::size_t cursor = static_cast<std::size_t>(edited.left(cursorUnits).toUcs4().size());
+    const QList<uint> codes = edited.toUcs4();
+    const std::u32string text(codes.begin(), codes.end());
+    const editing::FieldBytes::EditResult result = m_field.apply(text, cursor);
+    if (result.text != text)
+        showText(result.text, result.cursor);
     setModified(true);
+    if (result.refusal == editing::Refusal::None)
+        return;
+    const QString message
+        = QString::fromStdString(editing::refusalText(result.refusal, m_field.maxBytes(), m_note));
+    QApplication::beep();
+    if (isVisible())
+        QToolTip::showText(mapToGlobal(QPoint(0, height())), message, this);
+    Q_EMIT refused(result.refusal, message);
 }

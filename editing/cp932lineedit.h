@@ -1,16 +1,16 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include <QLineEdit>
 
-// A tag field: it takes only what Shift-JIS (CP932) can hold, up to a number of bytes, so
-// what the user types is exactly what is stored. Typing, a paste or an input-method commit
-// that does not fit is cut after the last whole character that fits; characters CP932
-// cannot hold are refused. A field the user did not change gives back the very bytes it
-// was filled with, so a save never garbles text that was not touched (CP932 has
-// duplicate codes, and bytes that are not valid CP932 show as replacement marks).
+#include "editing/fieldbytes.h"
+
+// A tag field: a line edit over the bytes it will write (editing::FieldBytes). Bytes that
+// are not valid CP932 show as one U+FFFD mark each and are written back as they were; what
+// the user types is encoded, and what the field refuses (control characters, characters
+// CP932 cannot hold, bytes past its limit, a character that would join a kept byte) is
+// dropped with a beep and a tooltip, and told by refused().
 class Cp932LineEdit final : public QLineEdit
 {
     Q_OBJECT
@@ -18,17 +18,23 @@ class Cp932LineEdit final : public QLineEdit
 public:
     explicit Cp932LineEdit(std::size_t maxBytes, QWidget *parent = nullptr);
 
-    // Shows the bytes decoded and keeps them; the field counts as unchanged.
+    // Shows the bytes up to their first zero and keeps them all; the field is untouched.
     void setOriginalBytes(const std::string &bytes);
-    // The field's bytes: the original ones when unchanged, else the text encoded; nothing
-    // when a changed text holds a character CP932 cannot hold (a replacement mark).
-    std::optional<std::string> bytes() const;
-    std::size_t maxBytes() const { return m_maxBytes; }
+    // The bytes to write: all the original ones while untouched, else those shown.
+    std::string bytes() const { return m_field.bytes(); }
+    std::size_t maxBytes() const { return m_field.maxBytes(); }
+    // The byte limit, and what its tooltip adds.
+    void setMaxBytes(std::size_t maxBytes, editing::LimitNote note = editing::LimitNote::None);
+
+Q_SIGNALS:
+    // An edit dropped something; `text` is the tooltip shown.
+    void refused(editing::Refusal reason, const QString &text);
 
 private:
-    void fitEdit(const QString &edited);
+    void spliceEdit(const QString &edited);
+    void showText(const std::u32string &text, std::size_t cursor);
 
-    std::size_t m_maxBytes;
-    std::string m_original;
-    QString m_lastText;
+    editing::FieldBytes m_field;
+    editing::LimitNote m_note = editing::LimitNote::None;
+    bool m_settingText = false;
 };

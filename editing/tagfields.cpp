@@ -8,8 +8,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "platform/errorreport.h"
-#include "platform/modal.h"
 #include "tags/genretable.h"
 
 namespace editing {
@@ -76,13 +74,6 @@ void fillGenreList(QComboBox *combo)
     for (const std::string &name : tags::genreListEntries())
         combo->addItem(QString::fromStdString(name));
     combo->setMaxVisibleItems(20);
-}
-
-void showUnencodableBox(QWidget *parent)
-{
-    platform::modal().messageBox(parent,
-        QString::fromUtf8("シフト JIS で保存できない文字が入っています"),
-        platform::applicationTitle(), platform::MB_OK | platform::MB_ICONEXCLAMATION);
 }
 
 } // namespace editing

@@ -25,7 +25,4 @@ QLabel *layOutTagFields(QDialog *dialog,
 // An empty first entry, then the genre names in the table's order.
 void fillGenreList(QComboBox *combo);
 
-// A changed field holds a character that Shift-JIS cannot hold.
-void showUnencodableBox(QWidget *parent);
-
 } // namespace editing

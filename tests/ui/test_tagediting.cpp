@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -167,11 +169,167 @@ TEST_F(TagEditing, FieldsTakeOnlyWhatShiftJisHoldsUpToTheirBytes)
     title.setOriginalBytes("");
     type(&title, QString::fromUtf8("aé😀b")); // refused characters are left out
     EXPECT_EQ(title.text(), QStringLiteral("ab"));
+    // A mark keeps its byte through a change of the text around it.
     title.setOriginalBytes("\xff"s);
     EXPECT_EQ(title.bytes(), "\xff"s);
-    title.setText(title.text() + QStringLiteral("x")); // a changed replacement mark is refused
-    title.setModified(true);
-    EXPECT_FALSE(title.bytes());
+    title.setText(title.text() + QStringLiteral("x"));
+    EXPECT_EQ(title.bytes(), "\xffx"s);
+    // The line edit's own undo brings a deleted mark back with its byte.
+    title.setOriginalBytes("a\xfe"
+                           "b"s);
+    title.setCursorPosition(2);
+    QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+    QCoreApplication::sendEvent(&title, &backspace);
+    EXPECT_EQ(title.bytes(), "ab");
+    title.undo();
+    EXPECT_EQ(title.bytes(),
+        "a\xfe"
+        "b"s);
+}
+
+TEST_F(TagEditing, PasteAtTheStartOfAFieldWithInvalidBytesEndsWithinItsBytes)
+{
+    // Two bytes that start no CP932 character, then "Live!": 7 bytes the field must count.
+    const std::string title = "\xa0\xfd"
+                              "Live!"s;
+    const std::string artist = "Ab\x82"s; // a lone lead byte at the end
+    const std::string a
+        = addFile("a.mp3", audioBytes(200) + tagBytes(title, artist, "Al", "", "", 3));
+    form.ListView1->setSelected(0, true);
+    std::vector<editing::Refusal> refusals;
+    modal.onDialog([&](QDialog *d) {
+        auto *editor = qobject_cast<TForm3 *>(d);
+        const QString mark(QChar(0xFFFD));
+        EXPECT_EQ(editor->Edit2->text(), mark + mark + QStringLiteral("Live!"));
+        QObject::connect(editor->Edit2, &Cp932LineEdit::refused,
+            [&](editing::Refusal reason, const QString &) { refusals.push_back(reason); });
+        QGuiApplication::clipboard()->setText(QString(20, QChar(0x3042))); // 20 "あ", 40 bytes
+        editor->Edit2->setCursorPosition(0);
+        editor->Edit2->paste();
+        EXPECT_EQ(editor->Edit2->text(),
+            QString(11, QChar(0x3042)) + mark + mark + QStringLiteral("Live!"));
+        // Typing a character and taking it back again, in a field whose last byte is a lone
+        // lead byte: "`" would join it into "Ａ" and is refused; nothing stops the save.
+        type(editor->Edit6, QStringLiteral("`"));
+        EXPECT_EQ(editor->Edit6->text(), QStringLiteral("Ab") + mark);
+        type(editor->Edit6, QStringLiteral("!"));
+        QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+        QCoreApplication::sendEvent(editor->Edit6, &backspace);
+        EXPECT_EQ(editor->Edit6->text(), QStringLiteral("Ab") + mark);
+        editor->Button1->click();
+        return editor->result();
+    });
+    form.N9Click(form.N9);
+    EXPECT_TRUE(modal.questions.empty());
+    std::string pasted;
+    for (int i = 0; i < 11; ++i)
+        pasted += "\x82\xa0";
+    EXPECT_EQ(readBytes(a), audioBytes(200) + tagBytes(pasted + title, artist, "Al", "", "", 3));
+    EXPECT_EQ(refusals, std::vector<editing::Refusal> {editing::Refusal::TooLong});
+    EXPECT_EQ(row(0).subItem(lists::SubItem::Title), pasted + title);
+}
+
+TEST_F(TagEditing, AFieldShowsItsTextUpToItsFirstZeroByte)
+{
+    const std::string title = "Short\0ld Long Title Residue!"s;
+    const std::string a = addFile("a.mp3", audioBytes(200) + tagBytes(title, "Art"));
+    form.ListView1->setSelected(0, true);
+    // Untouched, every byte of the field stays, the ones after the zero too.
+    modal.onDialog([](QDialog *d) {
+        auto *editor = qobject_cast<TForm3 *>(d);
+        EXPECT_EQ(editor->Edit2->text(), QStringLiteral("Short"));
+        editor->Edit4->setText(QStringLiteral("2001"));
+        editor->Button1->click();
+        return editor->result();
+    });
+    form.N9Click(form.N9);
+    EXPECT_EQ(readBytes(a), audioBytes(200) + tagBytes(title, "Art", "", "2001"));
+    // Edited, what the field shows is what is written.
+    modal.onDialog([](QDialog *d) {
+        auto *editor = qobject_cast<TForm3 *>(d);
+        editor->Edit2->setCursorPosition(5);
+        QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+        QCoreApplication::sendEvent(editor->Edit2, &backspace);
+        editor->Button1->click();
+        return editor->result();
+    });
+    form.N9Click(form.N9);
+    EXPECT_EQ(readBytes(a), audioBytes(200) + tagBytes("Shor", "Art", "", "2001"));
+    EXPECT_EQ(row(0).subItem(lists::SubItem::Title), "Shor");
+}
+
+TEST_F(TagEditing, RefusedInputIsDroppedAndToldOncePerEdit)
+{
+    const std::string a = addFile("a.mp3", audioBytes(200));
+    form.ListView1->setSelected(0, true);
+    std::vector<std::pair<editing::Refusal, QString>> refusals;
+    modal.onDialog([&](QDialog *d) {
+        auto *editor = qobject_cast<TForm3 *>(d);
+        for (Cp932LineEdit *edit : {editor->Edit2, editor->Edit3, editor->Edit4}) {
+            QObject::connect(
+                edit, &Cp932LineEdit::refused, [&](editing::Refusal reason, const QString &text) {
+                    refusals.emplace_back(reason, text);
+                });
+        }
+        QGuiApplication::clipboard()->setText(QStringLiteral("Tab\tand\nline\x7f!"));
+        editor->Edit2->paste();
+        type(editor->Edit3, QString::fromUtf8("Café ok"));
+        type(editor->Edit4, QStringLiteral("19999"));
+        type(editor->Edit4, QStringLiteral("8"));
+        editor->Button1->click();
+        return editor->result();
+    });
+    form.N9Click(form.N9);
+    EXPECT_EQ(readBytes(a), audioBytes(200) + tagBytes("Tabandline!", "", "Caf ok", "1999"));
+    ASSERT_EQ(refusals.size(), 4u);
+    EXPECT_EQ(refusals[0].first, editing::Refusal::Control);
+    EXPECT_EQ(refusals[1].first, editing::Refusal::Unencodable);
+    EXPECT_EQ(refusals[1].second, QString::fromUtf8("シフト JIS で表せない文字は入力できません"));
+    EXPECT_EQ(refusals[2].first, editing::Refusal::TooLong);
+    EXPECT_EQ(refusals[3].second, QString::fromUtf8("4 バイトを超える分は入力できません"));
+}
+
+TEST_F(TagEditing, EditorKeepsTheTrackNumberOfAnId3v11Tag)
+{
+    // Comment empty, track 65: the comment must not show as "A".
+    std::string tag = tagBytes("Song", "Band", "", "1999", "", 8);
+    tag[125] = '\0';
+    tag[126] = 65;
+    const std::string a = addFile("a.mp3", audioBytes(200) + tag);
+    EXPECT_EQ(row(0).subItem(lists::SubItem::Comment), "");
+    form.ListView1->setSelected(0, true);
+    modal.onDialog([](QDialog *d) {
+        auto *editor = qobject_cast<TForm3 *>(d);
+        EXPECT_EQ(editor->Edit5->text(), QString());
+        EXPECT_EQ(editor->Edit5->maxBytes(), 28u);
+        editor->Edit4->setText(QStringLiteral("2001"));
+        editor->Button1->click();
+        return editor->result();
+    });
+    form.N9Click(form.N9);
+    std::string expected = tagBytes("Song", "Band", "", "2001", "", 8);
+    expected[125] = '\0';
+    expected[126] = 65;
+    EXPECT_EQ(readBytes(a), audioBytes(200) + expected);
+    // A comment typed past 28 bytes is cut there, and the tooltip says why.
+    QString told;
+    modal.onDialog([&](QDialog *d) {
+        auto *editor = qobject_cast<TForm3 *>(d);
+        QObject::connect(editor->Edit5, &Cp932LineEdit::refused,
+            [&](editing::Refusal, const QString &text) { told = text; });
+        type(editor->Edit5, QString(30, QLatin1Char('c')));
+        editor->Button1->click();
+        return editor->result();
+    });
+    form.N9Click(form.N9);
+    expected = tagBytes("Song", "Band", "", "2001", std::string(28, 'c'), 8);
+    expected[125] = '\0';
+    expected[126] = 65;
+    EXPECT_EQ(readBytes(a), audioBytes(200) + expected);
+    EXPECT_TRUE(told.startsWith(QString::fromUtf8("28 バイトを超える分は入力できません")));
+    EXPECT_TRUE(told.contains(QString::fromUtf8("トラック番号")));
+    // The bulk dialog takes the whole 30 bytes.
+    EXPECT_EQ(form.Form6->Edit5->maxBytes(), 30u);
 }
 
 TEST_F(TagEditing, PopupEntriesFollowEachListsSelection)
