@@ -32,6 +32,7 @@
 #include <vector>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -47,6 +48,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
@@ -64,6 +66,7 @@
 #include "search/Unit4.h"
 #include "tests/support/mainwindowfixture.h"
 #include "widgets/BrowsDlg.h"
+#include "widgets/SplitPnl.h"
 #include "widgets/URLLabel.h"
 #include "widgets/folderchooser.h"
 
@@ -83,6 +86,8 @@ constexpr double DefaultSeconds = 60;
 constexpr int MaxResultRows = 1500;
 constexpr int MaxWorkRows = 600;
 constexpr std::size_t MaxTreeFiles = 1500;
+// Below this many files, deletes have thinned the tree out and new files come in.
+constexpr std::size_t MinTreeFiles = 200;
 // How many of the last actions a failure shows.
 constexpr std::size_t LogLength = 80;
 constexpr int LinesPerAction = 12;
@@ -146,32 +151,64 @@ struct TreeState
 };
 
 // Walks the tree without following links; reads only regular files (a FIFO must not block).
-void walk(const std::string &folder, TreeState &state)
+// Works on folder descriptors: the walk runs after every action and its path lookups would
+// otherwise take most of the test's time.
+void walk(int folderFd, const std::string &folder, TreeState &state)
 {
     state.folders.push_back(folder);
-    std::vector<std::string> names;
-    if (DIR *dir = ::opendir(folder.c_str())) {
+    std::vector<std::pair<std::string, unsigned char>> entries;
+    if (DIR *dir = ::fdopendir(::dup(folderFd))) {
         while (const dirent *entry = ::readdir(dir)) {
             const std::string name = entry->d_name;
             if (name != "." && name != "..")
-                names.push_back(name);
+                entries.emplace_back(name, entry->d_type);
         }
         ::closedir(dir);
     }
-    std::sort(names.begin(), names.end());
-    for (const std::string &name : names) {
+    std::sort(entries.begin(), entries.end());
+    for (const auto &[name, type] : entries) {
+        bool isFolder = type == DT_DIR;
+        bool isFile = type == DT_REG;
+        if (type == DT_UNKNOWN) {
+            struct stat st;
+            if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            isFolder = S_ISDIR(st.st_mode);
+            isFile = S_ISREG(st.st_mode);
+        }
         const std::string path = folder + "/" + name;
-        struct stat st;
-        if (::lstat(path.c_str(), &st) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode)) {
-            walk(path, state);
-        } else if (S_ISREG(st.st_mode)) {
+        if (isFolder) {
+            const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+            if (fd >= 0) {
+                walk(fd, path, state);
+                ::close(fd);
+            }
+        } else if (isFile) {
             state.files.push_back(path);
-            for (std::string &part : audioParts(readBytes(path)))
+            const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+            if (fd < 0)
+                continue;
+            std::string bytes;
+            char buffer[4096];
+            ssize_t got;
+            while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
+                bytes.append(buffer, static_cast<std::size_t>(got));
+            ::close(fd);
+            for (std::string &part : audioParts(bytes))
                 state.audio.insert(std::move(part));
         }
     }
+}
+
+TreeState walk(const std::string &root)
+{
+    TreeState state;
+    const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        walk(fd, root, state);
+        ::close(fd);
+    }
+    return state;
 }
 
 // Tag texts in CP932, some with a trail byte 0x5C, half-width kana, an IBM-row code, bytes
@@ -245,6 +282,8 @@ protected:
 
     void buildTree();
     void addTreeFile(const std::string &relative, bool tagged, mode_t mode = 0644);
+    // Adds new files across the tree's folders when deletes have thinned it out.
+    void restock();
     void run();
     // One random action; `nested` ones run inside a scan's event step.
     void act(bool nested);
@@ -257,6 +296,8 @@ protected:
     void pressKeyInList();
     void pressKeyInFocus();
     void scanWithInterruptions();
+    void dragSplitBar();
+    void resizeWindow();
 
     // The scripted modal interface's random answers.
     int answerBox(const ScriptedModal::Question &question);
@@ -432,6 +473,21 @@ void RandomWindow::buildTree()
     owed.emplace("notes, never listed", tree.path("~traps/notes.txt"));
     tree.folder("~traps/dir.mp3");
     ::mkfifo(tree.path("~traps/fifo.mp3").c_str(), 0644);
+}
+
+void RandomWindow::restock()
+{
+    const std::vector<std::string> extensions = {".mp3", ".MP3", ".mp2"};
+    const std::size_t count = 2 * MinTreeFiles - state.files.size();
+    note("restock " + std::to_string(count) + " files");
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string &folder = any(state.folders);
+        const std::string relative
+            = folder.size() > tree.root().size() ? folder.substr(tree.root().size() + 1) + "/" : "";
+        addTreeFile(relative + "new" + std::to_string(owed.size()) + any(extensions), !chance(30),
+            chance(10) ? 0444 : 0644);
+    }
+    state = walk(tree.root());
 }
 
 void RandomWindow::topUpDialogs()
@@ -641,11 +697,11 @@ void RandomWindow::fillNewFolder(TForm2 *dialog)
     for (int attempt = 0; attempt < 3 && dialog->isVisible(); ++attempt) {
         // Names that succeed, that exist already, that are empty, nested, too long or odd;
         // none leads out of the tree.
-        const std::vector<QString> names
-            = {dialog->Edit1->text(), QStringLiteral("new%1").arg(pick(1000)),
-                text("新しいフォルダ"), QString(), QStringLiteral("nested/inner"),
-                QStringLiteral("a-rock/sub%1").arg(pick(50)), QString(300, QLatin1Char('n')),
-                QStringLiteral("-x"), QStringLiteral(" spaced "), text("曲%1").arg(pick(20))};
+        const std::vector<QString> names = {dialog->Edit1->text(),
+            QStringLiteral("new%1").arg(pick(1000)), text("新しいフォルダ"), QString(),
+            QStringLiteral("nested/inner"), QStringLiteral("a-rock/sub%1").arg(pick(50)),
+            QString(300, QLatin1Char('n')), QStringLiteral("-x"), QStringLiteral(" spaced "),
+            text("曲%1").arg(pick(20)), QStringLiteral("folder%1.mp3").arg(pick(5))};
         const QString name = any(names);
         dialog->Edit1->setText(name);
         switch (pick(5)) {
@@ -1091,19 +1147,52 @@ void RandomWindow::act(bool nested)
         clickRow(false);
     else if (roll < 76)
         clickRow(true);
-    else if (roll < 87)
+    else if (roll < 86)
         pressKeyInList();
-    else if (roll < 97 || nested)
+    else if (roll < 95 || (roll >= 97 && nested))
         pressKeyInFocus();
+    else if (roll < 96)
+        dragSplitBar();
+    else if (roll < 97)
+        resizeWindow();
     else
         scanWithInterruptions();
     closePopups();
 }
 
+void RandomWindow::dragSplitBar()
+{
+    // Press, one move and release on the bar between the lists, as the split bar's own
+    // tests drag it; the lists' new sizes take effect before the next action.
+    TSplitPanel *bar = form.SplitPanel1;
+    const int by = pick(601) - 300;
+    note("drag the split bar by " + std::to_string(by));
+    ++counts["split bar"];
+    const auto send
+        = [bar](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+              QMouseEvent event(type, at, bar->mapToGlobal(at), button, buttons, Qt::NoModifier);
+              QApplication::sendEvent(bar, &event);
+          };
+    const QPoint from(5, 2);
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, from + QPoint(0, by), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, from + QPoint(0, by), Qt::LeftButton, Qt::NoButton);
+    QCoreApplication::sendPostedEvents();
+}
+
+void RandomWindow::resizeWindow()
+{
+    const QSize size(200 + pick(1000), 150 + pick(800));
+    note("resize the window to " + std::to_string(size.width()) + " x "
+        + std::to_string(size.height()));
+    ++counts["window resize"];
+    form.resize(size);
+    QCoreApplication::sendPostedEvents();
+}
+
 void RandomWindow::check(const char *when)
 {
-    state = TreeState();
-    walk(tree.root(), state);
+    state = walk(tree.root());
     std::vector<std::string> lost;
     for (auto it = owed.begin(); it != owed.end();) {
         if (state.audio.count(it->first)) {
@@ -1206,6 +1295,8 @@ void RandomWindow::run()
         checkWindowState();
         if (HasFailure())
             break;
+        if (state.files.size() < MinTreeFiles)
+            restock();
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const long done = std::min(actionNumber, maxActions);
