@@ -1,14 +1,17 @@
 // A seeded random walk through the whole main window: its buttons, menu and popup entries,
-// header clicks, selections, clicks on rows, keys, and every dialog filled in and closed at
-// random, with the scripted modal interface answering every question at random, over a
-// temporary tree of a few hundred small audio files. After every action no file's audio may
-// be gone unless a confirmed delete or overwrite took it, and no row may name a path that is
-// neither there nor logged as moved or deleted.
+// header clicks, selections, clicks on rows, keys, the split bar and the window's size, and
+// every dialog filled in and closed at random, with the scripted modal interface answering
+// every question at random, over a temporary tree of a few hundred small audio files. After
+// every action no file's audio may be gone unless a confirmed delete or overwrite took it, no
+// row may name a path that is neither there nor logged as moved or deleted, and the window
+// must be usable again.
 //
-// It prints its seed. By hand: BELLWICK_RANDOM_SEED picks another seed,
-// BELLWICK_RANDOM_ACTIONS and BELLWICK_RANDOM_SECONDS make the walk longer (with the action
-// count set, time is unbounded unless the seconds are set too), and BELLWICK_RANDOM_VERBOSE=1
-// prints every action as it runs, for a walk that crashes.
+// A seed gives the same walk on every run. By default it runs 3000 actions or 60 seconds,
+// whichever ends first, and prints the seed and the number of actions done. By hand:
+// BELLWICK_RANDOM_SEED picks another seed, BELLWICK_RANDOM_ACTIONS and
+// BELLWICK_RANDOM_SECONDS make the walk longer (with the action count set, time is unbounded
+// unless the seconds are set too), and BELLWICK_RANDOM_VERBOSE=1 prints every action as it
+// runs, for a walk that crashes.
 
 #include <gtest/gtest.h>
 
