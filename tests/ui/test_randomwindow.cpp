@@ -146,11 +146,14 @@ std::vector<std::string> audioParts(const std::string &bytes)
     return parts;
 }
 
+// A file's audio may be held by several files (copies); they all have one mode.
+constexpr int ModesDiffer = -1;
+
 struct TreeState
 {
-    std::vector<std::string> folders; // the root first, then in walk order
-    std::vector<std::string> files;   // regular files
-    std::unordered_set<std::string> audio;
+    std::vector<std::string> folders;           // the root first, then in walk order
+    std::vector<std::string> files;             // regular files
+    std::unordered_map<std::string, int> audio; // what may be audio -> the holders' mode
 };
 
 // Walks the tree without following links; reads only regular files (a FIFO must not block).
@@ -191,14 +194,21 @@ void walk(int folderFd, const std::string &folder, TreeState &state)
             const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
             if (fd < 0)
                 continue;
+            struct stat st;
+            if (::fstat(fd, &st) != 0)
+                st.st_mode = 0;
+            const int mode = static_cast<int>(st.st_mode & 07777);
             std::string bytes;
             char buffer[4096];
             ssize_t got;
             while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
                 bytes.append(buffer, static_cast<std::size_t>(got));
             ::close(fd);
-            for (std::string &part : audioParts(bytes))
-                state.audio.insert(std::move(part));
+            for (std::string &part : audioParts(bytes)) {
+                const auto [at, isNew] = state.audio.emplace(std::move(part), mode);
+                if (!isNew && at->second != mode)
+                    at->second = ModesDiffer;
+            }
         }
     }
 }
@@ -329,11 +339,17 @@ protected:
     Clock::duration budget;
     bool verbose;
 
-    TreeState state;                                   // as the last check saw it
-    std::unordered_map<std::string, std::string> owed; // audio -> its starting path
-    std::unordered_set<std::string> mayVanish;         // taken by a confirmed step just now
-    std::set<std::string> movedOrDeleted;              // paths a confirmed step took away
-    std::string chosenFolder;                          // the last confirmed chooser's
+    TreeState state; // as the last check saw it
+    struct Origin
+    {
+        std::string path;
+        int mode;
+    };
+    std::unordered_map<std::string, Origin> owed; // audio -> the file that started with it
+    int filesMade = 0;
+    std::unordered_set<std::string> mayVanish; // taken by a confirmed step just now
+    std::set<std::string> movedOrDeleted;      // paths a confirmed step took away
+    std::string chosenFolder;                  // the last confirmed chooser's
     bool fileOperationRan = false;
     std::size_t dialogsQueued = 0;
     std::size_t spawnsChecked = 0;
@@ -387,7 +403,7 @@ void RandomWindow::addTreeFile(const std::string &relative, bool tagged, mode_t 
 {
     // A frame header, the file's number (so every audio part is unique) and bytes without
     // "T", so no untagged file's last 128 bytes can pass for a tag.
-    const int number = static_cast<int>(owed.size());
+    const int number = filesMade++;
     char id[16];
     std::snprintf(id, sizeof id, "#%06d#", number);
     std::string audio = "\xFF\xFB\x90\x64"s + id;
@@ -408,7 +424,7 @@ void RandomWindow::addTreeFile(const std::string &relative, bool tagged, mode_t 
         bytes += tag;
     }
     tree.file(relative, bytes, mode);
-    owed.emplace(audio, tree.path(relative));
+    owed.emplace(audio, Origin {tree.path(relative), static_cast<int>(mode)});
 }
 
 void RandomWindow::buildTree()
@@ -473,7 +489,7 @@ void RandomWindow::buildTree()
     ::chmod(tree.path("e-readonly").c_str(), 0555);
     // The last folder of the root holds what a scan cannot open; its notes stay untouched.
     tree.file("~traps/notes.txt", "notes, never listed");
-    owed.emplace("notes, never listed", tree.path("~traps/notes.txt"));
+    owed.emplace("notes, never listed", Origin {tree.path("~traps/notes.txt"), 0644});
     tree.folder("~traps/dir.mp3");
     ::mkfifo(tree.path("~traps/fifo.mp3").c_str(), 0644);
 }
@@ -487,7 +503,7 @@ void RandomWindow::restock()
         const std::string &folder = any(state.folders);
         const std::string relative
             = folder.size() > tree.root().size() ? folder.substr(tree.root().size() + 1) + "/" : "";
-        addTreeFile(relative + "new" + std::to_string(owed.size()) + any(extensions), !chance(30),
+        addTreeFile(relative + "new" + std::to_string(filesMade) + any(extensions), !chance(30),
             chance(10) ? 0444 : 0644);
     }
     state = walk(tree.root());
@@ -1197,28 +1213,37 @@ void RandomWindow::check(const char *when)
 {
     state = walk(tree.root());
     std::vector<std::string> lost;
+    std::vector<std::string> changedMode;
     for (auto it = owed.begin(); it != owed.end();) {
-        if (state.audio.count(it->first)) {
+        if (const auto found = state.audio.find(it->first); found != state.audio.end()) {
+            // Copies carry the mode over and tag writes put it back, so every holder of a
+            // file's audio keeps the mode that file had.
+            if (found->second != it->second.mode)
+                changedMode.push_back(where(it->second.path));
             ++it;
             continue;
         }
         if (mayVanish.count(it->first)) {
-            note("  the audio of " + where(it->second) + " went by a confirmed step");
+            note("  the audio of " + where(it->second.path) + " went by a confirmed step");
             ++confirmedLosses;
         } else {
-            lost.push_back(where(it->second));
+            lost.push_back(where(it->second.path));
         }
         it = owed.erase(it);
     }
     mayVanish.clear();
-    if (!lost.empty()) {
-        std::sort(lost.begin(), lost.end());
+    const auto report = [this, when](std::vector<std::string> &paths, const char *what) {
+        if (paths.empty())
+            return;
+        std::sort(paths.begin(), paths.end());
         std::string which;
-        for (std::size_t i = 0; i < lost.size() && i < 5; ++i)
-            which += "\n  " + lost[i];
-        failed(std::string("audio lost ") + when + ": " + std::to_string(lost.size())
-            + " files that started in the tree are nowhere in it, among them:" + which);
-    }
+        for (std::size_t i = 0; i < paths.size() && i < 5; ++i)
+            which += "\n  " + paths[i];
+        failed(std::string(what) + " " + when + ": " + std::to_string(paths.size())
+            + " files that started in the tree, among them:" + which);
+    };
+    report(lost, "audio lost");
+    report(changedMode, "a mode changed");
     for (const FileListView *list : {form.ListView1, form.ListView2}) {
         for (int i = 0; i < list->rowCount(); ++i) {
             const std::string &path = list->row(i).path();
