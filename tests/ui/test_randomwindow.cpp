@@ -6,7 +6,7 @@
 // row may name a path that is neither there nor logged as moved or deleted, and the window
 // must be usable again.
 //
-// A seed gives the same walk on every run. By default it runs 3000 actions or 60 seconds,
+// A seed gives the same walk on every run. By default it runs 8000 actions or 60 seconds,
 // whichever ends first, and prints the seed and the number of actions done. By hand:
 // BELLWICK_RANDOM_SEED picks another seed, BELLWICK_RANDOM_ACTIONS and
 // BELLWICK_RANDOM_SECONDS make the walk longer (with the action count set, time is unbounded
@@ -82,7 +82,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint64_t DefaultSeed = 20240615;
-constexpr long DefaultActions = 3000;
+constexpr long DefaultActions = 8000;
 constexpr double DefaultSeconds = 60;
 // Bounds that keep each action cheap: beyond them scans and copies are cancelled at the
 // folder chooser and searches only mark.
