@@ -122,6 +122,18 @@ void RowModel::reorder(const std::vector<std::size_t> &order)
     for (const std::size_t old : order)
         sorted.push_back(std::move(m_rows[old]));
     m_rows = std::move(sorted);
+    // Persistent indexes (the views' current row among them) go along with their rows.
+    const QModelIndexList from = persistentIndexList();
+    if (!from.isEmpty()) {
+        std::vector<int> newRow(order.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            newRow[order[i]] = static_cast<int>(i);
+        QModelIndexList to;
+        to.reserve(from.size());
+        for (const QModelIndex &old : from)
+            to.append(index(newRow[static_cast<std::size_t>(old.row())], old.column()));
+        changePersistentIndexList(from, to);
+    }
     Q_EMIT layoutChanged();
 }
 

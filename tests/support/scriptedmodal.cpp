@@ -10,6 +10,8 @@ int ScriptedModal::messageBox(
     QWidget *, const QString &text, const QString &caption, unsigned flags)
 {
     questions.push_back({text, caption, flags});
+    if (m_answers.empty() && unqueuedAnswer)
+        return unqueuedAnswer(Question {text, caption, flags});
     if (m_answers.empty()) {
         ADD_FAILURE() << "unexpected message box: " << text.toStdString();
         return (flags & 0xF) == platform::MB_YESNO ? platform::IDNO : platform::IDOK;

@@ -31,6 +31,9 @@ public:
     // Queues what happens to the next modal dialog: the function acts on it (fills fields,
     // presses buttons) and gives the dialog's result, as exec() would.
     void onDialog(std::function<int(QDialog *)> action) { m_dialogs.push_back(std::move(action)); }
+    // Answers the message boxes that find no answer queued, instead of failing the test: for
+    // tests that answer at random or by the question. Called after the box is recorded.
+    std::function<int(const Question &)> unqueuedAnswer;
 
     int messageBox(
         QWidget *parent, const QString &text, const QString &caption, unsigned flags) override;
