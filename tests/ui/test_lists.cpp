@@ -9,6 +9,7 @@
 
 #include "app/Unit1.h"
 #include "lists/filelistview.h"
+#include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 
 namespace {
@@ -21,11 +22,10 @@ lists::Row row(const std::string &name, const std::string &artist = {})
     return r;
 }
 
-class Lists : public ::testing::Test
+class Lists : public testing_support::MainWindowTest
 {
 protected:
     Lists()
-        : guard(modal)
     {
         form.ListView1->appendRows(
             {row("c", "Bob"), row("A", "alice"), row("b", ""), row("d", "ALICE B")});
@@ -38,10 +38,6 @@ protected:
             s += list->row(i).caption();
         return s;
     }
-
-    testing_support::ScriptedModal modal;
-    platform::ScopedModal guard;
-    TForm1 form;
 };
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "search/Unit4.h"
 #include "search/searchmatch.h"
 #include "search/searchstep.h"
+#include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 
 namespace {
@@ -24,13 +25,11 @@ lists::Row row(const std::string &name, const std::string &title, const std::str
     return r;
 }
 
-class Search : public ::testing::Test
+class Search : public testing_support::MainWindowTest
 {
 protected:
     Search()
-        : guard(modal)
     {
-        form.createDialogs();
         form.ListView1->appendRows({row("a.mp3", "LOVE SONG", "Pop"), row("b.mp3", "Glove"),
             row("c.mp3", "\x88\xa4\x82\xcc\x89\xcc", "Pop")});
     }
@@ -46,10 +45,6 @@ protected:
             return dialog->result();
         });
     }
-
-    testing_support::ScriptedModal modal;
-    platform::ScopedModal guard;
-    TForm1 form;
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include "app/Unit1.h"
 #include "lists/filelistview.h"
+#include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 
@@ -20,16 +21,8 @@ const std::vector<std::string> UnsafeNames
     = {"-n.mp3", "--help.mp3", "-", "new\nline.mp3", "it's \"quoted\".mp3",
         "$(touch pwned) `touch pwned`; | & > < * ?.mp3", "a b.mp3", "\xff\xfe.mp3"s};
 
-class Shell : public ::testing::Test
+class Shell : public testing_support::MainWindowTest
 {
-protected:
-    Shell()
-        : guard(modal)
-    { }
-
-    testing_support::ScriptedModal modal;
-    platform::ScopedModal guard;
-    TForm1 form;
 };
 
 } // namespace

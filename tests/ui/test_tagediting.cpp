@@ -21,6 +21,7 @@
 #include "lists/filelistview.h"
 #include "platform/errorreport.h"
 #include "tags/tagfile.h"
+#include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 
@@ -31,21 +32,12 @@ using testing_support::tagBytes;
 
 namespace {
 
-class TagEditing : public ::testing::Test
+class TagEditing : public testing_support::MainWindowTest
 {
 protected:
-    TagEditing()
-        : guard(modal)
-    {
-        platform::setApplicationTitle(QStringLiteral("Bellwick"));
-        form.createDialogs();
-    }
-
     std::string addFile(const std::string &name, const std::string &bytes, mode_t mode = 0644)
     {
-        const std::string path = tree.file(name, bytes, mode);
-        form.ListView1->appendRows({lists::makeRow(path, tags::ReadTag(path))});
-        return path;
+        return MainWindowTest::addFile(form.ListView1, name, bytes, mode);
     }
 
     const lists::Row &row(int i) const { return form.ListView1->row(i); }
@@ -58,11 +50,6 @@ protected:
         commit.setCommitString(text);
         QCoreApplication::sendEvent(edit, &commit);
     }
-
-    testing_support::ScriptedModal modal;
-    platform::ScopedModal guard;
-    testing_support::TempTree tree;
-    TForm1 form;
 };
 
 } // namespace
