@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -280,10 +281,11 @@ TEST_F(ScanSteps, EscapeStopsTheScanAndKeepsTheRowsFoundSoFar)
     EXPECT_EQ(form.ListView1->rowCount(), rowsAtEscape + 400);
 }
 
-TEST_F(ScanSteps, EscapeThatClosesAPopupMenuDoesNotStopTheScan)
+TEST_F(ScanSteps, EscapeThatClosesAPopupMenuOrADialogDoesNotStopTheScan)
 {
     makeFiles(200);
     bool menuClosed = false;
+    int dialogResult = -1;
     scanWithSteps([&](int step) {
         if (step == 2)
             form.PopupMenu1->popup(form.mapToGlobal(QPoint(50, 100)));
@@ -292,9 +294,17 @@ TEST_F(ScanSteps, EscapeThatClosesAPopupMenuDoesNotStopTheScan)
             typeEscape();
             menuClosed = !form.PopupMenu1->isVisible();
         }
-        return step < 3;
+        if (step == 4) {
+            // A dialog opened from a command during the scan takes its own Escape.
+            QDialog dialog(&form);
+            QTimer::singleShot(
+                10, &dialog, [&dialog] { QTest::keyClick(dialog.windowHandle(), Qt::Key_Escape); });
+            dialogResult = dialog.exec();
+        }
+        return step < 4;
     });
     EXPECT_TRUE(menuClosed);
+    EXPECT_EQ(dialogResult, QDialog::Rejected);
     EXPECT_EQ(form.ListView1->rowCount(), 200);
 }
 
