@@ -143,7 +143,8 @@ public:
     void ScanFolder(const std::string &folder);
     // The scan of a chosen folder with the window busy: the scan button and menu entry
     // greyed, the hourglass, the result list's drawing suspended; all restored however the
-    // scan ends, and a close request made meanwhile carried out afterwards.
+    // scan ends, and a close request made meanwhile carried out afterwards. Escape pressed
+    // in the window stops it at its next step, keeping the rows found so far.
     void scanChosenFolder(const std::string &folder);
     bool isScanning() const { return m_scanDepth > 0; }
 
@@ -185,6 +186,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildControls();
@@ -204,6 +206,7 @@ private:
     widgets::AlignLayout *m_layout = nullptr;
     int m_scanDepth = 0;
     bool m_closeRequested = false;
+    bool m_scanStopRequested = false;
     bool m_resultListSorted = false;
     bool m_shownOnce = false;
     lists::ScanRun *m_scanRun = nullptr;

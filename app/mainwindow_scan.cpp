@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -19,8 +20,9 @@ namespace {
 class ResultListScanHost final : public lists::IScanHost
 {
 public:
-    explicit ResultListScanHost(TForm1 &window)
+    ResultListScanHost(TForm1 &window, const bool &stopRequested)
         : m_window(window)
+        , m_stopRequested(stopRequested)
     { }
 
     void appendRows(std::vector<lists::Row> rows) override
@@ -36,16 +38,18 @@ public:
     {
         m_window.setStatusText(std::string(progress.path));
     }
+    bool stopRequested() override { return m_stopRequested; }
 
 private:
     TForm1 &m_window;
+    const bool &m_stopRequested;
 };
 
 } // namespace
 
 void TForm1::runScan(const std::function<void(lists::ScanRun &)> &work)
 {
-    ResultListScanHost host(*this);
+    ResultListScanHost host(*this, m_scanStopRequested);
     lists::ScanRun run(host, std::chrono::milliseconds(eventStepInterval));
     lists::ScanRun *const outer = std::exchange(m_scanRun, &run);
     const platform::ScopeGuard end([this, &run, outer] {
@@ -79,13 +83,15 @@ void TForm1::scanChosenFolder(const std::string &folder)
     {
         Button1->setEnabled(false);
         N13->setEnabled(false);
-        ListView1->setUpdatesEnabled(false);
+        ListView1->setDrawingSuspended(true);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         ++m_scanDepth;
+        m_scanStopRequested = false;
         const platform::ScopeGuard endScan([this] {
             --m_scanDepth;
+            m_scanStopRequested = false;
             clearStatusText();
-            ListView1->setUpdatesEnabled(true);
+            ListView1->setDrawingSuspended(false);
             if (m_resultListSorted)
                 ListView1->sortRows(SortKey, SortOrder);
             N13->setEnabled(true);
@@ -98,6 +104,18 @@ void TForm1::scanChosenFolder(const std::string &folder)
         m_closeRequested = false;
         close();
     }
+}
+
+void TForm1::keyPressEvent(QKeyEvent *event)
+{
+    // Only an Escape that no one else took reaches the window: an open menu or popup, a
+    // drag and a dialog each take their own Escape first.
+    if (event->key() == Qt::Key_Escape && isScanning()) {
+        m_scanStopRequested = true;
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TForm1::N16Click(QObject *)

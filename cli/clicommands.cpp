@@ -202,7 +202,8 @@ public:
 
 // Writes the merge into each file in turn, as the window's bulk setting does; stops at the
 // first file that has gone.
-int mergeIntoFiles(const std::vector<std::string> &files, std::FILE *err, const tags::TagMerge &merge)
+int mergeIntoFiles(
+    const std::vector<std::string> &files, std::FILE *err, const tags::TagMerge &merge)
 {
     editing::FileTagWriter writer;
     SilentReport report;

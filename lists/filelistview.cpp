@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListView>
 #include <QPainter>
 #include <QPixmap>
@@ -49,7 +50,15 @@ FileListView::FileListView(Role role, QWidget *parent)
     , m_report(new QTreeView(this))
     , m_icons(new QListView(this))
     , m_stack(new QStackedLayout(this))
+    , m_frozen(new QLabel(this))
 {
+    // Outside the stack, above both views; hidden until drawing is suspended.
+    m_frozen->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_frozen->setAutoFillBackground(true);
+    m_frozen->setBackgroundRole(QPalette::Base);
+    m_frozen->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_frozen->hide();
+
     m_stack->setContentsMargins(0, 0, 0, 0);
 
     m_report->setModel(m_model);
@@ -245,6 +254,38 @@ void FileListView::invertSelection()
 void FileListView::appendRows(std::vector<lists::Row> rows)
 {
     m_model->appendRows(std::move(rows));
+}
+
+void FileListView::setDrawingSuspended(bool suspended)
+{
+    if (suspended == isDrawingSuspended())
+        return;
+    if (suspended) {
+        // A widget whose updates are disabled does not repaint where a window uncovers it,
+        // so the picture taken now stands in for the views until drawing resumes.
+        m_frozen->setPixmap(grab());
+        m_frozen->setGeometry(rect());
+        m_frozen->raise();
+        m_frozen->show();
+        m_report->setUpdatesEnabled(false);
+        m_icons->setUpdatesEnabled(false);
+    } else {
+        m_report->setUpdatesEnabled(true);
+        m_icons->setUpdatesEnabled(true);
+        m_frozen->hide();
+        m_frozen->clear();
+    }
+}
+
+bool FileListView::isDrawingSuspended() const
+{
+    return !m_frozen->isHidden();
+}
+
+void FileListView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_frozen->setGeometry(rect());
 }
 
 void FileListView::removeSelectedRows()

@@ -10,6 +10,7 @@
 class QAbstractItemDelegate;
 class QAbstractItemView;
 class QItemSelectionModel;
+class QLabel;
 class QListView;
 class QStackedLayout;
 class QTreeView;
@@ -58,6 +59,13 @@ public:
     void clear();
     void sortRows(int sortKey, int sortOrder);
 
+    // While drawing is suspended the list paints nothing new: it shows a picture of itself
+    // as it looked when the suspension began (also where a window that covered it goes
+    // away), and what changed meanwhile shows when drawing resumes. Mouse and keys still
+    // reach the views beneath.
+    void setDrawingSuspended(bool suspended);
+    bool isDrawingSuspended() const;
+
     // Whether a drag from `source` may be dropped here; set by the window for the work list.
     std::function<bool(QObject *source)> acceptsDropFrom;
 
@@ -71,6 +79,7 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void setUpView(QAbstractItemView *view);
@@ -84,6 +93,7 @@ private:
     QTreeView *m_report;
     QListView *m_icons;
     QStackedLayout *m_stack;
+    QLabel *m_frozen; // the picture shown while drawing is suspended
     QAbstractItemDelegate *m_blankIconDelegate;
     QAbstractItemDelegate *m_plainDelegate;
     ViewStyle m_style = ViewStyle::Report;

@@ -2,14 +2,15 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <utility>
+#include <functional>
+#include <unordered_set>
 #include <vector>
 
 #include "lists/row.h"
 #include "platform/bytetext.h"
 #include "platform/filesystem.h"
 #include "platform/folderlisting.h"
+#include "platform/mountinfo.h"
 #include "platform/paths.h"
 
 namespace lists {
@@ -32,20 +33,51 @@ struct FolderId
     bool operator==(const FolderId &o) const { return device == o.device && inode == o.inode; }
 };
 
+struct FolderIdHash
+{
+    std::size_t operator()(const FolderId &id) const
+    {
+        return std::hash<dev_t>()(id.device) * 31 + std::hash<ino_t>()(id.inode);
+    }
+};
+
+// A folder about to be walked: where it is, its device, and whether that device holds a
+// pseudo file system.
+struct Folder
+{
+    std::string path;
+    dev_t device;
+    bool isPseudo;
+};
+
 class Walker
 {
 public:
-    Walker(const AudioEntryHandler &onAudio, const StopRequest &stopRequested)
+    Walker(const AudioEntryHandler &onAudio, const WalkStep &step)
         : m_onAudio(onAudio)
-        , m_stopRequested(stopRequested)
+        , m_step(step)
     { }
 
-    void walk(const std::string &folder)
+    void start(const std::string &folder)
     {
-        std::vector<platform::FolderEntry> entries;
-        if (!platform::listFolder(folder, entries))
+        struct stat st;
+        if (platform::fileSystem().stat(folder.empty() ? "." : folder.c_str(), &st, true) != 0)
+            return walk({folder, 0, false}); // the listing decides, and fails silently
+        m_entered.insert({st.st_dev, st.st_ino});
+        // Read once per walk; a chosen folder on a pseudo file system is walked all the same.
+        m_mounts = platform::MountTable::read();
+        walk({folder, st.st_dev, isPseudo(st.st_dev)});
+    }
+
+private:
+    void walk(const Folder &folder)
+    {
+        if (stopped())
             return;
-        const std::string prefix = platform::AddBackslash(folder);
+        std::vector<platform::FolderEntry> entries;
+        if (!platform::listFolder(folder.path, entries))
+            return;
+        const std::string prefix = platform::AddBackslash(folder.path);
         for (const platform::FolderEntry &entry : entries) {
             if (stopped())
                 return;
@@ -53,47 +85,56 @@ public:
             if (hasAudioExtension(entry.name))
                 m_onAudio(
                     path, entry.type == DT_REG ? tags::FileKind::Regular : tags::FileKind::Unknown);
+            if (entry.name[0] == '.' || (folder.isPseudo && isLink(path, entry)))
+                continue;
             struct stat st;
-            if (entry.name[0] == '.' || !platform::isFolder(path, entry, &st))
+            if (!platform::isFolder(path, entry, &st)
+                || !m_entered.insert({st.st_dev, st.st_ino}).second)
                 continue;
-            const FolderId id {st.st_dev, st.st_ino};
-            if (std::find(m_path.begin(), m_path.end(), id) != m_path.end())
-                continue;
-            m_path.push_back(id);
-            walk(path);
-            m_path.pop_back();
+            // The type is looked up only where the device changes.
+            bool pseudo = folder.isPseudo;
+            if (st.st_dev != folder.device) {
+                pseudo = isPseudo(st.st_dev);
+                if (pseudo)
+                    continue;
+            }
+            walk({path, st.st_dev, pseudo});
         }
     }
 
-    void start(const std::string &folder)
+    bool isPseudo(dev_t device) const
     {
-        struct stat st;
-        if (platform::fileSystem().stat(folder.empty() ? "." : folder.c_str(), &st, true) == 0)
-            m_path.push_back({st.st_dev, st.st_ino});
-        walk(folder);
+        return platform::isPseudoFileSystem(m_mounts.typeOf(device));
     }
 
-private:
+    static bool isLink(const std::string &path, const platform::FolderEntry &entry)
+    {
+        if (entry.type != DT_UNKNOWN)
+            return entry.type == DT_LNK;
+        struct stat st;
+        return platform::fileSystem().stat(path.c_str(), &st, false) == 0 && S_ISLNK(st.st_mode);
+    }
+
     // Once asked to stop, the walk unwinds without asking again.
     bool stopped()
     {
-        if (!m_stopped && m_stopRequested)
-            m_stopped = m_stopRequested();
+        if (!m_stopped && m_step)
+            m_stopped = m_step();
         return m_stopped;
     }
 
     const AudioEntryHandler &m_onAudio;
-    const StopRequest &m_stopRequested;
+    const WalkStep &m_step;
     bool m_stopped = false;
-    std::vector<FolderId> m_path;
+    std::unordered_set<FolderId, FolderIdHash> m_entered;
+    platform::MountTable m_mounts;
 };
 
 } // namespace
 
-void scanFolder(
-    const std::string &folder, const AudioEntryHandler &onAudio, const StopRequest &stopRequested)
+void scanFolder(const std::string &folder, const AudioEntryHandler &onAudio, const WalkStep &step)
 {
-    Walker(onAudio, stopRequested).start(folder);
+    Walker(onAudio, step).start(folder);
 }
 
 } // namespace lists

@@ -23,9 +23,14 @@ void ScanRun::addFile(const std::string &path, tags::FileKind kind)
 
 void ScanRun::scanFolder(const std::string &folder)
 {
+    // The walk steps between folders and entries too, so events keep being handled where
+    // no audio file is found.
     lists::scanFolder(
         folder, [this](const std::string &path, tags::FileKind kind) { addFile(path, kind); },
-        [this] { return m_host.stopRequested(); });
+        [this] {
+            eventStep();
+            return m_host.stopRequested();
+        });
 }
 
 void ScanRun::flush()

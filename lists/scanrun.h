@@ -23,9 +23,10 @@ public:
 
 // Reads files' tags into rows for a list: one file at a time, or every audio file below a
 // folder. Rows are handed to the host in batches: at every event step (at most one per
-// `eventStep`, so that handling events costs less than reading files) the rows read so far
-// go to the host first, then the host handles waiting events, so every command that runs
-// meanwhile sees every row. Each file read is reported as progress (its path, the count so
+// `eventStep`, so that handling events costs less than reading files; the walk asks for one
+// at every folder and entry, so they keep coming where no audio file is found) the rows read
+// so far go to the host first, then the host handles waiting events, so every command that
+// runs meanwhile sees every row. Each file read is reported as progress (its path, the count so
 // far, no total). The rows still pending at the end are the caller's to flush().
 class ScanRun final
 {

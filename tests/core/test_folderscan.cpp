@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <chrono>
+#include <climits>
+#include <cstdlib>
 
 #include <unistd.h>
 
 #include "lists/folderscan.h"
 #include "lists/row.h"
+#include "platform/mountinfo.h"
 #include "platform/paths.h"
+#include "tests/support/faults.h"
 #include "tests/support/faultyfs.h"
 #include "tests/support/testtree.h"
 
@@ -30,6 +35,18 @@ class FolderScan : public ::testing::Test
 protected:
     std::vector<std::string> scanRoot() { return scan(tree.root(), tree.root().size() + 1); }
     testing_support::TempTree tree;
+};
+
+// Notes every folder the walk lists.
+class ListingRecorder final : public platform::PosixFileSystem
+{
+public:
+    DIR *opendir(const char *path) override
+    {
+        listed.emplace_back(path);
+        return PosixFileSystem::opendir(path);
+    }
+    std::vector<std::string> listed;
 };
 
 } // namespace
@@ -86,7 +103,7 @@ TEST_F(FolderScan, FolderNamedLikeAudioIsReportedAndEntered)
     EXPECT_EQ(found[1].second, tags::FileKind::Regular);
 }
 
-TEST_F(FolderScan, LinkLoopsEndAndLinkedFoldersAreFollowedOnce)
+TEST_F(FolderScan, LinkLoopsEndAndEveryFolderIsEnteredOnceByItsFirstPath)
 {
     tree.file("music/a.mp3", "x");
     tree.symlink("music/loop", "..");
@@ -96,11 +113,38 @@ TEST_F(FolderScan, LinkLoopsEndAndLinkedFoldersAreFollowedOnce)
     const auto start = std::chrono::steady_clock::now();
     const std::vector<std::string> found = scanRoot();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    // "other" is the same folder reached by a link: listed again below it, as a link to a
-    // folder that is not on the descent path; the loops back up are never entered.
-    EXPECT_EQ(found,
-        (std::vector<std::string> {
-            "music/a.mp3", "music/dangling.mp3", "other/a.mp3", "other/dangling.mp3"}));
+    // "other" is the folder "music" again: it was entered by its first path already.
+    EXPECT_EQ(found, (std::vector<std::string> {"music/a.mp3", "music/dangling.mp3"}));
+}
+
+TEST_F(FolderScan, ADiamondOfLinksIsWalkedOnceNotOncePerPath)
+{
+    // Each of 20 levels links to the next twice: 2^20 paths lead to the last level's file.
+    // Its folders sit in a dot-folder, which the walk never enters by its own name.
+    const int levels = 20;
+    for (int i = 0; i < levels; ++i) {
+        const std::string next = "../" + std::to_string(i + 1);
+        tree.symlink(".levels/" + std::to_string(i) + "/a", next);
+        tree.symlink(".levels/" + std::to_string(i) + "/b", next);
+    }
+    tree.file(".levels/" + std::to_string(levels) + "/deep.mp3", "x");
+    tree.symlink("top", ".levels/0");
+    int steps = 0;
+    std::vector<std::string> found;
+    const auto start = std::chrono::steady_clock::now();
+    lists::scanFolder(
+        tree.root(),
+        [&](const std::string &path, tags::FileKind) {
+            found.push_back(path.substr(tree.root().size() + 1));
+        },
+        [&] { return ++steps > 1000; });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    std::string first = "top";
+    for (int i = 0; i < levels; ++i)
+        first += "/a";
+    EXPECT_EQ(found, std::vector<std::string> {first + "/deep.mp3"});
+    // A step per folder and entry: the root, then two entries and a folder per level.
+    EXPECT_LE(steps, 2 + 3 * levels + 5);
 }
 
 TEST_F(FolderScan, UnlistableFoldersArePassedOverInSilence)
@@ -135,4 +179,96 @@ TEST_F(FolderScan, EmptyFolderPathScansTheCurrentDirectoryWithRelativeNames)
     const std::vector<std::string> found = scan("", 0);
     ASSERT_EQ(::chdir(old), 0);
     EXPECT_EQ(found, (std::vector<std::string> {"here.mp3"}));
+}
+
+TEST(MountTable, TypesByDeviceFromMountInfoLines)
+{
+    const platform::MountTable table = platform::MountTable::parse(
+        "22 27 0:21 / /proc rw,relatime - proc proc rw\n"
+        "27 1 254:0 / / rw,relatime shared:1 master:2 - ext4 /dev/vda rw\n"
+        "40 27 0:40 / /media/my\\040music rw - fuse.sshfs host:/m rw\n"
+        "41 27 0:40 /sub /elsewhere rw - fuse.sshfs host:/m rw\n"
+        "garbage line\n"
+        "42 27 x:1 / /bad rw - tmpfs tmpfs rw\n"
+        "43 27 0:6 / /dev rw - devtmpfs devtmpfs rw");
+    EXPECT_EQ(table.typeOf(makedev(0, 21)), "proc");
+    EXPECT_EQ(table.typeOf(makedev(254, 0)), "ext4"); // after two optional fields
+    EXPECT_EQ(table.typeOf(makedev(0, 40)), "fuse.sshfs");
+    EXPECT_EQ(table.typeOf(makedev(0, 6)), "devtmpfs"); // the last line needs no newline
+    EXPECT_EQ(table.typeOf(makedev(0, 1)), "");
+    for (const char *type : {"proc", "sysfs", "devtmpfs", "cgroup2", "bpf", "nsfs"})
+        EXPECT_TRUE(platform::isPseudoFileSystem(type)) << type;
+    for (const char *type : {"tmpfs", "ext4", "autofs", "fuse.sshfs", "nfs", ""})
+        EXPECT_FALSE(platform::isPseudoFileSystem(type)) << type;
+    EXPECT_FALSE(platform::MountTable::read().empty());
+}
+
+// Pseudo file systems mounted in the tests' private mount namespace.
+TEST_F(FolderScan, PseudoFileSystemsAreNotEnteredFromAnotherFileSystem)
+{
+    tree.file("a/1.mp3", "x");
+    using testing_support::Mount;
+    const Mount proc = Mount::ofType(tree.folder("proc"), "proc");
+    const Mount dev = Mount::ofType(tree.folder("dev"), "devtmpfs");
+    const Mount bpf = Mount::ofType(tree.folder("bpf"), "bpf");
+    // tmpfs gives statfs the same magic number as devtmpfs, but holds the user's files.
+    const Mount tmp = Mount::tmpfs(tree.folder("tmp"), "size=1m");
+    for (const Mount *m : {&proc, &dev, &bpf, &tmp}) {
+        if (!m->error().empty())
+            GTEST_SKIP() << m->error();
+    }
+    ASSERT_EQ(::mkdir(tree.path("bpf/inside").c_str(), 0755), 0);
+    tree.file("tmp/2.mp3", "x");
+    tree.file("tmp/sub/3.mp3", "x");
+    ListingRecorder fs;
+    std::vector<std::string> found;
+    {
+        platform::ScopedFileSystem installed(fs);
+        found = scanRoot();
+    }
+    EXPECT_EQ(found, (std::vector<std::string> {"a/1.mp3", "tmp/2.mp3", "tmp/sub/3.mp3"}));
+    EXPECT_EQ(fs.listed,
+        (std::vector<std::string> {
+            tree.root(), tree.path("a"), tree.path("tmp"), tree.path("tmp/sub")}));
+}
+
+TEST_F(FolderScan, AChosenPseudoFileSystemIsWalkedWithoutFollowingItsLinks)
+{
+    tree.file("music/a.mp3", "x");
+    using testing_support::Mount;
+    const Mount bpf = Mount::ofType(tree.folder("bpf"), "bpf");
+    const Mount proc = Mount::ofType(tree.folder("proc"), "proc");
+    for (const Mount *m : {&bpf, &proc}) {
+        if (!m->error().empty())
+            GTEST_SKIP() << m->error();
+    }
+    // bpf takes folders and links (no dots in names, so nothing named like audio).
+    ASSERT_EQ(::mkdir(tree.path("bpf/in").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink(tree.path("music").c_str(), tree.path("bpf/in/music").c_str()), 0);
+    {
+        ListingRecorder fs;
+        platform::ScopedFileSystem installed(fs);
+        EXPECT_TRUE(scan(tree.path("bpf"), 0).empty());
+        EXPECT_EQ(fs.listed, (std::vector<std::string> {tree.path("bpf"), tree.path("bpf/in")}));
+    }
+
+    // /proc/*/cwd and /proc/*/root lead into the whole disk: no folder is entered through a
+    // link, so every folder listed is where its path says.
+    ListingRecorder fs;
+    const auto start = std::chrono::steady_clock::now();
+    {
+        platform::ScopedFileSystem installed(fs);
+        lists::scanFolder(
+            tree.path("proc"), [](const std::string &, tags::FileKind) {},
+            [&] { return std::chrono::steady_clock::now() - start > std::chrono::seconds(30); });
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_GT(fs.listed.size(), 10u);
+    int throughLinks = 0;
+    for (const std::string &folder : fs.listed) {
+        char real[PATH_MAX];
+        if (::realpath(folder.c_str(), real) && folder != real && ++throughLinks < 5)
+            ADD_FAILURE() << folder << " is " << real;
+    }
+    EXPECT_EQ(throughLinks, 0);
 }

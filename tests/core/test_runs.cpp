@@ -5,10 +5,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "editing/bulktagrun.h"
 #include "fileops/transferrun.h"
 #include "lists/scanrun.h"
 #include "tags/genretable.h"
+#include "tests/support/faults.h"
 #include "tests/support/testtree.h"
 
 using namespace std::string_literals;
@@ -34,6 +38,7 @@ public:
         // Every row read so far has reached the host before events run.
         rowsAtEachStep.push_back(rows_.size());
         filesReadAtEachStep.push_back(reported.size());
+        stepTimes.push_back(std::chrono::steady_clock::now());
     }
     void progress(const platform::RunProgress &progress) override
     {
@@ -58,6 +63,7 @@ public:
     std::vector<std::string> reported;
     std::vector<std::size_t> rowsAtEachStep;
     std::vector<std::size_t> filesReadAtEachStep;
+    std::vector<std::chrono::steady_clock::time_point> stepTimes;
     int batches = 0;
     int stopAfter = -1;
 };
@@ -93,8 +99,12 @@ TEST_F(ScanRunTest, RowsReachTheHostInWalkOrderBeforeEveryEventStep)
     EXPECT_EQ(host.rows_[2].path(), tree.path("sub/c.MP3"));
     EXPECT_EQ(host.reported.back(), tree.path("z.mp3"));
     EXPECT_EQ(run.filesRead(), 4u);
-    // With no interval, a step follows every file, and each step saw all rows read so far.
-    EXPECT_EQ(host.rowsAtEachStep, (std::vector<std::size_t> {1, 2, 3, 4}));
+    // With no interval, a step follows every file (and every folder and entry of the walk),
+    // and each step saw all rows read so far.
+    for (const std::size_t rows : {1, 2, 3, 4})
+        EXPECT_EQ(
+            std::count(host.rowsAtEachStep.begin(), host.rowsAtEachStep.end(), rows) > 0, true)
+            << rows;
     EXPECT_EQ(host.rowsAtEachStep, host.filesReadAtEachStep);
 }
 
@@ -102,12 +112,13 @@ TEST_F(ScanRunTest, ALongIntervalBatchesRowsAndFlushHandsOverTheRest)
 {
     makeTree();
     lists::ScanRun run(host, std::chrono::hours(1));
+    run.addFile(tree.path("a.mp3"));
     run.scanFolder(tree.root());
     // Only the first file steps (no step has been taken yet); the rest waits for flush().
     EXPECT_EQ(host.rowsAtEachStep, (std::vector<std::size_t> {1}));
     EXPECT_EQ(host.rows_.size(), 1u);
     run.flush();
-    EXPECT_EQ(host.rows_.size(), 4u);
+    EXPECT_EQ(host.rows_.size(), 5u);
     EXPECT_EQ(host.batches, 2);
     run.flush();
     EXPECT_EQ(host.batches, 2) << "an empty flush hands over nothing";
@@ -121,6 +132,38 @@ TEST_F(ScanRunTest, AStopRequestEndsTheWalkAfterTheFileAtHand)
     run.scanFolder(tree.root());
     run.flush();
     EXPECT_EQ(host.captions(), (Names {"a.mp3", "b.mp2"}));
+}
+
+TEST_F(ScanRunTest, AWalkThatFindsNoAudioFileStillStepsEveryTwentyMilliseconds)
+{
+    // On tmpfs where it can be mounted: 20,000 folders come and go slowly on a busy disk.
+    const std::string empty = tree.folder("empty");
+    const testing_support::Mount fast = testing_support::Mount::tmpfs(empty, "size=64m");
+    for (int i = 0; i < 20000; ++i)
+        ASSERT_EQ(::mkdir((empty + "/" + std::to_string(i)).c_str(), 0755), 0);
+    {
+        // With no interval, a step at every folder at least.
+        lists::ScanRun run(host, std::chrono::milliseconds(0));
+        run.scanFolder(tree.root());
+        EXPECT_GE(host.stepTimes.size(), 20000u);
+        EXPECT_TRUE(host.rows_.empty());
+    }
+    host.stepTimes.clear();
+    const auto start = std::chrono::steady_clock::now();
+    lists::ScanRun run(host, std::chrono::milliseconds(20));
+    run.scanFolder(tree.root());
+    const auto end = std::chrono::steady_clock::now();
+    ASSERT_FALSE(host.stepTimes.empty());
+    // No more often than the interval, and no long gap (generous for a loaded machine).
+    EXPECT_LE(
+        host.stepTimes.size(), std::size_t((end - start) / std::chrono::milliseconds(20)) + 1);
+    std::vector<std::chrono::steady_clock::time_point> times = host.stepTimes;
+    // (The host reads its clock a moment after the run read its own.)
+    for (std::size_t i = 1; i < times.size(); ++i)
+        EXPECT_GE(times[i] - times[i - 1], std::chrono::milliseconds(19)) << "step " << i;
+    times.push_back(end);
+    for (std::size_t i = 1; i < times.size(); ++i)
+        EXPECT_LT(times[i] - times[i - 1], std::chrono::milliseconds(500)) << "step " << i;
 }
 
 TEST_F(ScanRunTest, AFileThatCannotBeReadEndsTheScanWithoutARowAndKeepsTheRowsBefore)

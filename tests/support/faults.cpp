@@ -125,11 +125,16 @@ Chattr::~Chattr()
 
 Mount Mount::tmpfs(const std::string &folder, const std::string &options)
 {
+    return ofType(folder, "tmpfs", options);
+}
+
+Mount Mount::ofType(const std::string &folder, const std::string &type, const std::string &options)
+{
     Mount m;
     if (!mountSkipReason().empty())
         m.m_error = mountSkipReason();
-    else if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0)
-        m.m_error = failure("mount tmpfs");
+    else if (::mount(type.c_str(), folder.c_str(), type.c_str(), 0, options.c_str()) != 0)
+        m.m_error = failure("mount " + type);
     else
         m.m_folders.push_back(folder);
     return m;

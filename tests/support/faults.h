@@ -53,6 +53,9 @@ class Mount
 {
 public:
     static Mount tmpfs(const std::string &folder, const std::string &options);
+    // A new mount of a kernel file system of that type (proc, bpf, devtmpfs...).
+    static Mount ofType(
+        const std::string &folder, const std::string &type, const std::string &options = {});
     static Mount readOnlyBind(const std::string &folder);
     static Mount thinDisk(const std::string &folder, const std::string &backing);
     Mount(Mount &&other) noexcept;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTranslator>
+#include <QtTest/QTest>
 
 #include <QTreeView>
 #include <functional>
@@ -221,6 +223,139 @@ TEST_F(MainWindow, CommandsDuringAScanTakeEffectBetweenFiles)
         EXPECT_LE(form.ListView1->row(i - 1).caption(), form.ListView1->row(i).caption());
     EXPECT_LT(form.ListView1->rowCount(), 400);
     EXPECT_EQ(form.ListView2->rowCount() > 0, true);
+}
+
+// A scan of many files driven step by step: `onStep(n)` runs from inside the scan's n-th
+// event step (counting from 1) and answers whether to be called again.
+class ScanSteps : public MainWindow
+{
+protected:
+    void makeFiles(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            tree.file("m/" + std::to_string(1000 + i) + ".mp3", audioBytes(150, i));
+    }
+    void scanWithSteps(const std::function<bool(int)> &onStep)
+    {
+        form.eventStepInterval = 0; // an event step after every file
+        form.show();
+        form.activateWindow();
+        form.ListView1->setFocus();
+        int step = 0;
+        std::function<void()> next = [&] {
+            if (form.isScanning() && onStep(++step))
+                QTimer::singleShot(1, &form, next);
+        };
+        QTimer::singleShot(1, &form, next);
+        form.scanChosenFolder(tree.path("m"));
+        steps = step;
+    }
+    // Escape typed into the main window, delivered as the window system would.
+    void typeEscape() { QTest::keyClick(form.windowHandle(), Qt::Key_Escape); }
+
+    int steps = 0;
+};
+
+TEST_F(ScanSteps, EscapeStopsTheScanAndKeepsTheRowsFoundSoFar)
+{
+    makeFiles(400);
+    int rowsAtEscape = -1;
+    scanWithSteps([&](int step) {
+        if (step < 3)
+            return true;
+        rowsAtEscape = form.ListView1->rowCount();
+        typeEscape();
+        return false;
+    });
+    ASSERT_GT(rowsAtEscape, 0) << "the scan handled too few event steps for this test";
+    EXPECT_EQ(form.ListView1->rowCount(), rowsAtEscape);
+    EXPECT_LT(form.ListView1->rowCount(), 400);
+    EXPECT_EQ(form.ListView1->row(0).caption(), "1000.mp3");
+    EXPECT_EQ(form.StatusBar1->text(), QString());
+    EXPECT_TRUE(form.Button1->isEnabled());
+    EXPECT_TRUE(form.N13->isEnabled());
+    EXPECT_FALSE(form.ListView1->isDrawingSuspended());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    // The next scan is not stopped by the Escape of the last one.
+    form.scanChosenFolder(tree.path("m"));
+    EXPECT_EQ(form.ListView1->rowCount(), rowsAtEscape + 400);
+}
+
+TEST_F(ScanSteps, EscapeThatClosesAPopupMenuOrADialogDoesNotStopTheScan)
+{
+    makeFiles(200);
+    bool menuClosed = false;
+    int dialogResult = -1;
+    scanWithSteps([&](int step) {
+        if (step == 2)
+            form.PopupMenu1->popup(form.mapToGlobal(QPoint(50, 100)));
+        if (step == 3) {
+            EXPECT_TRUE(form.PopupMenu1->isVisible());
+            typeEscape();
+            menuClosed = !form.PopupMenu1->isVisible();
+        }
+        if (step == 4) {
+            // A dialog opened from a command during the scan takes its own Escape.
+            QDialog dialog(&form);
+            QTimer::singleShot(
+                10, &dialog, [&dialog] { QTest::keyClick(dialog.windowHandle(), Qt::Key_Escape); });
+            dialogResult = dialog.exec();
+        }
+        return step < 4;
+    });
+    EXPECT_TRUE(menuClosed);
+    EXPECT_EQ(dialogResult, QDialog::Rejected);
+    EXPECT_EQ(form.ListView1->rowCount(), 200);
+}
+
+TEST_F(ScanSteps, TheResultListShowsItselfAsItWasUntilTheScanEnds)
+{
+    makeFiles(50);
+    modal.chooseFiles({tree.path("m/1049.mp3")});
+    form.N16Click(form.N16);
+    form.show();
+    const QImage before = form.ListView1->grab().toImage();
+    QImage during;
+    int rowsDuring = 0;
+    scanWithSteps([&](int step) {
+        if (step == 3)
+            form.N1Click(form.N2); // another view style comes to the front, drawn or not
+        if (step < 5)
+            return true;
+        during = form.ListView1->grab().toImage();
+        rowsDuring = form.ListView1->rowCount();
+        return false;
+    });
+    EXPECT_GT(rowsDuring, 1);      // the rows are in the model...
+    EXPECT_TRUE(during == before); // ...but not on the screen
+    EXPECT_FALSE(form.ListView1->grab().toImage() == before);
+}
+
+TEST_F(ScanSteps, ClosingDuringAScanEndsTheProgramWhenTheScanHasReturned)
+{
+    makeFiles(200);
+    // The scan runs inside the application's event loop, as a click starts it; the loop
+    // ends when the main window, the last one, has closed.
+    bool closeWasDeferred = false;
+    QTimer::singleShot(0, &form, [&] {
+        scanWithSteps([&](int step) {
+            if (step == 2) {
+                form.close();
+                closeWasDeferred = form.isVisible();
+            }
+            return step < 2;
+        });
+    });
+    bool timedOut = false;
+    QTimer::singleShot(60000, &form, [&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(timedOut);
+    EXPECT_TRUE(closeWasDeferred);
+    EXPECT_EQ(form.ListView1->rowCount(), 200); // the scan went on to its end
+    EXPECT_FALSE(form.isVisible());
 }
 
 TEST(JapaneseInterface, StandardButtonsAndFontAreJapanese)
