@@ -85,6 +85,7 @@ private:
     QListView *m_icons;
     QStackedLayout *m_stack;
     QAbstractItemDelegate *m_blankIconDelegate;
+    QAbstractItemDelegate *m_smallIconDelegate;
     QAbstractItemDelegate *m_plainDelegate;
     ViewStyle m_style = ViewStyle::Report;
 };
