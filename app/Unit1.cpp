@@ -8,8 +8,10 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTreeView>
@@ -58,6 +60,27 @@ constexpr std::size_t at(app::SettingKey key, int column = 0)
 {
     return static_cast<std::size_t>(key) + static_cast<std::size_t>(column);
 }
+
+// Puts the keyboard focus back, when a command ends, on the control that had it when the
+// command started: its dialogs and message boxes block the window, which then forgets its
+// focus, and a button greyed meanwhile gives its focus up.
+class FocusKeeper
+{
+public:
+    explicit FocusKeeper(QWidget *window)
+        : m_widget(window->focusWidget())
+    { }
+    ~FocusKeeper()
+    {
+        if (m_widget && m_widget->isEnabled() && m_widget->isVisible())
+            m_widget->setFocus(Qt::OtherFocusReason);
+    }
+    FocusKeeper(const FocusKeeper &) = delete;
+    FocusKeeper &operator=(const FocusKeeper &) = delete;
+
+private:
+    QPointer<QWidget> m_widget;
+};
 
 } // namespace
 
@@ -144,10 +167,7 @@ void TForm1::buildControls()
             list->reportView()->header()->resizeSection(c, ColumnWidths[c]);
     }
 
-    // Focus order: the work list, the result list, the result bar, the work bar.
-    const QList<QWidget *> order
-        = {ListView2, ListView1, Button1, Button2, Button6, Button12, Button13, Button14, Button7,
-            Button5, Button4, Button3, Button8, Button9, Button10, Button11};
+    const QList<QWidget *> order = tabOrder();
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
     ListView2->setFocus();
@@ -155,6 +175,15 @@ void TForm1::buildControls()
     BrowseDialog1 = new TBrowseDialog(this);
     BrowseDialog1->Caption = "MP3ファイルのあるディレクトリを指定してください";
     BrowseDialog2 = new TBrowseDialog(this);
+}
+
+QList<QWidget *> TForm1::tabOrder() const
+{
+    // The work list, the result list, the result bar, the work bar; each list by both of its
+    // views, the hidden one skipped.
+    return {ListView2->reportView(), ListView2->iconView(), ListView1->reportView(),
+        ListView1->iconView(), Button1, Button2, Button6, Button12, Button13, Button14, Button7,
+        Button5, Button4, Button3, Button8, Button9, Button10, Button11};
 }
 
 void TForm1::buildMenus()
@@ -192,10 +221,13 @@ void TForm1::buildMenus()
 
 void TForm1::connectHandlers()
 {
-    // Every handler runs inside the error guard and learns which control sent the event.
+    // Every handler runs inside the error guard and learns which control sent the event; the
+    // focus goes back where it was when the handler started.
     const auto bind = [this](auto *control, auto signal, void (TForm1::*handler)(QObject *)) {
-        connect(control, signal, this,
-            [this, control, handler] { platform::guarded([&] { (this->*handler)(control); }); });
+        connect(control, signal, this, [this, control, handler] {
+            const FocusKeeper keep(this);
+            platform::guarded([&] { (this->*handler)(control); });
+        });
     };
     bind(Button1, &QPushButton::clicked, &TForm1::Button1Click);
     bind(Button2, &QPushButton::clicked, &TForm1::Button2Click);
@@ -229,6 +261,7 @@ void TForm1::connectHandlers()
         bind(list, &FileListView::doubleClicked, &TForm1::ListView1DblClick);
         connect(list, &FileListView::keyPressed, this,
             [this, list](int key, Qt::KeyboardModifiers shift) {
+                const FocusKeeper keep(this);
                 platform::guarded([&] { ListView1KeyDown(list, key, shift); });
             });
         connect(list, &FileListView::popupRequested, this, [this, list](const QPoint &at) {
@@ -347,6 +380,32 @@ void TForm1::closeEvent(QCloseEvent *event)
         return;
     }
     QMainWindow::closeEvent(event);
+}
+
+bool TForm1::focusNextPrevChild(bool next)
+{
+    // A focused control being greyed (the scan button during a scan) keeps the focus to
+    // itself rather than handing it to the next button, which a held Enter would press.
+    QWidget *focused = focusWidget();
+    if (focused && !focused->isEnabled())
+        return false;
+    // Tab follows the fixed order itself: the focus chain that setTabOrder() builds moves a
+    // view without its viewport, so after a style switch the chain would reach a list's
+    // view from the wrong place.
+    const QList<QWidget *> order = tabOrder();
+    for (qsizetype at = 0; focused && at < order.size(); ++at) {
+        if (order[at] != focused && !order[at]->isAncestorOf(focused))
+            continue;
+        for (qsizetype step = 1; step < order.size(); ++step) {
+            QWidget *candidate = order[(at + (next ? step : order.size() - step)) % order.size()];
+            if (candidate->isVisible() && candidate->isEnabled()) {
+                candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+                return true;
+            }
+        }
+        break;
+    }
+    return QMainWindow::focusNextPrevChild(next);
 }
 
 void TForm1::showEvent(QShowEvent *event)

@@ -185,10 +185,13 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void buildControls();
     void buildMenus();
+    // The controls in the order Tab goes through them.
+    QList<QWidget *> tabOrder() const;
     void connectHandlers();
     QPushButton *addBarButton(QWidget *bar, int left, int width, const char *caption);
     // Runs `work` with a scan run that feeds the result list; rows still pending reach the
