@@ -53,6 +53,8 @@ constexpr int MinimumWidth = 320;
 constexpr int MinimumHeight = 240;
 constexpr int BarHeight = 41;
 constexpr int DesignViewHeight = 200;
+// The least of the work list that the result list's height leaves visible.
+constexpr int LeastWorkListHeight = 60;
 constexpr int ColumnWidths[lists::ColumnCount] = {160, 130, 120, 120, 50, 50, 120};
 
 // A setting's place among the window settings; `column` counts from a column group's first.
@@ -161,6 +163,7 @@ void TForm1::buildControls()
     // Dragging the split bar sets the result list's height.
     SplitPanel1->SetAlign(TAlign::alTop);
     SplitPanel1->SetHostComponent(ListView1);
+    SplitPanel1->OnEndSizing = [this](QObject *) { boundResultList(); };
 
     for (FileListView *list : {ListView1, ListView2}) {
         for (int c = 0; c < lists::ColumnCount; ++c)
@@ -349,7 +352,7 @@ void TForm1::applySettings(const app::WindowSettings &s)
         std::clamp(
             s[at(SettingKey::Height)], least.height(), std::max(least.height(), screen.height())));
     const int fixed = menuBar()->sizeHint().height() + Panel1->height() + SplitPanel1->height()
-        + PanelEx1->height() + StatusBar1->height();
+        + PanelEx1->height() + LeastWorkListHeight + StatusBar1->height();
     ListView1->resize(ListView1->width(),
         std::clamp(s[at(SettingKey::ViewHeight)], 0, std::max(0, height() - fixed)));
     for (int c = 0; c < lists::ColumnCount; ++c) {
@@ -406,6 +409,26 @@ bool TForm1::focusNextPrevChild(bool next)
         break;
     }
     return QMainWindow::focusNextPrevChild(next);
+}
+
+void TForm1::boundResultList()
+{
+    // The work list's bar, the least of the work list and the status line stay visible: the
+    // result list gives way first, down to nothing.
+    const int room = centralWidget()->height() - Panel1->height() - SplitPanel1->height()
+        - PanelEx1->height() - LeastWorkListHeight - StatusBar1->height();
+    const int bound = std::max(0, room);
+    if (ListView1->height() <= bound)
+        return;
+    ListView1->resize(ListView1->width(), bound);
+    m_layout->invalidate();
+    m_layout->activate();
+}
+
+void TForm1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    boundResultList();
 }
 
 void TForm1::showEvent(QShowEvent *event)

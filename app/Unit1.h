@@ -186,6 +186,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool focusNextPrevChild(bool next) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildControls();
@@ -203,6 +204,9 @@ private:
         QObject *sender, QObject *resultSender, QObject *otherResultSender = nullptr);
     bool askYesNo(const char *question);
     void sortByHeader(FileListView *list, int column);
+    // Keeps the result list's height within what leaves the work list's bar, some of the work
+    // list and the status line visible; after a drag of the split bar and a resize.
+    void boundResultList();
 
     widgets::AlignLayout *m_layout = nullptr;
     int m_scanDepth = 0;
