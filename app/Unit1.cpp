@@ -18,6 +18,7 @@
 
 #include "app/Unit5.h"
 #include "app/settingsfile.h"
+#include "app/statusprogress.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
 #include "editing/tagwriter.h"
@@ -29,6 +30,7 @@
 #include "platform/errorreport.h"
 #include "platform/modal.h"
 #include "platform/paths.h"
+#include "platform/scopeguard.h"
 #include "platform/textcodec.h"
 #include "search/Unit4.h"
 #include "search/searchstep.h"
@@ -376,8 +378,9 @@ void TForm1::N13Click(QObject *)
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    // A close request during a scan is carried out when the scan has returned.
-    if (isScanning()) {
+    // A close request during a scan or another long operation is carried out when it has
+    // returned.
+    if (isScanning() || isBusy()) {
         m_closeRequested = true;
         event->ignore();
         return;
@@ -409,6 +412,25 @@ bool TForm1::focusNextPrevChild(bool next)
         break;
     }
     return QMainWindow::focusNextPrevChild(next);
+}
+
+void TForm1::runBusy(const char *verb, const std::function<void(platform::IRunControl &)> &work)
+{
+    {
+        const QString before = StatusBar1->text();
+        ++m_busyDepth;
+        const platform::ScopeGuard end([this, before] {
+            --m_busyDepth;
+            StatusBar1->setText(before);
+        });
+        app::StatusProgress progress(
+            *StatusBar1, text(verb), std::chrono::milliseconds(progressStepInterval));
+        work(progress);
+    }
+    if (m_closeRequested && !isBusy() && !isScanning()) {
+        m_closeRequested = false;
+        close();
+    }
 }
 
 void TForm1::boundResultList()

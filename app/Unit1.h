@@ -25,6 +25,9 @@ class TForm4;
 class TForm5;
 class TForm6;
 
+namespace platform {
+class IRunControl;
+}
 namespace editing {
 class FileTagWriter;
 }
@@ -146,6 +149,13 @@ public:
     // scan ends, and a close request made meanwhile carried out afterwards.
     void scanChosenFolder(const std::string &folder);
     bool isScanning() const { return m_scanDepth > 0; }
+    // Runs a long operation (bulk tag setting, copy, move, delete): its progress on the status
+    // line as "<verb> N / M: PATH", which gets its text back afterwards; a close request
+    // made meanwhile is carried out when it has ended.
+    void runBusy(const char *verb, const std::function<void(platform::IRunControl &)> &work);
+    bool isBusy() const { return m_busyDepth > 0; }
+    // How often a long operation repaints its progress, in milliseconds.
+    int progressStepInterval = 100;
 
     // List operations.
     void ListView1ColumnClick(QObject *Sender, int column);
@@ -210,6 +220,7 @@ private:
 
     widgets::AlignLayout *m_layout = nullptr;
     int m_scanDepth = 0;
+    int m_busyDepth = 0;
     bool m_closeRequested = false;
     bool m_resultListSorted = false;
     bool m_shownOnce = false;
