@@ -127,8 +127,13 @@ long QtModal::spawn(const std::vector<std::string> &argv, const std::string &wor
     const int rc = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
+    if (rc != 0) {
+        // An opener that cannot be started at all (not installed) fails as one that could
+        // not open the document.
+        if (!failureText.isEmpty())
+            modal().messageBox(nullptr, failureText, failureCaption, MB_OK | MB_ICONEXCLAMATION);
         return 0;
+    }
 
     // Reap the child, and tell the user when the opener could not open the document.
     QPointer<QApplication> app(qobject_cast<QApplication *>(QCoreApplication::instance()));
