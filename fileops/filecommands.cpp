@@ -133,7 +133,9 @@ void deleteRows(FileListView &workList, platform::IRunControl *control)
 
 void showNewFolderDialog(TForm2 &dialog)
 {
+    // Selected, so that typing replaces it.
     dialog.Edit1->setText(QString::fromUtf8("新しいフォルダ"));
+    dialog.Edit1->selectAll();
     platform::modal().execDialog(&dialog);
 }
 
