@@ -8,14 +8,17 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTreeView>
 
 #include "app/Unit5.h"
 #include "app/settingsfile.h"
+#include "app/statusprogress.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
 #include "editing/tagwriter.h"
@@ -28,6 +31,7 @@
 #include "platform/modal.h"
 #include "platform/paths.h"
 #include "platform/programfolder.h"
+#include "platform/scopeguard.h"
 #include "platform/textcodec.h"
 #include "search/Unit4.h"
 #include "search/searchstep.h"
@@ -52,6 +56,8 @@ constexpr int MinimumWidth = 320;
 constexpr int MinimumHeight = 240;
 constexpr int BarHeight = 41;
 constexpr int DesignViewHeight = 200;
+// The least of the work list that the result list's height leaves visible.
+constexpr int LeastWorkListHeight = 60;
 constexpr int ColumnWidths[lists::ColumnCount] = {160, 130, 120, 120, 50, 50, 120};
 
 // A setting's place among the window settings; `column` counts from a column group's first.
@@ -59,6 +65,27 @@ constexpr std::size_t at(app::SettingKey key, int column = 0)
 {
     return static_cast<std::size_t>(key) + static_cast<std::size_t>(column);
 }
+
+// Puts the keyboard focus back, when a command ends, on the control that had it when the
+// command started: its dialogs and message boxes block the window, which then forgets its
+// focus, and a button greyed meanwhile gives its focus up.
+class FocusKeeper
+{
+public:
+    explicit FocusKeeper(QWidget *window)
+        : m_widget(window->focusWidget())
+    { }
+    ~FocusKeeper()
+    {
+        if (m_widget && m_widget->isEnabled() && m_widget->isVisible())
+            m_widget->setFocus(Qt::OtherFocusReason);
+    }
+    FocusKeeper(const FocusKeeper &) = delete;
+    FocusKeeper &operator=(const FocusKeeper &) = delete;
+
+private:
+    QPointer<QWidget> m_widget;
+};
 
 } // namespace
 
@@ -139,16 +166,14 @@ void TForm1::buildControls()
     // Dragging the split bar sets the result list's height.
     SplitPanel1->SetAlign(TAlign::alTop);
     SplitPanel1->SetHostComponent(ListView1);
+    SplitPanel1->OnEndSizing = [this](QObject *) { boundResultList(); };
 
     for (FileListView *list : {ListView1, ListView2}) {
         for (int c = 0; c < lists::ColumnCount; ++c)
             list->reportView()->header()->resizeSection(c, ColumnWidths[c]);
     }
 
-    // Focus order: the work list, the result list, the result bar, the work bar.
-    const QList<QWidget *> order
-        = {ListView2, ListView1, Button1, Button2, Button6, Button12, Button13, Button14, Button7,
-            Button5, Button4, Button3, Button8, Button9, Button10, Button11};
+    const QList<QWidget *> order = tabOrder();
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
     ListView2->setFocus();
@@ -156,6 +181,15 @@ void TForm1::buildControls()
     BrowseDialog1 = new TBrowseDialog(this);
     BrowseDialog1->Caption = "MP3ファイルのあるディレクトリを指定してください";
     BrowseDialog2 = new TBrowseDialog(this);
+}
+
+QList<QWidget *> TForm1::tabOrder() const
+{
+    // The work list, the result list, the result bar, the work bar; each list by both of its
+    // views, the hidden one skipped.
+    return {ListView2->reportView(), ListView2->iconView(), ListView1->reportView(),
+        ListView1->iconView(), Button1, Button2, Button6, Button12, Button13, Button14, Button7,
+        Button5, Button4, Button3, Button8, Button9, Button10, Button11};
 }
 
 void TForm1::buildMenus()
@@ -193,10 +227,13 @@ void TForm1::buildMenus()
 
 void TForm1::connectHandlers()
 {
-    // Every handler runs inside the error guard and learns which control sent the event.
+    // Every handler runs inside the error guard and learns which control sent the event; the
+    // focus goes back where it was when the handler started.
     const auto bind = [this](auto *control, auto signal, void (TForm1::*handler)(QObject *)) {
-        connect(control, signal, this,
-            [this, control, handler] { platform::guarded([&] { (this->*handler)(control); }); });
+        connect(control, signal, this, [this, control, handler] {
+            const FocusKeeper keep(this);
+            platform::guarded([&] { (this->*handler)(control); });
+        });
     };
     bind(Button1, &QPushButton::clicked, &TForm1::Button1Click);
     bind(Button2, &QPushButton::clicked, &TForm1::Button2Click);
@@ -230,6 +267,7 @@ void TForm1::connectHandlers()
         bind(list, &FileListView::doubleClicked, &TForm1::ListView1DblClick);
         connect(list, &FileListView::keyPressed, this,
             [this, list](int key, Qt::KeyboardModifiers shift) {
+                const FocusKeeper keep(this);
                 platform::guarded([&] { ListView1KeyDown(list, key, shift); });
             });
         connect(list, &FileListView::popupRequested, this, [this, list](const QPoint &at) {
@@ -317,7 +355,7 @@ void TForm1::applySettings(const app::WindowSettings &s)
         std::clamp(
             s[at(SettingKey::Height)], least.height(), std::max(least.height(), screen.height())));
     const int fixed = menuBar()->sizeHint().height() + Panel1->height() + SplitPanel1->height()
-        + PanelEx1->height() + StatusBar1->height();
+        + PanelEx1->height() + LeastWorkListHeight + StatusBar1->height();
     ListView1->resize(ListView1->width(),
         std::clamp(s[at(SettingKey::ViewHeight)], 0, std::max(0, height() - fixed)));
     for (int c = 0; c < lists::ColumnCount; ++c) {
@@ -341,13 +379,79 @@ void TForm1::N13Click(QObject *)
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    // A close request during a scan is carried out when the scan has returned.
-    if (isScanning()) {
+    // A close request during a scan or another long operation is carried out when it has
+    // returned.
+    if (isScanning() || isBusy()) {
         m_closeRequested = true;
         event->ignore();
         return;
     }
     QMainWindow::closeEvent(event);
+}
+
+bool TForm1::focusNextPrevChild(bool next)
+{
+    // A focused control being greyed (the scan button during a scan) keeps the focus to
+    // itself rather than handing it to the next button, which a held Enter would press.
+    QWidget *focused = focusWidget();
+    if (focused && !focused->isEnabled())
+        return false;
+    // Tab follows the fixed order itself: the focus chain that setTabOrder() builds moves a
+    // view without its viewport, so after a style switch the chain would reach a list's
+    // view from the wrong place.
+    const QList<QWidget *> order = tabOrder();
+    for (qsizetype at = 0; focused && at < order.size(); ++at) {
+        if (order[at] != focused && !order[at]->isAncestorOf(focused))
+            continue;
+        for (qsizetype step = 1; step < order.size(); ++step) {
+            QWidget *candidate = order[(at + (next ? step : order.size() - step)) % order.size()];
+            if (candidate->isVisible() && candidate->isEnabled()) {
+                candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+                return true;
+            }
+        }
+        break;
+    }
+    return QMainWindow::focusNextPrevChild(next);
+}
+
+void TForm1::runBusy(const char *verb, const std::function<void(platform::IRunControl &)> &work)
+{
+    {
+        const QString before = StatusBar1->text();
+        ++m_busyDepth;
+        const platform::ScopeGuard end([this, before] {
+            --m_busyDepth;
+            StatusBar1->setText(before);
+        });
+        app::StatusProgress progress(
+            *StatusBar1, text(verb), std::chrono::milliseconds(progressStepInterval));
+        work(progress);
+    }
+    if (m_closeRequested && !isBusy() && !isScanning()) {
+        m_closeRequested = false;
+        close();
+    }
+}
+
+void TForm1::boundResultList()
+{
+    // The work list's bar, the least of the work list and the status line stay visible: the
+    // result list gives way first, down to nothing.
+    const int room = centralWidget()->height() - Panel1->height() - SplitPanel1->height()
+        - PanelEx1->height() - LeastWorkListHeight - StatusBar1->height();
+    const int bound = std::max(0, room);
+    if (ListView1->height() <= bound)
+        return;
+    ListView1->resize(ListView1->width(), bound);
+    m_layout->invalidate();
+    m_layout->activate();
+}
+
+void TForm1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    boundResultList();
 }
 
 void TForm1::showEvent(QShowEvent *event)

@@ -25,6 +25,9 @@ class TForm4;
 class TForm5;
 class TForm6;
 
+namespace platform {
+class IRunControl;
+}
 namespace editing {
 class FileTagWriter;
 }
@@ -147,6 +150,13 @@ public:
     // in the window stops it at its next step, keeping the rows found so far.
     void scanChosenFolder(const std::string &folder);
     bool isScanning() const { return m_scanDepth > 0; }
+    // Runs a long operation (bulk tag setting, copy, move, delete): its progress on the status
+    // line as "<verb> N / M: PATH", which gets its text back afterwards; a close request
+    // made meanwhile is carried out when it has ended.
+    void runBusy(const char *verb, const std::function<void(platform::IRunControl &)> &work);
+    bool isBusy() const { return m_busyDepth > 0; }
+    // How often a long operation repaints its progress, in milliseconds.
+    int progressStepInterval = 100;
 
     // List operations.
     void ListView1ColumnClick(QObject *Sender, int column);
@@ -187,10 +197,14 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildControls();
     void buildMenus();
+    // The controls in the order Tab goes through them.
+    QList<QWidget *> tabOrder() const;
     void connectHandlers();
     QPushButton *addBarButton(QWidget *bar, int left, int width, const char *caption);
     // Runs `work` with a scan run that feeds the result list; rows still pending reach the
@@ -202,9 +216,13 @@ private:
         QObject *sender, QObject *resultSender, QObject *otherResultSender = nullptr);
     bool askYesNo(const char *question);
     void sortByHeader(FileListView *list, int column);
+    // Keeps the result list's height within what leaves the work list's bar, some of the work
+    // list and the status line visible; after a drag of the split bar and a resize.
+    void boundResultList();
 
     widgets::AlignLayout *m_layout = nullptr;
     int m_scanDepth = 0;
+    int m_busyDepth = 0;
     bool m_closeRequested = false;
     bool m_scanStopRequested = false;
     bool m_resultListSorted = false;

@@ -4,20 +4,29 @@
 #include "fileops/filecommands.h"
 #include "lists/filelistview.h"
 #include "platform/modal.h"
+#include "platform/runcontrol.h"
 #include "widgets/BrowsDlg.h"
 
 void TForm1::Button3Click(QObject *)
 {
     BrowseDialog2->Caption = "コピー先のフォルダを指定してください。";
-    if (BrowseDialog2->Execute())
-        fileops::transferRows(*ListView2, BrowseDialog2->Directory, fileops::Transfer::Copy, this);
+    if (!BrowseDialog2->Execute())
+        return;
+    runBusy("コピー中", [this](platform::IRunControl &status) {
+        fileops::transferRows(
+            *ListView2, BrowseDialog2->Directory, fileops::Transfer::Copy, this, &status);
+    });
 }
 
 void TForm1::Button4Click(QObject *)
 {
     BrowseDialog2->Caption = "移動先のフォルダを指定してください。";
-    if (BrowseDialog2->Execute())
-        fileops::transferRows(*ListView2, BrowseDialog2->Directory, fileops::Transfer::Move, this);
+    if (!BrowseDialog2->Execute())
+        return;
+    runBusy("移動中", [this](platform::IRunControl &status) {
+        fileops::transferRows(
+            *ListView2, BrowseDialog2->Directory, fileops::Transfer::Move, this, &status);
+    });
 }
 
 void TForm1::Button5Click(QObject *)
@@ -28,7 +37,8 @@ void TForm1::Button5Click(QObject *)
             QString::fromUtf8("最終確認"),
             platform::MB_YESNO | platform::MB_ICONEXCLAMATION | platform::MB_DEFBUTTON2)
         == platform::IDYES)
-        fileops::deleteRows(*ListView2);
+        runBusy("削除中",
+            [this](platform::IRunControl &status) { fileops::deleteRows(*ListView2, &status); });
 }
 
 void TForm1::Button8Click(QObject *)

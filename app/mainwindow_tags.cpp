@@ -23,20 +23,22 @@ class ListCellsReport final : public editing::IBulkTagReport
 {
 public:
     ListCellsReport(FileListView &list, std::vector<int> rows, lists::CellChanges cells,
-        std::chrono::milliseconds paintStep)
+        std::chrono::milliseconds paintStep, platform::IRunControl &status)
         : m_list(list)
         , m_rows(std::move(rows))
         , m_cells(std::move(cells))
         , m_paintStep(paintStep)
         , m_lastPaint(std::chrono::steady_clock::now())
+        , m_status(status)
     { }
 
     void written(std::size_t index) override
     {
         m_list.model()->setSubItems(m_rows[index], m_cells);
     }
-    void progress(const platform::RunProgress &) override
+    void progress(const platform::RunProgress &progress) override
     {
+        m_status.progress(progress);
         const auto now = std::chrono::steady_clock::now();
         if (now - m_lastPaint >= m_paintStep) {
             m_lastPaint = now;
@@ -50,6 +52,7 @@ private:
     lists::CellChanges m_cells;
     std::chrono::milliseconds m_paintStep;
     std::chrono::steady_clock::time_point m_lastPaint;
+    platform::IRunControl &m_status;
 };
 
 } // namespace
@@ -98,11 +101,15 @@ void TForm1::N17Click(QObject *Sender)
             paths.push_back(list->row(index).path());
         }
     }
-    ListCellsReport report(*list, std::move(rows), editing::cellsAfter(merge),
-        std::chrono::milliseconds(eventStepInterval));
-    QWidget *viewport = list->currentView()->viewport();
-    const platform::ScopeGuard finalPaint([viewport] { viewport->repaint(); });
-    if (editing::runBulkTagSetting(paths, merge, *m_tagWriter, report).outcome
-        == editing::BulkTagResult::Outcome::FileMissing)
+    bool fileMissing = false;
+    runBusy("タグ書き込み中", [&](platform::IRunControl &status) {
+        ListCellsReport report(*list, std::move(rows), editing::cellsAfter(merge),
+            std::chrono::milliseconds(eventStepInterval), status);
+        QWidget *viewport = list->currentView()->viewport();
+        const platform::ScopeGuard finalPaint([viewport] { viewport->repaint(); });
+        fileMissing = editing::runBulkTagSetting(paths, merge, *m_tagWriter, report).outcome
+            == editing::BulkTagResult::Outcome::FileMissing;
+    });
+    if (fileMissing)
         platform::showFileMissingBox();
 }

@@ -41,7 +41,12 @@ std::optional<int> parseSettingInteger(std::string_view text)
     else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
         hex = text.substr(2);
     if (hex.data() != nullptr && hex.data() != text.data()) {
-        if (hex.empty() || hex.size() > 8)
+        if (hex.empty())
+            return std::nullopt;
+        // Leading zeros do not count against the eight digits.
+        while (hex.size() > 1 && hex.front() == '0')
+            hex.remove_prefix(1);
+        if (hex.size() > 8)
             return std::nullopt;
         std::uint32_t pattern = 0;
         for (const char c : hex) {
@@ -57,7 +62,12 @@ std::optional<int> parseSettingInteger(std::string_view text)
         negative = true;
         text.remove_prefix(1);
     }
-    if (text.empty() || text.size() > 10)
+    if (text.empty())
+        return std::nullopt;
+    // Leading zeros do not count against the ten digits.
+    while (text.size() > 1 && text.front() == '0')
+        text.remove_prefix(1);
+    if (text.size() > 10)
         return std::nullopt;
     std::int64_t value = 0;
     for (const char c : text) {

@@ -32,7 +32,8 @@ std::string settingName(std::size_t index);
 
 // A stored integer: decimal with an optional "-" inside the 32-bit range, or hexadecimal
 // after "$", "0x" or "0X" with one to eight digits, taken as a 32-bit pattern
-// ($FFFFFFFF is -1). Anything else (empty, a sign alone, more digits) is no number.
+// ($FFFFFFFF is -1); leading zeros are allowed in both. Anything else (empty, a sign alone,
+// more digits) is no number.
 std::optional<int> parseSettingInteger(std::string_view text);
 
 // Reads the settings: each key's number, or the default given for it.

@@ -22,9 +22,10 @@ namespace {
 class WorkListUpdate final : public ITransferReport
 {
 public:
-    WorkListUpdate(FileListView &list, QWidget *parent)
+    WorkListUpdate(FileListView &list, QWidget *parent, platform::IRunControl *control)
         : m_list(list)
         , m_parent(parent)
+        , m_control(control)
         , m_selected(list.selectionFlags())
         , m_removed(m_selected.size(), false)
         , m_done(m_selected.size(), false)
@@ -55,6 +56,13 @@ public:
                    platform::MB_YESNO | platform::MB_DEFBUTTON2)
             == platform::IDYES;
     }
+
+    void progress(const platform::RunProgress &progress) override
+    {
+        if (m_control)
+            m_control->progress(progress);
+    }
+    bool stopRequested() override { return m_control && m_control->stopRequested(); }
 
     void finished(std::size_t index, bool done) override
     {
@@ -94,6 +102,7 @@ public:
 private:
     FileListView &m_list;
     QWidget *m_parent;
+    platform::IRunControl *m_control;
     // Per row of the list as it was when the run began.
     std::vector<bool> m_selected;
     std::vector<bool> m_removed;      // taken out of the list already
@@ -105,25 +114,28 @@ private:
 
 } // namespace
 
-void transferRows(FileListView &workList, const std::string &folder, Transfer kind, QWidget *parent)
+void transferRows(FileListView &workList, const std::string &folder, Transfer kind, QWidget *parent,
+    platform::IRunControl *control)
 {
     if (!workList.hasSelection())
         workList.selectAll();
-    WorkListUpdate update(workList, parent);
+    WorkListUpdate update(workList, parent, control);
     const platform::ScopeGuard applyAtTheEnd([&update] { update.apply(); });
     runTransfer(update.paths(), folder, kind, update);
 }
 
-void deleteRows(FileListView &workList)
+void deleteRows(FileListView &workList, platform::IRunControl *control)
 {
-    WorkListUpdate update(workList, nullptr);
+    WorkListUpdate update(workList, nullptr, control);
     const platform::ScopeGuard applyAtTheEnd([&update] { update.apply(); });
     runDelete(update.paths(), update);
 }
 
 void showNewFolderDialog(TForm2 &dialog)
 {
+    // Selected, so that typing replaces it.
     dialog.Edit1->setText(QString::fromUtf8("新しいフォルダ"));
+    dialog.Edit1->selectAll();
     platform::modal().execDialog(&dialog);
 }
 

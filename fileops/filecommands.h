@@ -14,11 +14,12 @@ namespace fileops {
 // row when none is selected) in list order, asking before a file at the destination is
 // replaced. Done rows leave the list; skipped and failed ones stay, unselected, without a
 // message. The list is brought up to date before each question and however the run ends.
-void transferRows(
-    FileListView &workList, const std::string &folder, Transfer kind, QWidget *parent);
+// The run's progress goes to `control`, which may also stop it.
+void transferRows(FileListView &workList, const std::string &folder, Transfer kind, QWidget *parent,
+    platform::IRunControl *control = nullptr);
 
 // Deletes the files of the selected rows (asked for already); rows as for a transfer.
-void deleteRows(FileListView &workList);
+void deleteRows(FileListView &workList, platform::IRunControl *control = nullptr);
 
 // Presets the name and shows the new-folder dialog.
 void showNewFolderDialog(TForm2 &dialog);

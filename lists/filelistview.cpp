@@ -1,9 +1,11 @@
 #include "lists/filelistview.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,6 +14,7 @@
 #include <QPixmap>
 #include <QStackedLayout>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <QTreeView>
 
 #include "lists/rowmodel.h"
@@ -19,16 +22,54 @@
 
 namespace {
 
-// Draws the names of the icon style under an empty icon cell: neither list has images.
-class BlankIconDelegate final : public QStyledItemDelegate
+// Draws the icon and list styles' items, all one size per style (as the views' grids need at
+// a million rows): the whole name where it fits, else elided in the middle with the whole
+// name as the tooltip. The icon style draws its names under an empty icon cell: neither list
+// has images.
+class NameDelegate final : public QStyledItemDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    NameDelegate(bool blankIcon, QSize itemSize, QObject *parent)
+        : QStyledItemDelegate(parent)
+        , m_blankIcon(blankIcon)
+        , m_itemSize(itemSize)
+    { }
+
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override
+    {
+        return m_itemSize;
+    }
+
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+        const QModelIndex &index) override
+    {
+        if (event->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        if (isElided(option, index))
+            QToolTip::showText(event->globalPos(), index.data().toString(), view);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+
+    bool isElided(const QStyleOptionViewItem &option, const QModelIndex &index) const
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QWidget *widget = item.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
+        // The style keeps a few pixels of margin on each side of the text.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        return item.fontMetrics.horizontalAdvance(item.text) > textRect.width() - 2 * margin;
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
+        if (!m_blankIcon)
+            return;
         static const QIcon blank = [] {
             QPixmap pixmap(32, 32);
             pixmap.fill(Qt::transparent);
@@ -38,7 +79,14 @@ protected:
         option->icon = blank;
         option->decorationSize = QSize(32, 32);
     }
+
+private:
+    bool m_blankIcon;
+    QSize m_itemSize;
 };
+
+// The widest an item of the icon and list styles gets; longer names are elided.
+constexpr int ItemWidth = 300;
 
 } // namespace
 
@@ -82,8 +130,10 @@ FileListView::FileListView(Role role, QWidget *parent)
     m_icons->setSelectionModel(m_selection);
     m_icons->setModelColumn(0);
     m_icons->setUniformItemSizes(true);
-    m_blankIconDelegate = new BlankIconDelegate(m_icons);
-    m_plainDelegate = new QStyledItemDelegate(m_icons);
+    const int line = m_icons->fontMetrics().height();
+    m_blankIconDelegate = new NameDelegate(true, QSize(ItemWidth, 32 + line + 8), m_icons);
+    m_smallIconDelegate = new NameDelegate(false, QSize(ItemWidth, line + 6), m_icons);
+    m_plainDelegate = new NameDelegate(false, QSize(ItemWidth, line + 4), m_icons);
 
     setUpView(m_report);
     setUpView(m_icons);
@@ -133,21 +183,18 @@ void FileListView::setViewStyle(ViewStyle style)
         m_icons->setViewMode(QListView::IconMode);
         m_icons->setFlow(QListView::LeftToRight);
         m_icons->setWrapping(true);
-        m_icons->setGridSize(QSize(96, 64));
         m_icons->setItemDelegate(m_blankIconDelegate);
         break;
     case ViewStyle::SmallIcon:
         m_icons->setViewMode(QListView::ListMode);
         m_icons->setFlow(QListView::LeftToRight);
         m_icons->setWrapping(true);
-        m_icons->setGridSize(QSize(160, 18));
-        m_icons->setItemDelegate(m_plainDelegate);
+        m_icons->setItemDelegate(m_smallIconDelegate);
         break;
     case ViewStyle::List:
         m_icons->setViewMode(QListView::ListMode);
         m_icons->setFlow(QListView::TopToBottom);
         m_icons->setWrapping(true);
-        m_icons->setGridSize(QSize());
         m_icons->setItemDelegate(m_plainDelegate);
         break;
     }
@@ -155,7 +202,10 @@ void FileListView::setViewStyle(ViewStyle style)
         // setViewMode switches movement, drag and drop: set them back for this list.
         m_icons->setMovement(QListView::Static);
         m_icons->setResizeMode(QListView::Adjust);
-        m_icons->setTextElideMode(Qt::ElideRight);
+        m_icons->setTextElideMode(Qt::ElideMiddle);
+        // One grid cell per item, as wide as the style's items and a little apart.
+        const QSize item = m_icons->itemDelegate()->sizeHint(QStyleOptionViewItem(), {});
+        m_icons->setGridSize(item + QSize(style == ViewStyle::Icon ? 8 : 4, 0));
         applyDragAndDrop(m_icons);
     }
     const bool hadFocus = currentView()->hasFocus() || m_report->hasFocus() || m_icons->hasFocus();

@@ -95,6 +95,7 @@ private:
     QStackedLayout *m_stack;
     QLabel *m_frozen; // the picture shown while drawing is suspended
     QAbstractItemDelegate *m_blankIconDelegate;
+    QAbstractItemDelegate *m_smallIconDelegate;
     QAbstractItemDelegate *m_plainDelegate;
     ViewStyle m_style = ViewStyle::Report;
 };

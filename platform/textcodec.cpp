@@ -159,18 +159,34 @@ std::string fileNameToUtf8(std::string_view bytes)
 {
     if (isValidUtf8(bytes))
         return std::string(bytes);
+    // Each name of the path on its own: names unpacked from Windows archives are CP932
+    // among UTF-8 ones.
     std::string out;
-    while (!bytes.empty()) {
-        const size_t length = utf8SequenceLength(bytes);
-        if (length == 0) {
-            out += ReplacementCharacter;
-            bytes.remove_prefix(1);
+    while (true) {
+        const std::size_t slash = bytes.find('/');
+        const std::string_view name = bytes.substr(0, slash);
+        if (isValidUtf8(name)) {
+            out.append(name);
+        } else if (std::string decoded = cp932ToUtf8(name);
+                   decoded.find(ReplacementCharacter) == std::string::npos) {
+            out += decoded;
         } else {
-            out.append(bytes.substr(0, length));
-            bytes.remove_prefix(length);
+            for (std::string_view rest = name; !rest.empty();) {
+                const size_t length = utf8SequenceLength(rest);
+                if (length == 0) {
+                    out += ReplacementCharacter;
+                    rest.remove_prefix(1);
+                } else {
+                    out.append(rest.substr(0, length));
+                    rest.remove_prefix(length);
+                }
+            }
         }
+        if (slash == std::string_view::npos)
+            return out;
+        out += '/';
+        bytes.remove_prefix(slash + 1);
     }
-    return out;
 }
 
 } // namespace platform

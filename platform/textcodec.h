@@ -19,7 +19,9 @@ std::string cp932ToUtf8(std::string_view bytes);
 // gives 81 60 as Linux input methods type it.
 std::optional<std::string> utf8ToCp932(std::string_view utf8);
 
-// Shows file-system bytes: valid UTF-8 as it is, every invalid byte as U+FFFD.
+// Shows file-system bytes name by name (between slashes): a valid UTF-8 name as it is, one
+// that is valid CP932 only (from a Windows archive) decoded as CP932, and in any other
+// name every invalid byte as U+FFFD. For showing only: the bytes stay the file's name.
 std::string fileNameToUtf8(std::string_view bytes);
 
 // True when the bytes are valid UTF-8.

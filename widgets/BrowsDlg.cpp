@@ -57,7 +57,8 @@ void TBrowseDialog::BrowseCallback(FolderChooser *Wnd, Message message, const st
             // A final "/" goes, except on the root itself.
             if (Path.size() > 1 && Path.back() == '/')
                 Path.pop_back();
-            Wnd->selectPath(Path);
+            // A folder that no longer exists shows its nearest existing parent.
+            Wnd->selectNearest(Path);
         }
         if (OnInitialized)
             OnInitialized(this, Wnd, Path, ShowText, OKButtonState);

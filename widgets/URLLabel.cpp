@@ -62,7 +62,10 @@ void TURLLabel::enterEvent(QEnterEvent *event)
 {
     QLabel::enterEvent(event);
     if (m_hotTrack) {
-        m_normalColor = m_fontColor;
+        // A second enter without a leave keeps the colour saved at the first.
+        if (!m_tracking)
+            m_normalColor = m_fontColor;
+        m_tracking = true;
         SetFontColor(m_hotColor);
     }
 }
@@ -70,15 +73,34 @@ void TURLLabel::enterEvent(QEnterEvent *event)
 void TURLLabel::leaveEvent(QEvent *event)
 {
     QLabel::leaveEvent(event);
-    if (m_hotTrack)
-        SetFontColor(m_normalColor);
+    endTracking();
+}
+
+void TURLLabel::hideEvent(QHideEvent *event)
+{
+    // Hidden with the pointer on it (its box closed by a key), the label gets no leave: it
+    // takes its normal colour back here, so the next showing starts in it.
+    QLabel::hideEvent(event);
+    endTracking();
+}
+
+void TURLLabel::endTracking()
+{
+    if (!m_tracking)
+        return;
+    m_tracking = false;
+    SetFontColor(m_normalColor);
 }
 
 void TURLLabel::mousePressEvent(QMouseEvent *event)
 {
     QLabel::mousePressEvent(event);
-    if (m_hotTrack)
+    if (m_hotTrack) {
+        if (!m_tracking)
+            m_normalColor = m_fontColor;
+        m_tracking = true;
         SetFontColor(m_pushedColor);
+    }
     // Opened at the press, for any button: a press dragged off the label still opens it.
     // The desktop's answer is not looked at.
     if (Executable)
@@ -89,6 +111,10 @@ void TURLLabel::mousePressEvent(QMouseEvent *event)
 void TURLLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     QLabel::mouseReleaseEvent(event);
-    if (m_hotTrack)
-        SetFontColor(rect().contains(mapFromGlobal(QCursor::pos())) ? m_hotColor : m_normalColor);
+    if (m_hotTrack) {
+        if (rect().contains(mapFromGlobal(QCursor::pos())))
+            SetFontColor(m_hotColor);
+        else
+            endTracking();
+    }
 }

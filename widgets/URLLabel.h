@@ -38,8 +38,14 @@ protected:
     void leaveEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
+    // Puts the normal colour back after hot tracking or a press.
+    void endTracking();
+
+    // The text shows the hot or pushed colour, the normal one saved.
+    bool m_tracking = false;
     bool m_hotTrack = true;
     TColor m_normalColor = 0;
     TColor m_hotColor = 0xFFFF00;

@@ -1,11 +1,20 @@
 #include "widgets/folderchooser.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
+#include <QStandardPaths>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <sys/stat.h>
 
 #include "platform/folderlisting.h"
 #include "platform/paths.h"
@@ -28,6 +37,7 @@ FolderChooser::FolderChooser(
     : QDialog(parent)
     , m_tree(new QTreeWidget(this))
     , m_status(new QLabel(this))
+    , m_pathLine(new QLineEdit(this))
     , m_root(root.empty() ? std::string("/") : root)
 {
     setWindowTitle(QString::fromUtf8("フォルダの参照"));
@@ -43,6 +53,14 @@ FolderChooser::FolderChooser(
     m_tree->setHeaderHidden(true);
     m_tree->setUniformRowHeights(true);
     layout->addWidget(m_tree, 1);
+    layout->addWidget(m_pathLine);
+    m_pathLine->installEventFilter(this);
+    connect(m_pathLine, &QLineEdit::textEdited, this, [this] { m_pathEdited = true; });
+    auto *toPathLine = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
+    connect(toPathLine, &QShortcut::activated, this, [this] {
+        m_pathLine->setFocus(Qt::ShortcutFocusReason);
+        m_pathLine->selectAll();
+    });
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_ok = buttons->button(QDialogButtonBox::Ok);
     layout->addWidget(buttons);
@@ -54,8 +72,72 @@ FolderChooser::FolderChooser(
     top->setExpanded(true);
     connect(m_tree, &QTreeWidget::itemExpanded, this, &FolderChooser::populate);
     connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *current) {
-        Q_EMIT selectionChanged(current ? pathOf(current) : std::string());
+        const std::string path = current ? pathOf(current) : std::string();
+        m_pathLine->setText(QString::fromStdString(platform::fileNameToUtf8(path)));
+        m_pathEdited = false;
+        Q_EMIT selectionChanged(path);
     });
+
+    // The chooser's own starting place; never "/" unless the user goes there.
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    const std::string start
+        = QFile::encodeName(!music.isEmpty() && QFileInfo(music).isDir() ? music : QDir::homePath())
+              .toStdString();
+    selectPath(start);
+}
+
+std::string FolderChooser::typedPath(const QString &text)
+{
+    QString path = text.trimmed();
+    if (path == QLatin1String("~"))
+        path = QDir::homePath();
+    else if (path.startsWith(QLatin1String("~/")))
+        path = QDir::homePath() + path.mid(1);
+    else if (!path.startsWith(QLatin1Char('/')))
+        path = QDir::currentPath() + QLatin1Char('/') + path;
+    // Typed text is UTF-8, as Linux file names are.
+    return QDir::cleanPath(path).toUtf8().toStdString();
+}
+
+void FolderChooser::selectNearest(const std::string &path)
+{
+    std::string at = path;
+    while (!selectPath(at)) {
+        const std::size_t slash = at.find_last_of('/');
+        if (slash == std::string::npos || at.size() <= 1)
+            return;
+        at = slash == 0 ? std::string("/") : at.substr(0, slash);
+    }
+}
+
+bool FolderChooser::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter in the path line goes there, not to the default button, which would confirm the
+    // old selection.
+    if (watched == m_pathLine && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            goToTypedPath();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void FolderChooser::goToTypedPath()
+{
+    // A line the user did not edit stands for the selected folder's own bytes.
+    const std::string path = m_pathEdited ? typedPath(m_pathLine->text()) : selectedPath();
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)
+        || !selectPath(path)) {
+        m_status->setText(
+            QString::fromUtf8("フォルダが見つかりません: %1").arg(m_pathLine->text()));
+        m_status->setVisible(true);
+        return;
+    }
+    if (m_ok->isEnabled())
+        accept();
 }
 
 QTreeWidgetItem *FolderChooser::addFolderItem(

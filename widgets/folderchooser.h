@@ -5,13 +5,17 @@
 #include <QDialog>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-// A modal folder chooser: the instruction text above a tree of folders, a status line, OK
-// and Cancel. The tree is listed from path bytes, lazily as folders are expanded, so a
-// folder whose name is not valid UTF-8 can be chosen too.
+// A modal folder chooser: the instruction text above a tree of folders, a status line, a
+// path line, OK and Cancel. The tree is listed from path bytes, lazily as folders are
+// expanded, so a folder whose name is not valid UTF-8 can be chosen too. It starts at the
+// user's music folder, else the home folder, when the tree holds it. The path line shows the
+// selected folder's path; a path typed there (Ctrl+L goes to it) is selected at Enter, and
+// confirmed when it is an existing folder and OK is enabled.
 class FolderChooser final : public QDialog
 {
     Q_OBJECT
@@ -23,6 +27,11 @@ public:
 
     // Expands the tree down to `path` and selects it; false when it is not in the tree.
     bool selectPath(const std::string &path);
+    // Selects `path`, or else its nearest parent that is in the tree.
+    void selectNearest(const std::string &path);
+    // The folder a path typed in the path line names: "~" and "~/..." in the home folder,
+    // other relative paths from the current folder.
+    static std::string typedPath(const QString &text);
     // The selected folder's path bytes and shown name (empty when nothing is selected).
     std::string selectedPath() const;
     QString selectedName() const;
@@ -30,11 +39,17 @@ public:
     void setStatusText(const QString &text);
     QString statusText() const;
     QPushButton *okButton() const { return m_ok; }
+    QLineEdit *pathLine() const { return m_pathLine; }
 
 Q_SIGNALS:
     void selectionChanged(const std::string &path);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // Enter in the path line.
+    void goToTypedPath();
     QTreeWidgetItem *addFolderItem(
         QTreeWidgetItem *parent, const std::string &path, const std::string &name);
     void populate(QTreeWidgetItem *item);
@@ -42,5 +57,8 @@ private:
     QTreeWidget *m_tree;
     QLabel *m_status;
     QPushButton *m_ok;
+    QLineEdit *m_pathLine;
+    // The user changed the path line since the selection last set it.
+    bool m_pathEdited = false;
     std::string m_root;
 };

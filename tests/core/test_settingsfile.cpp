@@ -41,9 +41,18 @@ TEST(SettingInteger, DecimalAndHexadecimalForms)
     EXPECT_EQ(parseSettingInteger("$FFFFFFFF"), -1);
     EXPECT_EQ(parseSettingInteger("2147483647"), 2147483647);
     EXPECT_EQ(parseSettingInteger("-2147483648"), -2147483647 - 1);
-    for (const std::string &bad :
-        {""s, "abc"s, "-"s, "$"s, "0x"s, "+5"s, "1e9"s, "12 3"s, "99999999999999999999"s,
-            "-2147483649"s, "2147483648"s, "$123456789"s, "0xG"s, std::string(1 << 20, '7')})
+    // Leading zeros are part of the number, not extra digits.
+    EXPECT_EQ(parseSettingInteger("00000000150"), 150);
+    EXPECT_EQ(parseSettingInteger("$0000000064"), 100);
+    EXPECT_EQ(parseSettingInteger("0x0000000096"), 150);
+    EXPECT_EQ(parseSettingInteger("-000000000002147483648"), -2147483647 - 1);
+    EXPECT_EQ(parseSettingInteger("$000FFFFFFFF"), -1);
+    EXPECT_EQ(parseSettingInteger("0000"), 0);
+    EXPECT_EQ(parseSettingInteger("$000"), 0);
+    EXPECT_EQ(parseSettingInteger(std::string(1 << 20, '0') + "7"), 7);
+    for (const std::string &bad : {""s, "abc"s, "-"s, "$"s, "0x"s, "+5"s, "1e9"s, "12 3"s,
+             "99999999999999999999"s, "-2147483649"s, "2147483648"s, "$123456789"s, "0xG"s,
+             "$0123456789"s, "0002147483648"s, "-00"s + "2147483649"s, std::string(1 << 20, '7')})
         EXPECT_FALSE(parseSettingInteger(bad)) << bad.substr(0, 30);
 }
 

@@ -58,11 +58,26 @@ TEST(TextCodec, EncodingRefusesWhatCp932CannotHold)
     EXPECT_EQ(utf8ToCp932(""), "");
 }
 
+TEST(TextCodec, FileNamesNotUtf8ButCp932AreShownAsCp932NameByName)
+{
+    // "表" and "ソ" end in a backslash byte in CP932; "曲名" in CP932 beside UTF-8 names.
+    EXPECT_EQ(platform::fileNameToUtf8("\x95\x5c"s), "表");
+    EXPECT_EQ(
+        platform::fileNameToUtf8("/music/\x83\x5c\x83\x93\x83\x4f.mp3"s), "/music/ソング.mp3");
+    EXPECT_EQ(platform::fileNameToUtf8("/音楽/\x8b\xc8\x96\xbc/曲.mp3"s), "/音楽/曲名/曲.mp3");
+    // A name valid as neither keeps its valid UTF-8 and shows each other byte as U+FFFD;
+    // the names around it are still decoded on their own.
+    EXPECT_EQ(platform::fileNameToUtf8("/\x8b\xc8/曲\xff/a"s), "/曲/曲\xEF\xBF\xBD/a");
+    EXPECT_EQ(platform::fileNameToUtf8("\x80.mp3/"s), "\xEF\xBF\xBD.mp3/");
+    EXPECT_EQ(platform::fileNameToUtf8("//\x95\x5c//"s), "//表//");
+}
+
 TEST(TextCodec, FileNamesShowValidUtf8AsItIs)
 {
     EXPECT_EQ(platform::fileNameToUtf8("曲.mp3"), "曲.mp3");
     EXPECT_EQ(platform::fileNameToUtf8("\xff\xfe.mp3"s), "\xEF\xBF\xBD\xEF\xBF\xBD.mp3");
-    EXPECT_EQ(platform::fileNameToUtf8("\x95\x5c"s), "\xEF\xBF\xBD\\");
+    EXPECT_EQ(
+        platform::fileNameToUtf8("\xff\xfe/a/\xff"s), "\xEF\xBF\xBD\xEF\xBF\xBD/a/\xEF\xBF\xBD");
     EXPECT_FALSE(platform::isValidUtf8("\xed\xa0\x80"s)); // a surrogate
     EXPECT_FALSE(platform::isValidUtf8("\xc0\xaf"s));     // overlong
 }

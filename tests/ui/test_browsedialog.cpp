@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
+
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -153,4 +158,120 @@ TEST_F(BrowseDialog, ScanButtonRunsTheChosenFolder)
     form.N13Click(form.N13);
     EXPECT_EQ(form.ListView1->rowCount(), 2);
     EXPECT_TRUE(modal.allAnswersUsed());
+}
+
+namespace {
+
+// Sets an environment variable for the scope, putting the old value back.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char *name, const std::string &value)
+        : m_name(name)
+        , m_had(std::getenv(name) != nullptr)
+        , m_old(m_had ? std::getenv(name) : "")
+    {
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv()
+    {
+        if (m_had)
+            ::setenv(m_name, m_old.c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    bool m_had;
+    std::string m_old;
+};
+
+// Types `text` into the chooser's path line as the user would, then presses Enter there.
+void typeAndEnter(FolderChooser *chooser, const QString &text, bool edit = true)
+{
+    if (edit) {
+        chooser->pathLine()->setText(text);
+        Q_EMIT chooser->pathLine()->textEdited(text);
+    }
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(chooser->pathLine(), &enter);
+}
+
+} // namespace
+
+TEST_F(BrowseDialog, FirstUseStartsAtTheMusicFolderElseHomeAndAGoneFolderAtItsParent)
+{
+    const ScopedEnv home("HOME", tree.folder("home"));
+    const ScopedEnv config("XDG_CONFIG_HOME", tree.folder("home/.config"));
+    std::vector<std::string> initialised;
+    dialog.OnInitialized = [&](TBrowseDialog *, QWidget *, const std::string &path, std::string &,
+                               TOKButtonState &) { initialised.push_back(path); };
+    choose("", false);
+    dialog.Execute();
+    EXPECT_EQ(seenSelection, tree.path("home"));
+    tree.folder("home/Music");
+    choose("", false);
+    dialog.Execute();
+    EXPECT_EQ(seenSelection, tree.path("home/Music"));
+    // A folder that no longer exists: the event gets it, the tree shows its nearest parent.
+    dialog.Directory = tree.path("music/rock/gone/deeper");
+    choose("", false);
+    dialog.Execute();
+    EXPECT_EQ(seenSelection, tree.path("music/rock"));
+    EXPECT_EQ(
+        initialised, (std::vector<std::string> {"", "", tree.path("music/rock/gone/deeper")}));
+}
+
+TEST_F(BrowseDialog, PathLineFollowsTheSelectionAndEnterGoesToATypedFolder)
+{
+    const ScopedEnv home("HOME", tree.path("music"));
+    std::vector<std::string> changes;
+    dialog.Options = optionBit(biReturnOnlyFSDirs) | optionBit(biStatusText);
+    dialog.OnSelectionChanged = [&](TBrowseDialog *, QWidget *, const std::string &path,
+                                    std::string &text, TOKButtonState &ok) {
+        changes.push_back(path);
+        text = "at " + path;
+        ok = path.find(".hidden") != std::string::npos ? obsDisable : obsEnable;
+    };
+    const auto run = [&](std::function<void(FolderChooser *)> act) {
+        modal.onDialog([act](QDialog *d) {
+            auto *chooser = qobject_cast<FolderChooser *>(d);
+            act(chooser);
+            return d->result();
+        });
+        return dialog.Execute();
+    };
+
+    // "~/rock": selected (the event fires) and confirmed.
+    EXPECT_TRUE(run([&](FolderChooser *chooser) {
+        chooser->selectPath(tree.path("music"));
+        EXPECT_EQ(chooser->pathLine()->text(), QString::fromStdString(tree.path("music")));
+        typeAndEnter(chooser, QStringLiteral("~/rock/"));
+    }));
+    EXPECT_EQ(dialog.Directory, tree.path("music/rock"));
+    EXPECT_EQ(changes.back(), tree.path("music/rock"));
+
+    // A path that is no folder keeps the chooser open and says so; so does a folder whose
+    // OK button is disabled, which is still selected.
+    QString status;
+    EXPECT_FALSE(run([&](FolderChooser *chooser) {
+        typeAndEnter(chooser, QString::fromStdString(tree.path("music/file.mp3")));
+        status = chooser->statusText();
+        typeAndEnter(chooser, QString::fromStdString(tree.path("music/.hidden")));
+        EXPECT_EQ(chooser->selectedPath(), tree.path("music/.hidden"));
+        chooser->setResult(QDialog::Rejected);
+    }));
+    EXPECT_TRUE(status.contains(QStringLiteral("file.mp3"))) << status.toStdString();
+
+    // A folder whose name is not UTF-8, Enter on the line as the selection left it: its
+    // own bytes come back.
+    EXPECT_TRUE(run([&](FolderChooser *chooser) {
+        chooser->selectPath(tree.path("music/\xff\xfe"s));
+        typeAndEnter(chooser, QString(), false);
+    }));
+    EXPECT_EQ(dialog.Directory, tree.path("music/\xff\xfe"s));
+
+    EXPECT_EQ(FolderChooser::typedPath(QStringLiteral("~")), tree.path("music"));
+    EXPECT_EQ(FolderChooser::typedPath(QStringLiteral("/a/./b/../c/")), "/a/c");
 }

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstring>
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -320,6 +322,27 @@ TEST_F(FileOps, TheRootAsTargetGetsNoDoubledSlash)
     EXPECT_EQ(workCaptions(), Names {"a.mp3"});
     ASSERT_EQ(modal.questions.size(), 1u);
     EXPECT_EQ(modal.questions[0].text, text("ファイルへのアクセスが拒否されました."));
+}
+
+TEST_F(FileOps, NewFolderPresetIsSelectedSoTypingReplacesIt)
+{
+    form.BrowseDialog2->Directory = tree.root();
+    modal.onDialog([](QDialog *dialog) {
+        auto *form2 = static_cast<TForm2 *>(dialog);
+        form2->show();
+        form2->Edit1->setFocus();
+        EXPECT_EQ(form2->Edit1->selectedText(), text("新しいフォルダ"));
+        for (const char c : std::string("abc")) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_A + (c - 'a'), Qt::NoModifier,
+                QString(QChar::fromLatin1(c)));
+            QCoreApplication::sendEvent(form2->Edit1, &press);
+        }
+        form2->Button1->click();
+        form2->hide();
+        return 0;
+    });
+    fileops::showNewFolderDialog(*form.Form2);
+    EXPECT_EQ(testing_support::listNames(tree.root()), (Names {"abc"}));
 }
 
 TEST_F(FileOps, NewFolderIsMadeAndRefusalsKeepTheDialogOpen)

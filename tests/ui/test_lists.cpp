@@ -2,13 +2,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QToolTip>
 #include <QTreeView>
 
 #include "app/Unit1.h"
 #include "lists/filelistview.h"
+#include "lists/rowmodel.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 
@@ -161,4 +164,51 @@ TEST_F(Lists, ViewStylesDifferAndKeepDragAndDropPerList)
     EXPECT_FALSE(form.ListView1->iconView()->acceptDrops());
     form.N1Click(form.N5);
     EXPECT_EQ(form.ListView2->currentView(), form.ListView2->reportView());
+}
+
+TEST_F(Lists, IconAndListStylesShowWholeNamesUpToAWidthAndTheRestElidedWithATooltip)
+{
+    using Style = FileListView::ViewStyle;
+    const std::string medium = "example of a rather longer name.mp3";
+    const std::string huge = std::string(200, 'w') + ".mp3";
+    form.resize(900, 600);
+    form.show();
+    for (FileListView *list : {form.ListView1, form.ListView2}) {
+        list->clear();
+        list->appendRows({row("em.mp3"), row(medium), row(huge)});
+        for (const Style style : {Style::Icon, Style::SmallIcon, Style::List}) {
+            list->setViewStyle(style);
+            QApplication::processEvents();
+            QListView *view = list->iconView();
+            const QFontMetrics metrics = view->fontMetrics();
+            const QRect first = view->visualRect(list->model()->index(0, 0));
+            const QRect second = view->visualRect(list->model()->index(1, 0));
+            const QRect third = view->visualRect(list->model()->index(2, 0));
+            // One size for every item (the first row's name sets nothing), wide enough for
+            // a name of ordinary length, not for any length.
+            EXPECT_EQ(first.size(), second.size()) << int(style);
+            EXPECT_EQ(first.size(), third.size()) << int(style);
+            EXPECT_GT(second.width(), metrics.horizontalAdvance(QString::fromStdString(medium)))
+                << int(style);
+            EXPECT_LE(third.width(), 320) << int(style);
+            EXPECT_GE(third.width(), 280) << int(style);
+            EXPECT_EQ(view->textElideMode(), Qt::ElideMiddle);
+
+            // The elided name has the whole name as its tooltip; a whole one has none.
+            const auto tooltipAt = [view](const QRect &item) {
+                // hideText() only starts the tip's fading: the tip itself goes.
+                for (QWidget *w : QApplication::topLevelWidgets()) {
+                    if (w->inherits("QTipLabel"))
+                        delete w;
+                }
+                QHelpEvent help(
+                    QEvent::ToolTip, item.center(), view->viewport()->mapToGlobal(item.center()));
+                QApplication::sendEvent(view->viewport(), &help);
+                return QToolTip::isVisible() ? QToolTip::text() : QString();
+            };
+            EXPECT_EQ(tooltipAt(third), QString::fromStdString(huge)) << int(style);
+            EXPECT_EQ(tooltipAt(second), QString()) << int(style);
+        }
+    }
+    QToolTip::hideText();
 }

@@ -84,21 +84,24 @@ TEST(ShellSpawn, TheRealSpawnPassesTheBytesWithoutAShell)
     EXPECT_FALSE(testing_support::exists(tree.path("pwned")));
 }
 
-TEST(ShellSpawn, AnOpenerThatCannotBeStartedIsReported)
+TEST_F(Shell, AnOpenerThatCannotBeStartedGivesTheSameWarningAsOneThatFails)
 {
-    testing_support::ScriptedModal scripted;
-    platform::ScopedModal guard(scripted);
-    scripted.answer(platform::IDOK);
+    // An empty search path: no opener can be found.
     testing_support::TempTree tree;
     const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
     ::setenv("PATH", tree.folder("empty").c_str(), 1);
-    platform::QtModal modal;
-    const long pid = modal.spawn({"xdg-open", tree.path("a.mp3")}, tree.root(),
-        QStringLiteral("a.mp3 cannot be opened"), QStringLiteral("a.mp3"));
+    modal.answer(platform::IDOK);
+    const long pid = platform::QtModal().spawn({"xdg-open", "/music/a.mp3"}, std::string(),
+        QString::fromUtf8("a.mp3 を開けません。"), QStringLiteral("a.mp3"));
     ::setenv("PATH", oldPath.c_str(), 1);
     EXPECT_EQ(pid, 0);
-    ASSERT_EQ(scripted.questions.size(), 1u);
-    EXPECT_EQ(scripted.questions[0].text, QStringLiteral("a.mp3 cannot be opened"));
-    EXPECT_EQ(scripted.questions[0].caption, QStringLiteral("a.mp3"));
-    EXPECT_EQ(scripted.questions[0].flags, platform::MB_OK | platform::MB_ICONEXCLAMATION);
+    ASSERT_EQ(modal.questions.size(), 1u);
+    EXPECT_EQ(modal.questions[0].text, QString::fromUtf8("a.mp3 を開けません。"));
+    EXPECT_EQ(modal.questions[0].caption, QStringLiteral("a.mp3"));
+    EXPECT_EQ(modal.questions[0].flags, platform::MB_OK | platform::MB_ICONEXCLAMATION);
+    // Without a failure text (the version box's link) nothing is said.
+    ::setenv("PATH", tree.path("empty").c_str(), 1);
+    EXPECT_EQ(platform::QtModal().spawn({"xdg-open", "x"}, std::string(), QString(), QString()), 0);
+    ::setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_EQ(modal.questions.size(), 1u);
 }

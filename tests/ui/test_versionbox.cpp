@@ -158,3 +158,40 @@ TEST(Help, OpensThePageInTheCurrentFolderElseTheOneBesideTheProgram)
     EXPECT_EQ(modal.spawned[2], (std::vector<std::string> {"xdg-open", besideProgram}));
     EXPECT_TRUE(modal.questions.empty());
 }
+
+TEST(VersionBox, TheLinkShowsItsNormalColourAtEveryShowing)
+{
+    testing_support::ScriptedModal modal;
+    platform::ScopedModal guard(modal);
+    TForm1 form;
+    form.createDialogs();
+    TForm5 *box = form.Form5;
+    // Closed by a key with the pointer on the link: no leave reaches the label. A press
+    // shown at the second showing leaves it in the pushed colour until it is hidden.
+    const auto closeOnTheLink = [&](QEvent::Type last) {
+        modal.onDialog([last](QDialog *d) {
+            auto *version = qobject_cast<TForm5 *>(d);
+            version->show();
+            EXPECT_EQ(version->URLLabel1->FontColor(), 0u);
+            send(version->URLLabel1, QEvent::Enter);
+            send(version->URLLabel1, last);
+            EXPECT_NE(version->URLLabel1->FontColor(), 0u);
+            version->reject();
+            version->hide();
+            return version->result();
+        });
+        form.About1Click(form.About1);
+    };
+    closeOnTheLink(QEvent::Enter);
+    EXPECT_EQ(box->URLLabel1->FontColor(), 0u);
+    closeOnTheLink(QEvent::MouseButtonPress);
+    EXPECT_EQ(box->URLLabel1->FontColor(), 0u);
+    // A third showing, entered twice without a leave, still leaves back to black.
+    box->show();
+    send(box->URLLabel1, QEvent::Enter);
+    send(box->URLLabel1, QEvent::Enter);
+    send(box->URLLabel1, QEvent::Leave);
+    EXPECT_EQ(box->URLLabel1->FontColor(), 0u);
+    EXPECT_EQ(box->URLLabel1->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+    box->hide();
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <chrono>
+
+#include <QString>
+
+#include "platform/runcontrol.h"
+
+class QLabel;
+
+namespace app {
+
+// Shows a long run's progress on the status line ("コピー中 3 / 10: /music/a.mp3") and lets
+// the window repaint: at most once per step, it repaints the line and handles the waiting
+// events that are not user input (a close request among them), so the window keeps
+// answering the desktop while user input waits until the run has ended.
+class StatusProgress final : public platform::IRunControl
+{
+public:
+    StatusProgress(QLabel &statusLine, QString verb, std::chrono::milliseconds step);
+
+    void progress(const platform::RunProgress &progress) override;
+
+    // The line's text for a report, its path shown as the lists show names.
+    static QString text(const QString &verb, const platform::RunProgress &progress);
+
+private:
+    QLabel &m_statusLine;
+    QString m_verb;
+    std::chrono::milliseconds m_step;
+    std::chrono::steady_clock::time_point m_lastShown;
+    bool m_shown = false;
+};
+
+} // namespace app
