@@ -23,8 +23,7 @@
 #include "lists/filelistview.h"
 #include "platform/runcontrol.h"
 #include "tags/tagfile.h"
-#include "tests/support/scriptedmodal.h"
-#include "tests/support/testtree.h"
+#include "tests/support/mainwindowfixture.h"
 #include "widgets/BrowsDlg.h"
 #include "widgets/PanelEx.h"
 #include "widgets/SplitPnl.h"
@@ -37,13 +36,11 @@ inline QString text(const char *utf8)
     return QString::fromUtf8(utf8);
 }
 
-class DesktopWindow : public ::testing::Test
+class DesktopWindow : public testing_support::MainWindowTest
 {
 protected:
     DesktopWindow()
-        : guard(modal)
     {
-        form.createDialogs();
         form.show();
         form.activateWindow();
         QApplication::processEvents();
@@ -79,11 +76,6 @@ protected:
         QApplication::sendEvent(focused, &tab);
         return form.focusWidget();
     }
-
-    testing_support::ScriptedModal modal;
-    platform::ScopedModal guard;
-    testing_support::TempTree tree;
-    TForm1 form;
 };
 
 // Collects the status line's text at every repaint.

@@ -19,6 +19,7 @@
 #include "platform/errorreport.h"
 #include "platform/filesystem.h"
 #include "tests/support/faults.h"
+#include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 #include "widgets/BrowsDlg.h"
@@ -35,11 +36,9 @@ QString text(const char *utf8)
     return QString::fromUtf8(utf8);
 }
 
-class FileOps : public ::testing::Test
+class FileOps : public testing_support::MainWindowTest
 {
 protected:
-    void SetUp() override { form.createDialogs(); }
-
     // Work-list rows for files of the tree (made with their name as content).
     void addWorkRows(const std::vector<std::string> &names, bool makeFiles = true)
     {
@@ -66,11 +65,6 @@ protected:
     {
         fileops::transferRows(*form.ListView2, folder, kind, &form);
     }
-
-    testing_support::TempTree tree;
-    TForm1 form;
-    testing_support::ScriptedModal modal;
-    platform::ScopedModal modalGuard {modal};
 };
 
 using Names = std::vector<std::string>;

@@ -24,6 +24,7 @@
 #include "lists/rowmodel.h"
 #include "platform/errorreport.h"
 #include "platform/paths.h"
+#include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 
@@ -33,28 +34,8 @@ using testing_support::tagBytes;
 
 namespace {
 
-class MainWindow : public ::testing::Test
+class MainWindow : public testing_support::MainWindowTest
 {
-protected:
-    MainWindow()
-        : guard(modal)
-    {
-        platform::setApplicationTitle(QStringLiteral("Bellwick"));
-        form.createDialogs();
-    }
-
-    std::vector<std::string> captions(const FileListView *list) const
-    {
-        std::vector<std::string> names;
-        for (int i = 0; i < list->rowCount(); ++i)
-            names.emplace_back(list->row(i).caption());
-        return names;
-    }
-
-    testing_support::ScriptedModal modal;
-    platform::ScopedModal guard;
-    testing_support::TempTree tree;
-    TForm1 form;
 };
 
 } // namespace
