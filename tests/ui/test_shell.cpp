@@ -87,7 +87,6 @@ TEST(ShellSpawn, TheRealSpawnPassesTheBytesWithoutAShell)
 TEST_F(Shell, AnOpenerThatCannotBeStartedGivesTheSameWarningAsOneThatFails)
 {
     // An empty search path: no opener can be found.
-    testing_support::TempTree tree;
     const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
     ::setenv("PATH", tree.folder("empty").c_str(), 1);
     modal.answer(platform::IDOK);
