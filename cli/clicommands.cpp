@@ -48,7 +48,7 @@ std::string lineOf(const lists::Row &row)
         if (column == 0)
             appendEscaped(line, bytes);
         else
-            appendEscaped(line, platform::cp932ToUtf8(bytes));
+            appendEscaped(line, platform::tagTextToUtf8(bytes));
         line += '\t';
     }
     appendEscaped(line, row.path());
@@ -64,7 +64,7 @@ void print(std::FILE *out, const std::string &line)
 // A tag text from the command line in CP932, checked against its field's width.
 std::string encodedText(const std::string &field, const std::string &text, std::size_t width)
 {
-    const std::optional<std::string> bytes = platform::utf8ToCp932(text);
+    const std::optional<std::string> bytes = platform::utf8ToTagText(text);
     if (!bytes)
         throw Usage {"--" + field + " holds a character that Shift-JIS (CP932) cannot hold"};
     if (bytes->size() > width)
@@ -159,7 +159,7 @@ int searchCommand(const Options &options, std::FILE *out)
     };
     for (const auto &[name, target] : tagConditions) {
         if (const std::string *text = textOption(options, name)) {
-            const std::optional<std::string> bytes = platform::utf8ToCp932(*text);
+            const std::optional<std::string> bytes = platform::utf8ToTagText(*text);
             if (!bytes)
                 throw Usage {std::string("--") + name
                     + " holds a character that Shift-JIS (CP932) cannot hold"};
