@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -26,6 +27,7 @@
 #include "fileops/foldermaker.h"
 #include "lists/filelistview.h"
 #include "lists/row.h"
+#include "lists/rowmodel.h"
 #include "platform/error.h"
 #include "platform/errorreport.h"
 #include "platform/modal.h"
@@ -220,6 +222,25 @@ void TForm1::buildMenus()
     N16 = addAction(File1, "ファイル追加");
     N14 = addAction(File1, "-");
     Exit1 = addAction(File1, "終了(&C)");
+    View1 = menuBar()->addMenu(text("表示(&V)"));
+    CodePage1 = View1->addMenu(text("文字コード"));
+    auto *codePages = new QActionGroup(this);
+    const std::pair<platform::CodePage, const char *> codePageItems[] = {
+        {platform::CodePage::Cp932, "日本語 (シフト JIS / CP932)"},
+        {platform::CodePage::Cp1252, "西欧 (Windows-1252)"},
+        {platform::CodePage::Cp1251, "キリル (Windows-1251)"},
+        {platform::CodePage::Cp936, "中国語簡体字 (GBK)"},
+        {platform::CodePage::Cp949, "韓国語 (CP949)"},
+        {platform::CodePage::Cp950, "中国語繁体字 (Big5)"},
+        {platform::CodePage::Utf8, "Unicode (UTF-8)"},
+    };
+    for (const auto &[codePage, caption] : codePageItems) {
+        QAction *item = addAction(CodePage1, caption);
+        item->setCheckable(true);
+        item->setData(static_cast<int>(codePage));
+        codePages->addAction(item);
+        CodePageItems.append(item);
+    }
     Help1 = menuBar()->addMenu(text("ヘルプ(&H)"));
     N15 = addAction(Help1, "ヘルプ表示");
     About1 = addAction(Help1, "バージョン情報");
@@ -261,6 +282,8 @@ void TForm1::connectHandlers()
     bind(Exit1, &QAction::triggered, &TForm1::Exit1Click);
     bind(N15, &QAction::triggered, &TForm1::N15Click);
     bind(About1, &QAction::triggered, &TForm1::About1Click);
+    for (QAction *entry : CodePageItems)
+        bind(entry, &QAction::triggered, &TForm1::CodePageClick);
 
     for (FileListView *list : {ListView1, ListView2}) {
         bind(list, &FileListView::clicked, &TForm1::ListView1Click);
@@ -311,6 +334,8 @@ void TForm1::FormCreate()
     SortKey = -2;
     SortOrder = 1;
     applySettings(app::readSettings(app::settingsPath(), currentSettings()));
+    platform::setTagCodePage(app::readCodePage(app::settingsPath()));
+    showInCodePage();
 }
 
 void TForm1::FormDestroy()
@@ -319,7 +344,8 @@ void TForm1::FormDestroy()
     if (path.empty())
         return;
     app::makeSettingsFolder(path);
-    if (!app::writeSettings(path, currentSettings()))
+    if (!app::writeSettings(path, currentSettings())
+        || !app::writeCodePage(path, platform::tagCodePage()))
         platform::showErrorReport(QString::fromStdString(platform::cannotWriteMessage(path)));
 }
 
@@ -512,12 +538,38 @@ void TForm1::About1Click(QObject *)
     platform::modal().execDialog(Form5);
 }
 
+void TForm1::CodePageClick(QObject *Sender)
+{
+    const auto *item = qobject_cast<QAction *>(Sender);
+    if (!item)
+        return;
+    if (const std::optional<platform::CodePage> codePage
+        = platform::codePageOfNumber(item->data().toInt())) {
+        platform::setTagCodePage(*codePage);
+        showInCodePage();
+    }
+}
+
 void TForm1::setStatusText(const std::string &path)
 {
+    m_statusPath = path;
     StatusBar1->setText(QString::fromStdString(platform::fileNameToUtf8(path)));
 }
 
 void TForm1::clearStatusText()
 {
+    m_statusPath.reset();
     StatusBar1->clear();
+}
+
+void TForm1::showInCodePage()
+{
+    const int number = static_cast<int>(platform::tagCodePage());
+    for (QAction *item : std::as_const(CodePageItems))
+        item->setChecked(item->data().toInt() == number);
+    // dataChanged, not a reset: a reset would lose the selection and the current row.
+    ListView1->model()->redecode();
+    ListView2->model()->redecode();
+    if (m_statusPath && m_busyDepth == 0)
+        setStatusText(*m_statusPath);
 }

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QMainWindow>
@@ -117,6 +118,9 @@ public:
     QAction *N16 = nullptr;
     QAction *N14 = nullptr;
     QAction *Exit1 = nullptr;
+    QMenu *View1 = nullptr;
+    QMenu *CodePage1 = nullptr;
+    QList<QAction *> CodePageItems; // one radio item per code page, in menu order
     QMenu *Help1 = nullptr;
     QAction *N15 = nullptr;
     QAction *About1 = nullptr;
@@ -138,6 +142,9 @@ public:
     void N13Click(QObject *Sender);
     void N15Click(QObject *Sender);
     void About1Click(QObject *Sender);
+    // Switches the tag code page to the chosen item's and shows every list again from the
+    // rows' bytes; nothing is read or written.
+    void CodePageClick(QObject *Sender);
 
     // Folder scan and adding files.
     void Button1Click(QObject *Sender);
@@ -192,6 +199,8 @@ public:
     // The status line: only the program's own writers change it.
     void setStatusText(const std::string &path);
     void clearStatusText();
+    // Decodes the status line and both lists again in the tag code page, and checks its item.
+    void showInCodePage();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -201,6 +210,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    std::optional<std::string> m_statusPath; // what the status line shows, as bytes
     void buildControls();
     void buildMenus();
     // The controls in the order Tab goes through them.

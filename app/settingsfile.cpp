@@ -103,6 +103,28 @@ bool writeSettings(const std::string &path, const WindowSettings &settings)
     return platform::writeProfileSection(path, SettingsSection, entries);
 }
 
+platform::CodePage readCodePage(const std::string &path)
+{
+    const platform::ProfileSection section = platform::readProfileSection(path, TextSection);
+    if (const std::string *text = section.find(CodePageKey)) {
+        if (const std::optional<int> number = parseSettingInteger(*text)) {
+            if (const std::optional<platform::CodePage> codePage
+                = platform::codePageOfNumber(*number))
+                return *codePage;
+        }
+    }
+    return platform::CodePage::Cp932;
+}
+
+bool writeCodePage(const std::string &path, platform::CodePage codePage)
+{
+    if (codePage == platform::CodePage::Cp932
+        && !platform::readProfileSection(path, TextSection).find(CodePageKey))
+        return true;
+    return platform::writeProfileSection(
+        path, TextSection, {{CodePageKey, std::to_string(static_cast<int>(codePage))}});
+}
+
 std::string chooseSettingsPath(
     const std::string &executableFolder, const char *xdgConfigHome, const char *home)
 {

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/textcodec.h"
+
 namespace app {
 
 // The window settings kept in BELWIK.INI, section "Window", in the order in which they are
@@ -42,6 +44,18 @@ WindowSettings readSettings(const std::string &path, const WindowSettings &defau
 // Writes every key in one step: either the whole new file or the old one stays. Gives false
 // when the file could not be written (the old file is then byte-identical).
 bool writeSettings(const std::string &path, const WindowSettings &settings);
+
+// The tag code page, kept in its own section so that "Window" stays as it is.
+constexpr char TextSection[] = "Text";
+constexpr char CodePageKey[] = "CODEPAGE";
+
+// The code page stored as its Windows number; missing, unknown or no number gives CP932.
+platform::CodePage readCodePage(const std::string &path);
+
+// Stores the code page, unless it is CP932 and the file has no such key: a user who never
+// chooses one keeps the file with the window settings alone. Gives false when the file could
+// not be written.
+bool writeCodePage(const std::string &path, platform::CodePage codePage);
 
 // Where the settings live, chosen once: beside the executable when the file is there or
 // that folder can be written and the program is not an installed one, else

@@ -48,7 +48,7 @@ std::string lineOf(const lists::Row &row)
         if (column == 0)
             appendEscaped(line, bytes);
         else
-            appendEscaped(line, platform::cp932ToUtf8(bytes));
+            appendEscaped(line, platform::tagTextToUtf8(bytes));
         line += '\t';
     }
     appendEscaped(line, row.path());
@@ -61,16 +61,28 @@ void print(std::FILE *out, const std::string &line)
     std::fwrite(line.data(), 1, line.size(), out);
 }
 
-// A tag text from the command line in CP932, checked against its field's width.
+std::string codePageTitle()
+{
+    return platform::codePageTitle(platform::tagCodePage());
+}
+
+// A tag text or condition from the command line in the tag code page.
+std::string tagBytes(const std::string &option, const std::string &text)
+{
+    const std::optional<std::string> bytes = platform::utf8ToTagText(text);
+    if (!bytes)
+        throw Usage {"--" + option + " holds a character that " + codePageTitle() + " cannot hold"};
+    return *bytes;
+}
+
+// A tag text from the command line in the tag code page, checked against its field's width.
 std::string encodedText(const std::string &field, const std::string &text, std::size_t width)
 {
-    const std::optional<std::string> bytes = platform::utf8ToCp932(text);
-    if (!bytes)
-        throw Usage {"--" + field + " holds a character that Shift-JIS (CP932) cannot hold"};
-    if (bytes->size() > width)
-        throw Usage {"--" + field + " is " + std::to_string(bytes->size())
-            + " bytes in Shift-JIS (CP932); the field holds " + std::to_string(width)};
-    return *bytes;
+    const std::string bytes = tagBytes(field, text);
+    if (bytes.size() > width)
+        throw Usage {"--" + field + " is " + std::to_string(bytes.size()) + " bytes in "
+            + codePageTitle() + "; the field holds " + std::to_string(width)};
+    return bytes;
 }
 
 std::uint8_t genreCode(const std::string &name)
@@ -158,13 +170,8 @@ int searchCommand(const Options &options, std::FILE *out)
         {"comment", &conditions.comment},
     };
     for (const auto &[name, target] : tagConditions) {
-        if (const std::string *text = textOption(options, name)) {
-            const std::optional<std::string> bytes = platform::utf8ToCp932(*text);
-            if (!bytes)
-                throw Usage {std::string("--") + name
-                    + " holds a character that Shift-JIS (CP932) cannot hold"};
-            *target = *bytes;
-        }
+        if (const std::string *text = textOption(options, name))
+            *target = tagBytes(name, *text);
     }
     if (const std::string *genre = textOption(options, "genre")) {
         genreCode(*genre);
@@ -306,6 +313,11 @@ const char *usageText()
            "                                            out or empty are empty)\n"
            "  genres                                    list the genre codes and names\n"
            "\n"
+           "Every command takes --encoding NAME, the code page of the tag texts: cp932\n"
+           "(Shift-JIS, the default), cp1252, cp1251, cp936 (GBK), cp949, cp950 (Big5) or\n"
+           "utf-8. Tag texts are printed decoded from it to UTF-8; the texts of search, set and\n"
+           "write are encoded to it, and a text it cannot hold is a usage error.\n"
+           "\n"
            "COLUMN and FIELD: name (sort only), title, artist, album, year, genre, comment.\n"
            "Lines: name, Title, Artist, Album, Year, genre, Comment, path, separated by TAB;\n"
            "bytes below 0x20, 0x7F and the backslash are written as \\xHH.\n"
@@ -316,6 +328,7 @@ const char *usageText()
 
 int run(const Options &options, std::FILE *out, std::FILE *err)
 {
+    platform::setTagCodePage(options.encoding);
     try {
         if (options.command == "help") {
             std::fputs(usageText(), out);

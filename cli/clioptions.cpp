@@ -83,6 +83,17 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
             if (!noValue())
                 return std::nullopt;
             options.command = "help";
+        } else if (name == "encoding") {
+            if (!takeValue())
+                return std::nullopt;
+            const std::optional<platform::CodePage> codePage = platform::codePageOfName(*value);
+            if (!codePage) {
+                error = "--encoding takes cp932, cp1252, cp1251, cp936, cp949, cp950 or utf-8, "
+                        "not "
+                    + *value;
+                return std::nullopt;
+            }
+            options.encoding = *codePage;
         } else if (std::find(textNames.begin(), textNames.end(), name) != textNames.end()) {
             if (!takeValue())
                 return std::nullopt;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/textcodec.h"
+
 namespace cli {
 
 // A command line of the companion, parsed but not yet checked against the files.
@@ -18,6 +20,8 @@ struct Options
     bool descending = false;
     bool allConditions = false; // search: --and
     std::vector<std::string> arguments;
+    // --encoding: the code page of tag texts, for printed texts, conditions and new texts.
+    platform::CodePage encoding = platform::CodePage::Cp932;
 };
 
 // Parses argv (without the program name). Gives the options, or the one-line reason for a

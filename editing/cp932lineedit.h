@@ -7,9 +7,10 @@
 #include "editing/fieldbytes.h"
 
 // A tag field: a line edit over the bytes it will write (editing::FieldBytes). Bytes that
-// are not valid CP932 show as one U+FFFD mark each and are written back as they were; what
-// the user types is encoded, and what the field refuses (control characters, characters
-// CP932 cannot hold, bytes past its limit, a character that would join a kept byte) is
+// are not valid in the tag code page show as one U+FFFD mark each, and controls and
+// private-use characters as one U+25AF mark each; both are written back as they were. What
+// the user types is encoded, and what the field refuses (control characters, characters the
+// code page cannot hold, bytes past its limit, a character that would join a kept byte) is
 // dropped with a beep and a tooltip, and told by refused().
 class Cp932LineEdit final : public QLineEdit
 {

@@ -52,8 +52,8 @@ std::string toUtf8(char32_t c)
 // character.
 std::optional<char32_t> singleChar(const std::string &bytes)
 {
-    const std::u32string decoded = fromUtf8(platform::cp932ToUtf8(bytes));
-    if (decoded.size() != 1 || decoded[0] == ReplacementMark)
+    const std::u32string decoded = fromUtf8(platform::tagTextToUtf8(bytes));
+    if (decoded.size() != 1 || (decoded[0] == ReplacementMark && bytes != "\xEF\xBF\xBD"))
         return std::nullopt;
     return decoded[0];
 }
@@ -70,7 +70,7 @@ std::string joined(const std::vector<FieldChar> &chars)
 // kept lone lead byte has become the first half of a character with what now follows it.
 bool readsBackTheSame(const std::vector<FieldChar> &chars)
 {
-    const std::vector<FieldChar> read = cp932Chars(joined(chars));
+    const std::vector<FieldChar> read = tagChars(joined(chars));
     if (read.size() != chars.size())
         return false;
     for (std::size_t i = 0; i < read.size(); ++i) {
@@ -88,30 +88,42 @@ std::u32string textOf(const std::vector<FieldChar> &chars)
     return text;
 }
 
+// How the refusal texts name the code page.
+std::string codePageCaption(platform::CodePage codePage)
+{
+    if (codePage == platform::CodePage::Cp932)
+        return "シフト JIS";
+    return platform::codePageTitle(codePage);
+}
+
 } // namespace
 
-std::vector<FieldChar> cp932Chars(const std::string &bytes)
+std::vector<FieldChar> tagChars(const std::string &bytes)
 {
+    const std::size_t longest = platform::maxCharBytes(platform::tagCodePage());
     std::vector<FieldChar> chars;
     for (std::size_t i = 0; i < bytes.size();) {
-        const std::string one = bytes.substr(i, 1);
-        if (const std::optional<char32_t> c = singleChar(one)) {
-            chars.push_back({*c, one});
+        std::size_t length = 1;
+        std::optional<char32_t> c;
+        for (; length <= longest && i + length <= bytes.size(); ++length) {
+            if ((c = singleChar(bytes.substr(i, length))))
+                break;
+        }
+        if (!c) {
+            chars.push_back({ReplacementMark, bytes.substr(i, 1)});
             ++i;
             continue;
         }
-        if (i + 1 < bytes.size()) {
-            const std::string two = bytes.substr(i, 2);
-            if (const std::optional<char32_t> c = singleChar(two)) {
-                chars.push_back({*c, two});
-                i += 2;
-                continue;
-            }
-        }
-        chars.push_back({ReplacementMark, one});
-        ++i;
+        // A character no font draws shows as one mark for all its bytes.
+        chars.push_back({platform::isInvisible(*c) ? InvisibleMark : *c, bytes.substr(i, length)});
+        i += length;
     }
     return chars;
+}
+
+bool isMark(char32_t c)
+{
+    return c == ReplacementMark || c == InvisibleMark;
 }
 
 std::string refusalText(Refusal reason, std::size_t maxBytes, LimitNote note)
@@ -122,7 +134,7 @@ std::string refusalText(Refusal reason, std::size_t maxBytes, LimitNote note)
     case Refusal::Control:
         return "制御文字は入力できません";
     case Refusal::Unencodable:
-        return "シフト JIS で表せない文字は入力できません";
+        return codePageCaption(platform::tagCodePage()) + " で表せない文字は入力できません";
     case Refusal::TooLong: {
         std::string text = std::to_string(maxBytes) + " バイトを超える分は入力できません";
         if (note == LimitNote::TrackNumber)
@@ -142,7 +154,7 @@ FieldBytes::FieldBytes(std::size_t maxBytes)
 void FieldBytes::setOriginal(const std::string &bytes)
 {
     m_original = bytes;
-    m_chars = cp932Chars(bytes.substr(0, bytes.find('\0')));
+    m_chars = tagChars(bytes.substr(0, bytes.find('\0')));
     m_history.clear();
     remember();
     m_touched = false;
@@ -191,7 +203,7 @@ FieldBytes::EditResult FieldBytes::apply(const std::u32string &edited, std::size
     const std::u32string inserted = edited.substr(prefix, edited.size() - suffix - prefix);
 
     // Marks cannot be typed: a text that brings them back is an earlier state come back.
-    if (inserted.find(ReplacementMark) != std::u32string::npos) {
+    if (std::any_of(inserted.begin(), inserted.end(), isMark)) {
         for (auto state = m_history.rbegin(); state != m_history.rend(); ++state) {
             if (textOf(*state) == edited) {
                 m_chars = *state;
@@ -216,7 +228,9 @@ FieldBytes::EditResult FieldBytes::apply(const std::u32string &edited, std::size
             refuse(Refusal::Control);
             continue;
         }
-        const std::optional<std::string> bytes = platform::utf8ToCp932(toUtf8(c));
+        // Marks are refused even where the code page could hold them (U+FFFD in UTF-8).
+        const std::optional<std::string> bytes
+            = isMark(c) ? std::nullopt : platform::utf8ToTagText(toUtf8(c));
         if (!bytes || bytes->empty()) {
             refuse(Refusal::Unencodable);
             continue;

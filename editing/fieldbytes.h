@@ -4,10 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/textcodec.h"
+
 namespace editing {
 
 // One character of a tag field: what it shows and the bytes it writes. A byte that does not
-// start a valid CP932 character shows as U+FFFD and writes that same byte.
+// start a valid character of the tag code page shows as U+FFFD and writes that same byte; a
+// character no font draws (a control or private-use one) shows as one invisible mark for
+// all its bytes.
 struct FieldChar
 {
     char32_t shown;
@@ -20,15 +24,20 @@ struct FieldChar
 };
 
 constexpr char32_t ReplacementMark = 0xFFFD;
+constexpr char32_t InvisibleMark = platform::InvisibleMark;
 
-// The characters of CP932 bytes, one mark per byte that starts no valid character.
-std::vector<FieldChar> cp932Chars(const std::string &bytes);
+// The characters of bytes in the tag code page, one mark per byte that starts no valid
+// character.
+std::vector<FieldChar> tagChars(const std::string &bytes);
+
+// True for the marks, which cannot be typed.
+bool isMark(char32_t c);
 
 // Why an edit dropped something.
 enum class Refusal {
     None,
     Control,     // a character below U+0020 or U+007F
-    Unencodable, // a character CP932 cannot hold
+    Unencodable, // a character the tag code page cannot hold
     TooLong,     // past the field's byte limit
     Joins,       // a kept byte and its new neighbour would read as another character
 };
@@ -68,7 +77,7 @@ public:
 
     // Takes the field's text after an edit, with the cursor behind what the edit inserted.
     // Unchanged characters around the cursor keep their bytes; inserted ones are encoded,
-    // and those that are control characters, that CP932 cannot hold, that would join a kept
+    // and those that are control characters, that the code page cannot hold, that would join a kept
     // byte into another character, or that pass the limit are dropped (the rest kept while
     // it fits). A removal that would join kept bytes is undone. A text the field showed
     // before, brought back with its marks (the line edit's undo and redo), gets back its

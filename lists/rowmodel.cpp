@@ -28,9 +28,12 @@ int RowModel::columnCount(const QModelIndex &parent) const
 QString RowModel::cellText(const lists::Row &row, int column)
 {
     const std::string_view text = lists::shownBytes(row, column);
+    // Controls and private-use characters show as marks: no font draws them, and a user
+    // must see that bytes are there (perhaps of another code page).
     if (column == static_cast<int>(lists::Column::FileName))
-        return QString::fromStdString(platform::fileNameToUtf8(text));
-    return QString::fromStdString(platform::cp932ToUtf8(text));
+        return QString::fromStdString(
+            platform::withInvisibleMarked(platform::fileNameToUtf8(text)));
+    return QString::fromStdString(platform::withInvisibleMarked(platform::tagTextToUtf8(text)));
 }
 
 QVariant RowModel::data(const QModelIndex &index, int role) const
@@ -112,6 +115,13 @@ void RowModel::clear()
     m_rows.clear();
     m_rows.shrink_to_fit();
     endResetModel();
+}
+
+void RowModel::redecode()
+{
+    if (m_rows.empty())
+        return;
+    Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, lists::ColumnCount - 1));
 }
 
 void RowModel::reorder(const std::vector<std::size_t> &order)

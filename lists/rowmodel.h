@@ -7,8 +7,8 @@
 #include "lists/row.h"
 
 // The rows of one list, as bytes, shown as a table: the caption in column 0, tag texts
-// decoded from CP932 and names from the file system's encoding, each cell cut at its first
-// zero byte. Both lists use this class, one instance each.
+// decoded from the tag code page and names from the file system's encoding, each cell cut at
+// its first zero byte. Both lists use this class, one instance each.
 class RowModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -37,6 +37,9 @@ public:
     void reorder(const std::vector<std::size_t> &order);
     void setSubItem(int index, lists::SubItem item, std::string text);
     void setSubItems(int index, const lists::CellChanges &changes);
+    // Tells the views that every cell's text changed (the tag code page did): the rows and
+    // the selection stay.
+    void redecode();
 
     // The text a cell shows: decoded, up to the first zero byte.
     static QString cellText(const lists::Row &row, int column);

@@ -5,8 +5,8 @@
 
 namespace platform {
 
-// The byte-text rules shared by the whole program. Texts are bytes of CP932; these rules
-// look at single bytes only, without regard to double-byte characters.
+// The byte-text rules shared by the whole program. Texts are bytes of the tag code page; these
+// rules look at single bytes only, without regard to double-byte characters.
 
 // True for the bytes that trimming removes: 0x00 to 0x20 (space, zero and control bytes).
 constexpr bool isBlankByte(char c)

@@ -1,6 +1,10 @@
 #include "platform/textcodec.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <iterator>
+#include <memory>
 
 #include <iconv.h>
 
@@ -12,7 +16,7 @@ namespace {
 
 const char ReplacementCharacter[] = "\xEF\xBF\xBD";
 
-// One conversion descriptor per direction and thread, opened on first use.
+// An iconv conversion descriptor.
 class Converter
 {
 public:
@@ -59,17 +63,56 @@ private:
     iconv_t m_cd;
 };
 
-Converter &decoder()
+const char *iconvName(CodePage codePage)
 {
-    thread_local Converter converter("UTF-8", "CP932");
-    return converter;
+    switch (codePage) {
+    case CodePage::Cp932:
+        return "CP932";
+    case CodePage::Cp1252:
+        return "CP1252";
+    case CodePage::Cp1251:
+        return "CP1251";
+    case CodePage::Cp936:
+        return "CP936";
+    case CodePage::Cp949:
+        return "CP949";
+    case CodePage::Cp950:
+        return "CP950";
+    case CodePage::Utf8:
+        return "UTF-8";
+    }
+    return "CP932";
 }
 
-Converter &encoder()
+std::size_t indexOf(CodePage codePage)
 {
-    thread_local Converter converter("CP932", "UTF-8");
-    return converter;
+    for (std::size_t i = 0; i < std::size(CodePages); ++i) {
+        if (CodePages[i] == codePage)
+            return i;
+    }
+    return 0;
 }
+
+// One conversion descriptor per code page, direction and thread, opened on first use.
+Converter &decoder(CodePage codePage)
+{
+    thread_local std::unique_ptr<Converter> converters[std::size(CodePages)];
+    std::unique_ptr<Converter> &converter = converters[indexOf(codePage)];
+    if (!converter)
+        converter = std::make_unique<Converter>("UTF-8", iconvName(codePage));
+    return *converter;
+}
+
+Converter &encoder(CodePage codePage)
+{
+    thread_local std::unique_ptr<Converter> converters[std::size(CodePages)];
+    std::unique_ptr<Converter> &converter = converters[indexOf(codePage)];
+    if (!converter)
+        converter = std::make_unique<Converter>(iconvName(codePage), "UTF-8");
+    return *converter;
+}
+
+std::atomic<CodePage> currentCodePage {CodePage::Cp932};
 
 bool isAscii(std::string_view bytes)
 {
@@ -114,16 +157,111 @@ size_t utf8SequenceLength(std::string_view s)
     return length;
 }
 
+// The code point of one valid UTF-8 sequence.
+char32_t codePointOf(std::string_view one)
+{
+    const auto b0 = static_cast<unsigned char>(one[0]);
+    if (one.size() == 1)
+        return b0;
+    char32_t code = b0 & (0x7F >> one.size());
+    for (size_t i = 1; i < one.size(); ++i)
+        code = (code << 6) | (static_cast<unsigned char>(one[i]) & 0x3F);
+    return code;
+}
+
 } // namespace
 
-std::string cp932ToUtf8(std::string_view bytes)
+std::optional<CodePage> codePageOfNumber(long number)
+{
+    for (const CodePage codePage : CodePages) {
+        if (static_cast<long>(codePage) == number)
+            return codePage;
+    }
+    return std::nullopt;
+}
+
+std::optional<CodePage> codePageOfName(std::string_view name)
+{
+    for (const CodePage codePage : CodePages) {
+        if (name == codePageName(codePage))
+            return codePage;
+    }
+    return std::nullopt;
+}
+
+const char *codePageName(CodePage codePage)
+{
+    switch (codePage) {
+    case CodePage::Cp932:
+        return "cp932";
+    case CodePage::Cp1252:
+        return "cp1252";
+    case CodePage::Cp1251:
+        return "cp1251";
+    case CodePage::Cp936:
+        return "cp936";
+    case CodePage::Cp949:
+        return "cp949";
+    case CodePage::Cp950:
+        return "cp950";
+    case CodePage::Utf8:
+        return "utf-8";
+    }
+    return "cp932";
+}
+
+const char *codePageTitle(CodePage codePage)
+{
+    switch (codePage) {
+    case CodePage::Cp932:
+        return "Shift-JIS (CP932)";
+    case CodePage::Cp1252:
+        return "Windows-1252";
+    case CodePage::Cp1251:
+        return "Windows-1251";
+    case CodePage::Cp936:
+        return "GBK (CP936)";
+    case CodePage::Cp949:
+        return "CP949";
+    case CodePage::Cp950:
+        return "Big5 (CP950)";
+    case CodePage::Utf8:
+        return "UTF-8";
+    }
+    return "Shift-JIS (CP932)";
+}
+
+CodePage tagCodePage()
+{
+    return currentCodePage.load(std::memory_order_relaxed);
+}
+
+void setTagCodePage(CodePage codePage)
+{
+    currentCodePage.store(codePage, std::memory_order_relaxed);
+}
+
+std::size_t maxCharBytes(CodePage codePage)
+{
+    switch (codePage) {
+    case CodePage::Cp1252:
+    case CodePage::Cp1251:
+        return 1;
+    case CodePage::Utf8:
+        return 4;
+    default:
+        return 2;
+    }
+}
+
+std::string decodeText(CodePage codePage, std::string_view bytes)
 {
     if (isAscii(bytes))
         return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() * 3 / 2);
     while (!bytes.empty()) {
-        if (decoder().convert(bytes, out))
+        if (decoder(codePage).convert(bytes, out))
             break;
         // An invalid or incomplete character: one replacement mark for its first byte.
         out += ReplacementCharacter;
@@ -132,15 +270,49 @@ std::string cp932ToUtf8(std::string_view bytes)
     return out;
 }
 
-std::optional<std::string> utf8ToCp932(std::string_view utf8)
+std::optional<std::string> encodeText(CodePage codePage, std::string_view utf8)
 {
     if (isAscii(utf8))
         return std::string(utf8);
     if (!isValidUtf8(utf8))
         return std::nullopt;
+    if (codePage == CodePage::Utf8)
+        return std::string(utf8);
     std::string out;
-    if (!encoder().convert(utf8, out))
+    if (!encoder(codePage).convert(utf8, out))
         return std::nullopt;
+    return out;
+}
+
+std::string tagTextToUtf8(std::string_view bytes)
+{
+    return decodeText(tagCodePage(), bytes);
+}
+
+std::optional<std::string> utf8ToTagText(std::string_view utf8)
+{
+    return encodeText(tagCodePage(), utf8);
+}
+
+bool isInvisible(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0xE000 && c <= 0xF8FF)
+        || (c >= 0xF0000 && c <= 0x10FFFF);
+}
+
+std::string withInvisibleMarked(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    while (!utf8.empty()) {
+        const size_t length = std::max<size_t>(utf8SequenceLength(utf8), 1);
+        const std::string_view one = utf8.substr(0, length);
+        if (isInvisible(codePointOf(one)))
+            out += InvisibleMarkUtf8;
+        else
+            out.append(one);
+        utf8.remove_prefix(length);
+    }
     return out;
 }
 
@@ -159,16 +331,18 @@ std::string fileNameToUtf8(std::string_view bytes)
 {
     if (isValidUtf8(bytes))
         return std::string(bytes);
-    // Each name of the path on its own: names unpacked from Windows archives are CP932
-    // among UTF-8 ones.
+    // Each name of the path on its own: names unpacked from Windows archives are in the
+    // code page among UTF-8 ones. Under UTF-8 there is nothing to fall back to.
+    const CodePage codePage = tagCodePage();
     std::string out;
     while (true) {
         const std::size_t slash = bytes.find('/');
         const std::string_view name = bytes.substr(0, slash);
         if (isValidUtf8(name)) {
             out.append(name);
-        } else if (std::string decoded = cp932ToUtf8(name);
-                   decoded.find(ReplacementCharacter) == std::string::npos) {
+        } else if (std::string decoded
+                   = codePage == CodePage::Utf8 ? std::string() : decodeText(codePage, name);
+                   !decoded.empty() && decoded.find(ReplacementCharacter) == std::string::npos) {
             out += decoded;
         } else {
             for (std::string_view rest = name; !rest.empty();) {

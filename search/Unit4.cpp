@@ -20,7 +20,7 @@ QString text(const char *utf8)
 
 std::optional<std::string> tagCondition(const QLineEdit *edit)
 {
-    return platform::utf8ToCp932(edit->text().toStdString());
+    return platform::utf8ToTagText(edit->text().toStdString());
 }
 
 } // namespace

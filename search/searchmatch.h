@@ -9,8 +9,8 @@
 namespace search {
 
 // The conditions of a conditional search, as bytes: the file-name condition in the file
-// system's encoding (matched against the full path), the tag conditions in CP932, the
-// genre as its name. An empty text is no condition; a text of spaces is one. A tag
+// system's encoding (matched against the full path), the tag conditions in the tag code
+// page, the genre as its name. An empty text is no condition; a text of spaces is one. A tag
 // condition that could not be encoded is given as nothing and matches no row.
 struct Conditions
 {

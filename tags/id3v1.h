@@ -8,8 +8,8 @@
 
 namespace tags {
 
-// The ID3v1 tag block: the last 128 bytes of an audio file. Texts are CP932 bytes with no
-// terminator and no length byte.
+// The ID3v1 tag block: the last 128 bytes of an audio file. Texts are bytes of the tag code page
+// with no terminator and no length byte.
 constexpr std::size_t BlockSize = 128;
 using Block = std::array<char, BlockSize>;
 

@@ -290,3 +290,61 @@ TEST_F(Cli, SetKeepsAFieldGivenAnEmptyTextAndOnlyEraseErases)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readBytes(file), audioBytes(300) + tagBytes("", "", "", "", "", 255));
 }
+
+TEST_F(Cli, EncodingAppliesToEveryCommand)
+{
+    const std::pair<std::string, std::pair<std::string, std::string>> cases[] = {
+        {"cp932", {"日本語の歌", "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x89\xcc"s}},
+        {"cp1252",
+            {"Café über",
+                "Caf\xe9 \xfc"
+                "ber"s}},
+        {"cp1251", {"Кино", "\xca\xe8\xed\xee"s}},
+        {"cp936", {"中文歌曲", "\xd6\xd0\xce\xc4\xb8\xe8\xc7\xfa"s}},
+        {"cp949", {"한국어", "\xc7\xd1\xb1\xb9\xbe\xee"s}},
+        {"cp950", {"中文", "\xa4\xa4\xa4\xe5"s}},
+        {"utf-8", {"Björk", "Bj\xc3\xb6rk"s}},
+    };
+    for (const auto &[name, texts] : cases) {
+        const auto &[text, bytes] = texts;
+        const std::string file = tree.file("music/" + name + "/a.mp3", audioBytes(100));
+        // write and set encode, show, scan and search decode and match in the same code page.
+        Result r = run({"write", "--encoding", name, "--title", text, file});
+        ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+        EXPECT_EQ(readBytes(file).substr(100 + 3, bytes.size()), bytes) << name;
+        r = run({"set", "--encoding=" + name, "--artist", text, file});
+        ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+        EXPECT_EQ(readBytes(file).substr(100 + 33, bytes.size()), bytes) << name;
+        const std::string line = "a.mp3\t" + text + "\t" + text + "\t\t\t";
+        r = run({"show", "--encoding", name, file});
+        EXPECT_EQ(r.out.substr(0, line.size()), line) << name;
+        r = run({"scan", "--encoding", name, music(name)});
+        EXPECT_EQ(r.out.substr(0, line.size()), line) << name;
+        r = run({"search", "--encoding", name, "--artist", text, music(name)});
+        EXPECT_EQ(r.out.substr(0, line.size()), line) << name;
+    }
+    EXPECT_EQ(run({"genres", "--encoding", "utf-8"}).status, 0);
+    // Without --encoding a Windows-1252 text is read as CP932: E9 20 is no character.
+    EXPECT_EQ(run({"show", music("cp1252/a.mp3")}).out.substr(0, 13), "a.mp3\tCaf\xEF\xBF\xBD ");
+}
+
+TEST_F(Cli, EncodingNamesTheCodePageInUsageErrors)
+{
+    const std::string file = tree.file("music/a.mp3", audioBytes(100));
+    Result r = run({"write", "--encoding", "cp1252", "--title", "日本", file});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Windows-1252 cannot hold"), std::string::npos) << r.err;
+    r = run({"search", "--encoding", "cp1251", "--title", "é", music("")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Windows-1251 cannot hold"), std::string::npos) << r.err;
+    // Under UTF-8 ten three-byte characters fill the 30 bytes; an eleventh does not fit.
+    r = run({"write", "--encoding", "utf-8", "--title", "あいうえおかきくけこ", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = run({"set", "--encoding", "utf-8", "--title", "あいうえおかきくけこさ", file});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("33 bytes in UTF-8"), std::string::npos) << r.err;
+    r = run({"scan", "--encoding", "latin1", music("")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--encoding"), std::string::npos) << r.err;
+    EXPECT_EQ(readBytes(file).substr(103, 30), "あいうえおかきくけこ");
+}

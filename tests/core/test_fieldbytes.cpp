@@ -3,6 +3,7 @@
 #include <random>
 
 #include "editing/fieldbytes.h"
+#include "tests/support/codepage.h"
 
 using namespace std::string_literals;
 using editing::FieldBytes;
@@ -32,8 +33,8 @@ FieldBytes::EditResult remove(FieldBytes &field, std::size_t at, std::size_t cou
 
 TEST(FieldBytes, SplitsBytesIntoCharactersWithOneMarkPerInvalidByte)
 {
-    const auto chars = editing::cp932Chars("a\x82\xa0\xff\x82"
-                                           "a\xb1\xfd"s);
+    const auto chars = editing::tagChars("a\x82\xa0\xff\x82"
+                                         "a\xb1\xfd"s);
     ASSERT_EQ(chars.size(), 6u);
     EXPECT_EQ(chars[0], (editing::FieldChar {U'a', "a"}));
     EXPECT_EQ(chars[1], (editing::FieldChar {U'あ', "\x82\xa0"s}));
@@ -45,7 +46,7 @@ TEST(FieldBytes, SplitsBytesIntoCharactersWithOneMarkPerInvalidByte)
     EXPECT_EQ(chars[4], (editing::FieldChar {U'ｱ', "\xb1"s}));
     EXPECT_EQ(chars[5], (editing::FieldChar {Mark, "\xfd"s}));
     // A lead byte at the end has no trail: a mark.
-    EXPECT_EQ(editing::cp932Chars("x\x82"s).back(), (editing::FieldChar {Mark, "\x82"s}));
+    EXPECT_EQ(editing::tagChars("x\x82"s).back(), (editing::FieldChar {Mark, "\x82"s}));
 }
 
 TEST(FieldBytes, ShowsUpToTheFirstZeroAndKeepsEveryByteUntilEdited)
@@ -183,6 +184,54 @@ TEST(FieldBytes, RefusalTextsNameTheLimitAndTheTrackNumber)
         std::string::npos);
     EXPECT_EQ(editing::refusalText(Refusal::Unencodable, 30, editing::LimitNote::None),
         "シフト JIS で表せない文字は入力できません");
+    const testing_support::CodePageScope scope(platform::CodePage::Cp1251);
+    EXPECT_EQ(editing::refusalText(Refusal::Unencodable, 30, editing::LimitNote::None),
+        "Windows-1251 で表せない文字は入力できません");
+}
+
+TEST(FieldBytes, CharactersAndLimitsFollowTheChosenCodePage)
+{
+    {
+        // Ten three-byte characters fill a 30-byte field; the eleventh is cut.
+        const testing_support::CodePageScope scope(platform::CodePage::Utf8);
+        FieldBytes field(30);
+        field.setOriginal("");
+        const auto result = insert(field, 0, std::u32string(11, U'あ'));
+        EXPECT_EQ(result.text, std::u32string(10, U'あ'));
+        EXPECT_EQ(result.refusal, Refusal::TooLong);
+        EXPECT_EQ(field.bytes().size(), 30u);
+        // Four-byte characters are one character each; a broken sequence one mark per byte;
+        // a mark is refused although UTF-8 could hold U+FFFD.
+        EXPECT_EQ(editing::tagChars("\xf0\x9f\x8e\xb5\xe3\x81"s),
+            (std::vector<editing::FieldChar> {
+                {U'🎵', "\xf0\x9f\x8e\xb5"s}, {Mark, "\xe3"s}, {Mark, "\x81"s}}));
+        field.setOriginal("");
+        EXPECT_EQ(insert(field, 0, U"\xFFFD").refusal, Refusal::Unencodable);
+    }
+    {
+        const testing_support::CodePageScope scope(platform::CodePage::Cp1252);
+        FieldBytes field(30);
+        field.setOriginal("Mot\xf6rhead"s);
+        EXPECT_EQ(field.text(), U"Motörhead");
+        EXPECT_EQ(insert(field, 9, U" €").refusal, Refusal::None);
+        EXPECT_EQ(field.bytes(), "Mot\xf6rhead \x80"s);
+        EXPECT_EQ(insert(field, 0, U"日").refusal, Refusal::Unencodable);
+    }
+}
+
+TEST(FieldBytes, InvisibleCharactersAreOneMarkForAllTheirBytes)
+{
+    // Under CP932 a Windows-1252 text falls into the user-defined area: F6 72 is one
+    // private-use character, one mark that writes both bytes and goes with both.
+    constexpr char32_t Invisible = editing::InvisibleMark;
+    FieldBytes field(30);
+    field.setOriginal("Mot\xf6rhead\x01"s);
+    EXPECT_EQ(field.text(), U"Mot"s + Invisible + U"head" + Invisible);
+    EXPECT_EQ(field.chars()[3], (editing::FieldChar {Invisible, "\xf6r"s}));
+    remove(field, 3, 1);
+    EXPECT_EQ(field.bytes(), "Mothead\x01"s);
+    // The mark cannot be typed, though CP932 has no use for U+25AF anyway.
+    EXPECT_EQ(insert(field, 0, std::u32string(1, Invisible)).refusal, Refusal::Unencodable);
 }
 
 TEST(FieldBytes, AnyEditKeepsTheFieldWithinItsLimitAndReadableAsItShows)
@@ -215,7 +264,7 @@ TEST(FieldBytes, AnyEditKeepsTheFieldWithinItsLimitAndReadableAsItShows)
                 continue;
             const std::string bytes = field.bytes();
             ASSERT_LE(bytes.size(), field.maxBytes());
-            const auto read = editing::cp932Chars(bytes);
+            const auto read = editing::tagChars(bytes);
             ASSERT_EQ(read.size(), field.chars().size());
             for (std::size_t i = 0; i < read.size(); ++i)
                 ASSERT_EQ(read[i].bytes, field.chars()[i].bytes);

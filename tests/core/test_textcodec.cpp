@@ -1,10 +1,25 @@
 #include <gtest/gtest.h>
 
 #include "platform/textcodec.h"
+#include "tests/support/codepage.h"
 
 using namespace std::string_literals;
-using platform::cp932ToUtf8;
-using platform::utf8ToCp932;
+
+namespace {
+
+const std::string Mark = "\xEF\xBF\xBD";
+
+std::string cp932ToUtf8(std::string_view bytes)
+{
+    return platform::decodeText(platform::CodePage::Cp932, bytes);
+}
+
+std::optional<std::string> utf8ToCp932(std::string_view utf8)
+{
+    return platform::encodeText(platform::CodePage::Cp932, utf8);
+}
+
+} // namespace
 
 TEST(TextCodec, DecodesTheMicrosoftTable)
 {
@@ -80,4 +95,69 @@ TEST(TextCodec, FileNamesShowValidUtf8AsItIs)
         platform::fileNameToUtf8("\xff\xfe/a/\xff"s), "\xEF\xBF\xBD\xEF\xBF\xBD/a/\xEF\xBF\xBD");
     EXPECT_FALSE(platform::isValidUtf8("\xed\xa0\x80"s)); // a surrogate
     EXPECT_FALSE(platform::isValidUtf8("\xc0\xaf"s));     // overlong
+}
+
+TEST(TextCodec, EachCodePageRoundTripsItsOwnText)
+{
+    using platform::CodePage;
+    const std::pair<CodePage, std::pair<std::string, std::string>> cases[] = {
+        {CodePage::Cp932, {"日本語の歌", "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x89\xcc"s}},
+        {CodePage::Cp1252,
+            {"Café über €",
+                "Caf\xe9 \xfc"
+                "ber \x80"s}},
+        {CodePage::Cp1251, {"Кино", "\xca\xe8\xed\xee"s}},
+        {CodePage::Cp936, {"中文歌曲", "\xd6\xd0\xce\xc4\xb8\xe8\xc7\xfa"s}},
+        {CodePage::Cp949, {"한국어", "\xc7\xd1\xb1\xb9\xbe\xee"s}},
+        {CodePage::Cp950, {"中文", "\xa4\xa4\xa4\xe5"s}},
+        {CodePage::Utf8, {"Björk 日本", "Bj\xc3\xb6rk \xe6\x97\xa5\xe6\x9c\xac"s}},
+    };
+    for (const auto &[codePage, texts] : cases) {
+        const auto &[text, bytes] = texts;
+        EXPECT_EQ(platform::encodeText(codePage, text), bytes) << platform::codePageName(codePage);
+        EXPECT_EQ(platform::decodeText(codePage, bytes), text) << platform::codePageName(codePage);
+        EXPECT_EQ(platform::codePageOfName(platform::codePageName(codePage)), codePage);
+        EXPECT_EQ(platform::codePageOfNumber(static_cast<long>(codePage)), codePage);
+    }
+    EXPECT_FALSE(platform::codePageOfNumber(1250));
+    EXPECT_FALSE(platform::codePageOfName("latin1"));
+    // What one code page cannot hold, another can.
+    EXPECT_FALSE(platform::encodeText(CodePage::Cp1252, "日本"));
+    EXPECT_FALSE(platform::encodeText(CodePage::Cp1251, "é"));
+    // Bytes a code page leaves undefined, and broken UTF-8, show one Mark per byte.
+    EXPECT_EQ(platform::decodeText(CodePage::Cp1252, "a\x81z"s), "a" + Mark + "z");
+    EXPECT_EQ(
+        platform::decodeText(CodePage::Utf8, "a\xe6\x97z\xff"s), "a" + Mark + Mark + "z" + Mark);
+}
+
+TEST(TextCodec, TagTextsFollowTheChosenCodePage)
+{
+    const std::string western = "Mot\xf6rhead Bj\xf6rk Gu\xf0mundsd\xf3ttir"s;
+    {
+        const testing_support::CodePageScope scope(platform::CodePage::Cp1252);
+        EXPECT_EQ(platform::tagTextToUtf8(western), "Motörhead Björk Guðmundsdóttir");
+        EXPECT_EQ(platform::utf8ToTagText("Crème brûlée"),
+            "Cr\xe8me br\xfbl\xe9"
+            "e"s);
+    }
+    // Under CP932 the pairs fall into the user-defined area: private-use characters, shown
+    // as Marks, one for both bytes of each.
+    EXPECT_EQ(platform::tagTextToUtf8("\xf0\x40"s), "\xEE\x80\x80");
+    EXPECT_EQ(platform::withInvisibleMarked(platform::tagTextToUtf8(western)),
+        "Mot▯head Bj▯k Gu▯undsd▯tir");
+    EXPECT_EQ(platform::withInvisibleMarked("a\x01\x7f\xc2\x85z日"), "a▯▯▯z日");
+}
+
+TEST(TextCodec, FileNamesFallBackToTheChosenCodePage)
+{
+    EXPECT_EQ(platform::fileNameToUtf8("/m/Caf\xe9.mp3"s), "/m/Caf" + Mark + ".mp3");
+    {
+        const testing_support::CodePageScope scope(platform::CodePage::Cp1252);
+        EXPECT_EQ(platform::fileNameToUtf8("/m/Caf\xe9/\x95\x5c.mp3"s), "/m/Café/•\\.mp3");
+    }
+    {
+        // Under UTF-8 nothing is left to fall back to.
+        const testing_support::CodePageScope scope(platform::CodePage::Utf8);
+        EXPECT_EQ(platform::fileNameToUtf8("/m/\x95\x5c/曲.mp3"s), "/m/" + Mark + "\\/曲.mp3");
+    }
 }

@@ -799,8 +799,9 @@ void RandomWindow::fillSearch(TForm4 *dialog)
         const std::size_t from = static_cast<std::size_t>(pick(static_cast<int>(bytes.size())));
         const std::string part = bytes.substr(from, static_cast<std::size_t>(1 + pick(4)));
         if (item == lists::SubItem::Path)
-            return QString::fromStdString(platform::fileNameToUtf8(part));
-        return QString::fromStdString(platform::cp932ToUtf8(part));
+            return QString::fromStdString(
+                platform::withInvisibleMarked(platform::fileNameToUtf8(part)));
+        return QString::fromStdString(platform::withInvisibleMarked(platform::tagTextToUtf8(part)));
     };
     const std::pair<QLineEdit *, lists::SubItem> fields[] = {
         {dialog->Edit1, lists::SubItem::Path},

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QHeaderView>
 #include <QTreeView>
 
@@ -7,6 +8,7 @@
 #include "app/settingsfile.h"
 #include "lists/filelistview.h"
 #include "platform/errorreport.h"
+#include "tests/support/codepage.h"
 #include "tests/support/faultyfs.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
@@ -102,4 +104,46 @@ TEST_F(WindowSettings, UnwritableFileGetsTheMessageOnceAndStaysAsItWas)
         QString::fromStdString(tree.path("BELWIK.INI") + " に書き込めません."));
     EXPECT_EQ(readBytes(tree.path("BELWIK.INI")), old);
     EXPECT_EQ(testing_support::listNames(tree.root()), std::vector<std::string> {"BELWIK.INI"});
+}
+
+TEST_F(WindowSettings, CodePageIsKeptInItsOwnSectionOnlyOnceChosen)
+{
+    const testing_support::CodePageScope scope(platform::CodePage::Cp932);
+    const auto choose = [](TForm1 &form, platform::CodePage codePage) {
+        for (QAction *item : form.CodePageItems) {
+            if (item->data().toInt() == static_cast<int>(codePage))
+                item->trigger();
+        }
+    };
+    {
+        TForm1 form;
+        choose(form, platform::CodePage::Cp1251);
+        choose(form, platform::CodePage::Cp932); // back before the end: nothing to keep
+    }
+    const std::string untouched = readBytes(tree.path("BELWIK.INI"));
+    EXPECT_EQ(untouched.find("[Text]"), std::string::npos);
+    EXPECT_EQ(std::count(untouched.begin(), untouched.end(), '='), 19);
+    {
+        TForm1 form;
+        choose(form, platform::CodePage::Cp1252);
+    }
+    EXPECT_EQ(readBytes(tree.path("BELWIK.INI")), untouched + "[Text]\nCODEPAGE=1252\n");
+    {
+        TForm1 form;
+        EXPECT_EQ(platform::tagCodePage(), platform::CodePage::Cp1252);
+        EXPECT_TRUE(form.CodePageItems[1]->isChecked());
+        choose(form, platform::CodePage::Cp932);
+    }
+    // Once in the file the key follows every choice, CP932 included.
+    EXPECT_EQ(readBytes(tree.path("BELWIK.INI")), untouched + "[Text]\nCODEPAGE=932\n");
+    for (const char *stored : {"65001", "0xFDE9", "1250", "abc", ""}) {
+        tree.file("BELWIK.INI", untouched + "[Text]\nCODEPAGE=" + stored + "\n");
+        TForm1 form;
+        const platform::CodePage expected
+            = std::string(stored) == "65001" || std::string(stored) == "0xFDE9"
+            ? platform::CodePage::Utf8
+            : platform::CodePage::Cp932;
+        EXPECT_EQ(platform::tagCodePage(), expected) << stored;
+    }
+    EXPECT_TRUE(modal.questions.empty());
 }
