@@ -1,7 +1,5 @@
 #include "app/Unit1.h"
 
-#include <unistd.h>
-
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -30,9 +28,6 @@
 #include "lists/rowmodel.h"
 #include "platform/error.h"
 #include "platform/errorreport.h"
-#include "platform/modal.h"
-#include "platform/paths.h"
-#include "platform/programfolder.h"
 #include "platform/scopeguard.h"
 #include "platform/textcodec.h"
 #include "search/Unit4.h"
@@ -492,84 +487,4 @@ void TForm1::showEvent(QShowEvent *event)
         move(
             std::max(0, (area.width() - width()) / 2), std::max(0, (area.height() - height()) / 2));
     }
-}
-
-long TForm1::ShellExecute(const std::string &FileName, const std::string &Params,
-    const std::string &Verb, const std::string &WorkDir, int)
-{
-    // The desktop's opener knows one action, the default application: "OPEN" and "PLAY"
-    // both go to it. It takes any argument that begins with "-" as an option and has no
-    // "--", so a relative name is joined to the work folder first.
-    (void)Verb;
-    std::string workDir = WorkDir;
-    if (workDir.empty()) {
-        char buffer[4096];
-        if (::getcwd(buffer, sizeof buffer))
-            workDir = buffer;
-    }
-    std::string target = FileName;
-    const bool isAddress
-        = target.find("://") != std::string::npos || target.rfind("mailto:", 0) == 0;
-    if (!isAddress && (target.empty() || target.front() != '/'))
-        target = platform::AddBackslash(workDir) + target;
-    // The opener takes one document and no parameters; the program never passes any.
-    (void)Params;
-    const std::vector<std::string> argv = {"xdg-open", target};
-    const QString name
-        = QString::fromStdString(platform::fileNameToUtf8(platform::fileNamePart(target)));
-    return platform::modal().spawn(argv, workDir,
-        text("%1 を開けません。ファイルがないか、開くアプリケーションが登録されていません。")
-            .arg(name),
-        name);
-}
-
-void TForm1::N15Click(QObject *)
-{
-    // The page in the current folder, else the copy beside the program: "ファイル追加" and
-    // a start from another folder move the current folder away from it.
-    char current[4096];
-    const std::string page = platform::findHelpPage(
-        "belwik.htm", ::getcwd(current, sizeof current) ? current : "", platform::programFolder());
-    ShellExecute(page.empty() ? "belwik.htm" : page, "", "OPEN", "", 5);
-}
-
-void TForm1::About1Click(QObject *)
-{
-    platform::modal().execDialog(Form5);
-}
-
-void TForm1::CodePageClick(QObject *Sender)
-{
-    const auto *item = qobject_cast<QAction *>(Sender);
-    if (!item)
-        return;
-    if (const std::optional<platform::CodePage> codePage
-        = platform::codePageOfNumber(item->data().toInt())) {
-        platform::setTagCodePage(*codePage);
-        showInCodePage();
-    }
-}
-
-void TForm1::setStatusText(const std::string &path)
-{
-    m_statusPath = path;
-    StatusBar1->setText(QString::fromStdString(platform::fileNameToUtf8(path)));
-}
-
-void TForm1::clearStatusText()
-{
-    m_statusPath.reset();
-    StatusBar1->clear();
-}
-
-void TForm1::showInCodePage()
-{
-    const int number = static_cast<int>(platform::tagCodePage());
-    for (QAction *item : std::as_const(CodePageItems))
-        item->setChecked(item->data().toInt() == number);
-    // dataChanged, not a reset: a reset would lose the selection and the current row.
-    ListView1->model()->redecode();
-    ListView2->model()->redecode();
-    if (m_statusPath && m_busyDepth == 0)
-        setStatusText(*m_statusPath);
 }
