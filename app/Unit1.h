@@ -34,7 +34,8 @@ class FileTagWriter;
 }
 namespace fileops {
 class FolderMakerIn;
-}
+enum class Transfer;
+} // namespace fileops
 namespace lists {
 class ScanRun;
 }
@@ -225,6 +226,8 @@ private:
     FileListView *listOf(
         QObject *sender, QObject *resultSender, QObject *otherResultSender = nullptr);
     bool askYesNo(const char *question);
+    // Copy or move: the target folder chosen with `caption`, then the run with its progress.
+    void transferWorkList(const char *caption, const char *verb, fileops::Transfer kind);
     void sortByHeader(FileListView *list, int column);
     // Keeps the result list's height within what leaves the work list's bar, some of the work
     // list and the status line visible; after a drag of the split bar and a resize.

@@ -7,26 +7,24 @@
 #include "platform/runcontrol.h"
 #include "widgets/BrowsDlg.h"
 
-void TForm1::Button3Click(QObject *)
+void TForm1::transferWorkList(const char *caption, const char *verb, fileops::Transfer kind)
 {
-    BrowseDialog2->Caption = "コピー先のフォルダを指定してください。";
+    BrowseDialog2->Caption = caption;
     if (!BrowseDialog2->Execute())
         return;
-    runBusy("コピー中", [this](platform::IRunControl &status) {
-        fileops::transferRows(
-            *ListView2, BrowseDialog2->Directory, fileops::Transfer::Copy, this, &status);
+    runBusy(verb, [this, kind](platform::IRunControl &status) {
+        fileops::transferRows(*ListView2, BrowseDialog2->Directory, kind, this, &status);
     });
+}
+
+void TForm1::Button3Click(QObject *)
+{
+    transferWorkList("コピー先のフォルダを指定してください。", "コピー中", fileops::Transfer::Copy);
 }
 
 void TForm1::Button4Click(QObject *)
 {
-    BrowseDialog2->Caption = "移動先のフォルダを指定してください。";
-    if (!BrowseDialog2->Execute())
-        return;
-    runBusy("移動中", [this](platform::IRunControl &status) {
-        fileops::transferRows(
-            *ListView2, BrowseDialog2->Directory, fileops::Transfer::Move, this, &status);
-    });
+    transferWorkList("移動先のフォルダを指定してください。", "移動中", fileops::Transfer::Move);
 }
 
 void TForm1::Button5Click(QObject *)

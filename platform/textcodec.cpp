@@ -63,34 +63,38 @@ private:
     iconv_t m_cd;
 };
 
-const char *iconvName(CodePage codePage)
+// What the program knows of each code page, in the order of CodePages.
+struct CodePageFacts
 {
-    switch (codePage) {
-    case CodePage::Cp932:
-        return "CP932";
-    case CodePage::Cp1252:
-        return "CP1252";
-    case CodePage::Cp1251:
-        return "CP1251";
-    case CodePage::Cp936:
-        return "CP936";
-    case CodePage::Cp949:
-        return "CP949";
-    case CodePage::Cp950:
-        return "CP950";
-    case CodePage::Utf8:
-        return "UTF-8";
-    }
-    return "CP932";
-}
+    CodePage codePage;
+    const char *iconvName;
+    const char *name;  // as the companion takes it
+    const char *title; // as messages name it
+    std::size_t maxCharBytes;
+};
+constexpr CodePageFacts Facts[] = {
+    {CodePage::Cp932, "CP932", "cp932", "Shift-JIS (CP932)", 2},
+    {CodePage::Cp1252, "CP1252", "cp1252", "Windows-1252", 1},
+    {CodePage::Cp1251, "CP1251", "cp1251", "Windows-1251", 1},
+    {CodePage::Cp936, "CP936", "cp936", "GBK (CP936)", 2},
+    {CodePage::Cp949, "CP949", "cp949", "CP949", 2},
+    {CodePage::Cp950, "CP950", "cp950", "Big5 (CP950)", 2},
+    {CodePage::Utf8, "UTF-8", "utf-8", "UTF-8", 4},
+};
+static_assert(std::size(Facts) == std::size(CodePages));
 
 std::size_t indexOf(CodePage codePage)
 {
-    for (std::size_t i = 0; i < std::size(CodePages); ++i) {
-        if (CodePages[i] == codePage)
+    for (std::size_t i = 0; i < std::size(Facts); ++i) {
+        if (Facts[i].codePage == codePage)
             return i;
     }
     return 0;
+}
+
+const char *iconvName(CodePage codePage)
+{
+    return Facts[indexOf(codePage)].iconvName;
 }
 
 // One conversion descriptor per code page, direction and thread, opened on first use.
@@ -191,44 +195,12 @@ std::optional<CodePage> codePageOfName(std::string_view name)
 
 const char *codePageName(CodePage codePage)
 {
-    switch (codePage) {
-    case CodePage::Cp932:
-        return "cp932";
-    case CodePage::Cp1252:
-        return "cp1252";
-    case CodePage::Cp1251:
-        return "cp1251";
-    case CodePage::Cp936:
-        return "cp936";
-    case CodePage::Cp949:
-        return "cp949";
-    case CodePage::Cp950:
-        return "cp950";
-    case CodePage::Utf8:
-        return "utf-8";
-    }
-    return "cp932";
+    return Facts[indexOf(codePage)].name;
 }
 
 const char *codePageTitle(CodePage codePage)
 {
-    switch (codePage) {
-    case CodePage::Cp932:
-        return "Shift-JIS (CP932)";
-    case CodePage::Cp1252:
-        return "Windows-1252";
-    case CodePage::Cp1251:
-        return "Windows-1251";
-    case CodePage::Cp936:
-        return "GBK (CP936)";
-    case CodePage::Cp949:
-        return "CP949";
-    case CodePage::Cp950:
-        return "Big5 (CP950)";
-    case CodePage::Utf8:
-        return "UTF-8";
-    }
-    return "Shift-JIS (CP932)";
+    return Facts[indexOf(codePage)].title;
 }
 
 CodePage tagCodePage()
@@ -243,15 +215,7 @@ void setTagCodePage(CodePage codePage)
 
 std::size_t maxCharBytes(CodePage codePage)
 {
-    switch (codePage) {
-    case CodePage::Cp1252:
-    case CodePage::Cp1251:
-        return 1;
-    case CodePage::Utf8:
-        return 4;
-    default:
-        return 2;
-    }
+    return Facts[indexOf(codePage)].maxCharBytes;
 }
 
 std::string decodeText(CodePage codePage, std::string_view bytes)
