@@ -4,11 +4,16 @@
 
 namespace lists {
 
-TagReadAhead::TagReadAhead(std::size_t readers)
+TagReadAhead::TagReadAhead(std::size_t firstReaders, std::size_t mostReaders)
+    : m_mostReaders(std::max(mostReaders, firstReaders))
 {
     tags::addWriteWatcher(*this);
-    m_readers.reserve(readers);
-    for (std::size_t i = 0; i < readers; ++i)
+    addReaders(std::max<std::size_t>(firstReaders, 1));
+}
+
+void TagReadAhead::addReaders(std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
         m_readers.emplace_back([this] { readLoop(); });
 }
 
@@ -50,6 +55,19 @@ std::optional<std::pair<std::string, tags::TTagRecord>> TagReadAhead::takeOldest
     std::unique_lock<std::mutex> lock(m_mutex);
     const auto oldestDone
         = [this] { return m_items.empty() || m_items.front().state == Item::State::Done; };
+    // A read from the page cache takes microseconds; when most take longer the disk is the
+    // limit, and it serves more requests at once. (The wait of the taker says nothing: on a
+    // busy machine the readers are merely descheduled.)
+    // Judged on every 32 reads, so a cache that runs out midway is noticed soon.
+    if (m_reads >= 32) {
+        const bool grow = m_slowReads * 4 >= m_reads && m_readers.size() < m_mostReaders;
+        m_reads = m_slowReads = 0;
+        if (grow) {
+            lock.unlock();
+            addReaders(std::min(m_readers.size(), m_mostReaders - m_readers.size()));
+            lock.lock();
+        }
+    }
     if (!oldestDone() && wait.count() > 0) {
         m_taking = true;
         m_done.wait_for(lock, wait, oldestDone);
@@ -95,12 +113,16 @@ void TagReadAhead::readLoop()
         lock.unlock();
         tags::TTagRecord tag;
         std::exception_ptr error;
+        const auto start = std::chrono::steady_clock::now();
         try {
             tag = tags::ReadTag(item.path, item.kind);
         } catch (...) {
             error = std::current_exception();
         }
+        const bool slow = std::chrono::steady_clock::now() - start > std::chrono::milliseconds(1);
         lock.lock();
+        ++m_reads;
+        m_slowReads += slow;
         item.tag = std::move(tag);
         item.error = std::move(error);
         item.state = Item::State::Done;
@@ -110,13 +132,14 @@ void TagReadAhead::readLoop()
 }
 
 void scanFolderReadingAhead(const std::string &folder, const TagHandler &onTag,
-    const WalkStep &step, std::chrono::milliseconds stepWait)
+    const WalkStep &step, std::chrono::milliseconds stepWait, std::size_t readers)
 {
     // How far the walk may run ahead of the tags handed over: enough to keep every reader
     // busy on a cold disk, little enough to stop a scan at once.
-    constexpr std::size_t Window = 512;
+    constexpr std::size_t Window = 4096;
     stepWait = std::max(stepWait, std::chrono::milliseconds(1));
-    TagReadAhead ahead;
+    TagReadAhead ahead(readers ? readers : TagReadAhead::FirstReaders,
+        readers ? readers : TagReadAhead::MostReaders);
     bool stopped = false;
     const auto stepped = [&] {
         if (!stopped && step && step())
