@@ -55,12 +55,13 @@ std::optional<std::pair<std::string, tags::TTagRecord>> TagReadAhead::takeOldest
     std::unique_lock<std::mutex> lock(m_mutex);
     const auto oldestDone
         = [this] { return m_items.empty() || m_items.front().state == Item::State::Done; };
-    // A read from the page cache takes microseconds; when most take longer the disk is the
-    // limit, and it serves more requests at once. (The wait of the taker says nothing: on a
-    // busy machine the readers are merely descheduled.)
-    // Judged on every 32 reads, so a cache that runs out midway is noticed soon.
+    // A read from the page cache takes microseconds; when some take longer the disk is the
+    // limit, and it serves more requests at once. Only some: the device reads ahead, so the
+    // neighbours of a slow read come from the cache. (How long the taker waits says nothing:
+    // on a busy machine the readers are merely descheduled.) Judged on every 32 reads, so
+    // a cache that runs out midway is noticed soon.
     if (m_reads >= 32) {
-        const bool grow = m_slowReads * 4 >= m_reads && m_readers.size() < m_mostReaders;
+        const bool grow = m_slowReads * 16 >= m_reads && m_readers.size() < m_mostReaders;
         m_reads = m_slowReads = 0;
         if (grow) {
             lock.unlock();
@@ -136,7 +137,7 @@ void scanFolderReadingAhead(const std::string &folder, const TagHandler &onTag,
 {
     // How far the walk may run ahead of the tags handed over: enough to keep every reader
     // busy on a cold disk, little enough to stop a scan at once.
-    constexpr std::size_t Window = 4096;
+    constexpr std::size_t Window = 512;
     stepWait = std::max(stepWait, std::chrono::milliseconds(1));
     TagReadAhead ahead(readers ? readers : TagReadAhead::FirstReaders,
         readers ? readers : TagReadAhead::MostReaders);

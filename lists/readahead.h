@@ -28,8 +28,8 @@ class TagReadAhead final : private tags::IWriteWatcher
 public:
     // Reads in flight, measured with bench_scan --readers on 100,000 files: warm, 2 readers
     // were fastest (more only contend for the processors); cold, 32 were fastest, 64 no
-    // better. So a scan starts with 2 and doubles them up to 32 while most reads take
-    // longer than a read from the cache does.
+    // better. So a scan starts with 2 and doubles them up to 32 while 2 or more of every
+    // 32 reads take longer than a read from the cache does.
     static constexpr std::size_t FirstReaders = 2;
     static constexpr std::size_t MostReaders = 32;
 
