@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "editing/bulktagrun.h"
-#include "lists/folderscan.h"
+#include "lists/readahead.h"
 #include "lists/row.h"
 #include "lists/rowsort.h"
 #include "platform/error.h"
@@ -115,9 +115,10 @@ void requireFiles(const std::vector<std::string> &files)
 template<typename OnRow> void scanRows(const std::vector<std::string> &folders, OnRow &&onRow)
 {
     for (const std::string &folder : folders) {
-        lists::scanFolder(folder, [&](const std::string &path, tags::FileKind kind) {
-            onRow(lists::makeRow(path, tags::ReadTag(path, kind)));
-        });
+        lists::scanFolderReadingAhead(
+            folder, [&](const std::string &path, const tags::TTagRecord &tag) {
+                onRow(lists::makeRow(path, tag));
+            });
     }
 }
 

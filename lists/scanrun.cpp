@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "lists/folderscan.h"
+#include "lists/readahead.h"
 
 namespace lists {
 
@@ -14,7 +14,11 @@ ScanRun::ScanRun(IScanHost &host, std::chrono::milliseconds eventStep)
 void ScanRun::addFile(const std::string &path, tags::FileKind kind)
 {
     // The tag is read before the row is made, so a file that cannot be read leaves no row.
-    const tags::TTagRecord tag = tags::ReadTag(path, kind);
+    addRow(path, tags::ReadTag(path, kind));
+}
+
+void ScanRun::addRow(const std::string &path, const tags::TTagRecord &tag)
+{
     m_pending.push_back(makeRow(path, tag));
     ++m_filesRead;
     m_host.progress({m_filesRead, 0, path});
@@ -24,13 +28,14 @@ void ScanRun::addFile(const std::string &path, tags::FileKind kind)
 void ScanRun::scanFolder(const std::string &folder)
 {
     // The walk steps between folders and entries too, so events keep being handled where
-    // no audio file is found.
-    lists::scanFolder(
-        folder, [this](const std::string &path, tags::FileKind kind) { addFile(path, kind); },
+    // no audio file is found, and so does a wait for a slow read.
+    scanFolderReadingAhead(
+        folder, [this](const std::string &path, const tags::TTagRecord &tag) { addRow(path, tag); },
         [this] {
             eventStep();
             return m_host.stopRequested();
-        });
+        },
+        m_eventStep);
 }
 
 void ScanRun::flush()

@@ -39,7 +39,9 @@ public:
     // error leaves this function.
     void addFile(const std::string &path, tags::FileKind kind = tags::FileKind::Unknown);
     // Adds a row for every audio file below the folder, in walk order, until the walk ends,
-    // a file cannot be read, or the host asks to stop.
+    // a file cannot be read, or the host asks to stop. The tags are read ahead of their rows
+    // (scanFolderReadingAhead); the rows, progress and errors are those of reading each file
+    // in its turn.
     void scanFolder(const std::string &folder);
     // Hands the rows read since the last batch to the host.
     void flush();
@@ -47,6 +49,7 @@ public:
     std::size_t filesRead() const { return m_filesRead; }
 
 private:
+    void addRow(const std::string &path, const tags::TTagRecord &tag);
     void eventStep();
 
     IScanHost &m_host;

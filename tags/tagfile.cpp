@@ -2,17 +2,47 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <mutex>
+#include <vector>
 
 #include <fcntl.h>
 
 #include "platform/error.h"
 #include "platform/filemode.h"
 #include "platform/filesystem.h"
+#include "platform/scopeguard.h"
 
 namespace tags {
 
 using platform::fileSystem;
+
+namespace {
+
+std::mutex watchersMutex;
+std::vector<IWriteWatcher *> watchers;
+
+void tellWatchers(const std::string &path)
+{
+    const std::lock_guard<std::mutex> lock(watchersMutex);
+    for (IWriteWatcher *watcher : watchers)
+        watcher->tagWritten(path);
+}
+
+} // namespace
+
+void addWriteWatcher(IWriteWatcher &watcher)
+{
+    const std::lock_guard<std::mutex> lock(watchersMutex);
+    watchers.push_back(&watcher);
+}
+
+void removeWriteWatcher(IWriteWatcher &watcher)
+{
+    const std::lock_guard<std::mutex> lock(watchersMutex);
+    watchers.erase(std::remove(watchers.begin(), watchers.end(), &watcher), watchers.end());
+}
 
 TTagRecord ReadTag(const std::string &path, FileKind kind)
 {
@@ -35,6 +65,8 @@ TTagRecord ReadTag(const std::string &path, FileKind kind)
 
 WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
 {
+    // Told on every way out: even a failed write may have changed the file for a moment.
+    const platform::ScopeGuard told([&path] { tellWatchers(path); });
     struct stat st;
     // Only a file that is not there is missing; a link loop, a path too long or a folder
     // that cannot be searched is a file that cannot be opened.

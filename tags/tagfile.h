@@ -40,4 +40,16 @@ WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build);
 WriteOutcome WriteTagBlock(const std::string &path, const Block &block);
 WriteOutcome WriteTagBlock(const std::string &path, const TagMerge &merge);
 
+// Told of every path WriteTagBlock has been at, once the call is over (written or not), on
+// the writing thread: a tag read ahead of its row is then read again. Watchers are added
+// and removed from any thread; one is never told after its removal has returned.
+class IWriteWatcher
+{
+public:
+    virtual ~IWriteWatcher() = default;
+    virtual void tagWritten(const std::string &path) = 0;
+};
+void addWriteWatcher(IWriteWatcher &watcher);
+void removeWriteWatcher(IWriteWatcher &watcher);
+
 } // namespace tags

@@ -1,7 +1,7 @@
 // The folder scan under faults: unreadable files and folders, failing reads, link loops,
 // names that are not UTF-8 or very long, paths past PATH_MAX and files that vanish. The scan
-// here does what the window's does: read each file's tag before adding its row, and end
-// with the message of the first file that cannot be opened.
+// here is the window's and the companion's: tags read ahead on reader threads, rows in walk
+// order, ending with the message of the first file that cannot be opened.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "lists/folderscan.h"
+#include "lists/readahead.h"
 #include "platform/error.h"
 #include "tests/support/faults.h"
 #include "tests/support/faultyfs.h"
@@ -41,10 +41,10 @@ protected:
         ScanResult result;
         const std::size_t prefix = tree.root().size() + 1;
         try {
-            lists::scanFolder(tree.root(), [&](const std::string &path, tags::FileKind kind) {
-                const tags::TTagRecord tag = tags::ReadTag(path, kind);
-                result.rows.emplace_back(path.substr(prefix), tag.Title.substr(0, 5));
-            });
+            lists::scanFolderReadingAhead(
+                tree.root(), [&](const std::string &path, const tags::TTagRecord &tag) {
+                    result.rows.emplace_back(path.substr(prefix), tag.Title.substr(0, 5));
+                });
         } catch (const platform::Error &error) {
             result.message = error.what();
         }
@@ -191,7 +191,7 @@ TEST_F(ScanFaults, D7FileGoneBetweenListingAndOpening)
     const std::string b = tree.file("b.mp3", audioBytes(300));
     tree.file("c.mp3", audioBytes(300));
     testing_support::FaultyFileSystem fs;
-    fs.fail(Call::Open, ENOENT, 2, 1);
+    fs.fail(Call::Open, b, ENOENT);
     platform::ScopedFileSystem installed(fs);
     const ScanResult result = scan();
     EXPECT_EQ(result.message, "ファイル " + b + " は開けません");

@@ -1,0 +1,174 @@
+#include "lists/readahead.h"
+
+#include <algorithm>
+
+namespace lists {
+
+TagReadAhead::TagReadAhead(std::size_t firstReaders, std::size_t mostReaders)
+    : m_mostReaders(std::max(mostReaders, firstReaders))
+{
+    tags::addWriteWatcher(*this);
+    addReaders(std::max<std::size_t>(firstReaders, 1));
+}
+
+void TagReadAhead::addReaders(std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        m_readers.emplace_back([this] { readLoop(); });
+}
+
+TagReadAhead::~TagReadAhead()
+{
+    tags::removeWriteWatcher(*this);
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_work.notify_all();
+    for (std::thread &reader : m_readers)
+        reader.join();
+}
+
+void TagReadAhead::add(std::string path, tags::FileKind kind)
+{
+    bool wake = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        Item &item = m_items.emplace_back();
+        item.path = std::move(path);
+        item.kind = kind;
+        wake = m_idleReaders > 0;
+    }
+    if (wake)
+        m_work.notify_one();
+}
+
+std::size_t TagReadAhead::pending() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_items.size();
+}
+
+std::optional<std::pair<std::string, tags::TTagRecord>> TagReadAhead::takeOldest(
+    std::chrono::milliseconds wait)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const auto oldestDone
+        = [this] { return m_items.empty() || m_items.front().state == Item::State::Done; };
+    // A read from the page cache takes microseconds; when some take longer the disk is the
+    // limit, and it serves more requests at once. Only some: the device reads ahead, so the
+    // neighbours of a slow read come from the cache. (How long the taker waits says nothing:
+    // on a busy machine the readers are merely descheduled.) Judged on every 32 reads, so
+    // a cache that runs out midway is noticed soon.
+    if (m_reads >= 32) {
+        const bool grow = m_slowReads * 16 >= m_reads && m_readers.size() < m_mostReaders;
+        m_reads = m_slowReads = 0;
+        if (grow) {
+            lock.unlock();
+            addReaders(std::min(m_readers.size(), m_mostReaders - m_readers.size()));
+            lock.lock();
+        }
+    }
+    if (!oldestDone() && wait.count() > 0) {
+        m_taking = true;
+        m_done.wait_for(lock, wait, oldestDone);
+        m_taking = false;
+    }
+    if (m_items.empty() || m_items.front().state != Item::State::Done)
+        return std::nullopt;
+    Item item = std::move(m_items.front());
+    m_items.pop_front();
+    --m_next;
+    lock.unlock();
+    if (item.stale)
+        return std::make_pair(std::move(item.path), tags::ReadTag(item.path, item.kind));
+    if (item.error)
+        std::rethrow_exception(item.error);
+    return std::make_pair(std::move(item.path), item.tag);
+}
+
+void TagReadAhead::forget(const std::string &path)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    // A file not yet being read will be read after the write anyway.
+    for (std::size_t i = 0; i < m_next; ++i) {
+        if (m_items[i].path == path)
+            m_items[i].stale = true;
+    }
+}
+
+void TagReadAhead::readLoop()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        if (m_next == m_items.size() && !m_stopping) {
+            ++m_idleReaders;
+            m_work.wait(lock, [this] { return m_stopping || m_next < m_items.size(); });
+            --m_idleReaders;
+        }
+        if (m_stopping)
+            return;
+        // Items stay where they are until taken, and only done ones are taken.
+        Item &item = m_items[m_next++];
+        item.state = Item::State::Reading;
+        lock.unlock();
+        tags::TTagRecord tag;
+        std::exception_ptr error;
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            tag = tags::ReadTag(item.path, item.kind);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        const bool slow = std::chrono::steady_clock::now() - start > std::chrono::milliseconds(1);
+        lock.lock();
+        ++m_reads;
+        m_slowReads += slow;
+        item.tag = std::move(tag);
+        item.error = std::move(error);
+        item.state = Item::State::Done;
+        if (m_taking && &item == &m_items.front())
+            m_done.notify_one();
+    }
+}
+
+void scanFolderReadingAhead(const std::string &folder, const TagHandler &onTag,
+    const WalkStep &step, std::chrono::milliseconds stepWait, std::size_t readers)
+{
+    // How far the walk may run ahead of the tags handed over: enough to keep every reader
+    // busy on a cold disk, little enough to stop a scan at once.
+    constexpr std::size_t Window = 512;
+    stepWait = std::max(stepWait, std::chrono::milliseconds(1));
+    TagReadAhead ahead(readers ? readers : TagReadAhead::FirstReaders,
+        readers ? readers : TagReadAhead::MostReaders);
+    bool stopped = false;
+    const auto stepped = [&] {
+        if (!stopped && step && step())
+            stopped = true;
+        return stopped;
+    };
+    // Hands over the tags read, oldest first; waits for reads while more than the window
+    // is pending, or for every read when `all`.
+    const auto handOver = [&](bool all) {
+        while (!stopped && ahead.pending() > 0) {
+            const bool mustWait = all || ahead.pending() > Window;
+            auto taken = ahead.takeOldest(mustWait ? stepWait : std::chrono::milliseconds(0));
+            if (taken) {
+                onTag(taken->first, taken->second);
+                stepped();
+            } else if (!mustWait || stepped()) {
+                return;
+            }
+        }
+    };
+    scanFolder(
+        folder,
+        [&](const std::string &path, tags::FileKind kind) {
+            ahead.add(path, kind);
+            handOver(false);
+        },
+        stepped);
+    handOver(true);
+}
+
+} // namespace lists
