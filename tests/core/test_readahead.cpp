@@ -145,8 +145,10 @@ TEST_F(ReadAhead, GivesWhatReadingEachFileInItsTurnGivesAndStopsAtTheSameFile)
         }
         if (inTurn.message.empty()) {
             EXPECT_GT(inTurn.files.size(), 320u);
-            const auto tagOf = [&](const std::string &path) {
-                for (const auto &[p, tag] : ahead.files) {
+            // A structured binding cannot be captured in C++17: the lambda takes a reference.
+            const auto &aheadFiles = ahead.files;
+            const auto tagOf = [&aheadFiles](const std::string &path) {
+                for (const auto &[p, tag] : aheadFiles) {
                     if (p == path)
                         return tag.Title.substr(
                             0, tag.Title.find_last_not_of(std::string(" \0", 2)) + 1);
