@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <functional>
+#include <map>
+#include <random>
 
 #include <fcntl.h>
 #include <unistd.h>
-
-#include <map>
 
 #include "editing/bulktagrun.h"
 #include "editing/journalfile.h"
@@ -312,4 +315,84 @@ TEST_F(UndoJournal, WriteTornAtAPageBoundaryIsFinished)
     EXPECT_EQ(result.restored, 2u);
     EXPECT_EQ(readBytes(inPlace), inPlaceBefore);
     EXPECT_EQ(readBytes(appended), appendedBefore);
+}
+
+TEST_F(UndoJournal, UndoKilledAtRandomPointsIsFinishedByTheNextUndo)
+{
+    constexpr int Files = 1000;
+    constexpr int Trials = 25;
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::vector<std::string> paths;
+    for (int i = 0; i < Files; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".mp3";
+        // Tagged and untagged files, some with a tag across a page boundary, some read-only.
+        const std::size_t audio = i % 5 == 0 ? page - 64 : 700 + 13 * static_cast<std::size_t>(i);
+        const std::string bytes
+            = i % 2 == 0 ? audioBytes(audio, i) + tagBytes("Song", "Old") : audioBytes(audio, i);
+        paths.push_back(tree.file(name, bytes, i % 7 == 0 ? 0444 : 0644));
+        setMtime(paths.back(), 1100000000 + i, 5000);
+    }
+    const auto before = snapshots(paths);
+    bulk(journal(), paths, artistMerge("Killed"));
+    const auto after = snapshots(paths);
+
+    const std::function<void()> undo = [this] {
+        Report report;
+        editing::undoLatest(*journal(), report);
+    };
+    const auto redo = [this] {
+        Report report;
+        EXPECT_EQ(editing::redoLatest(*journal(), report).restored, std::size_t(Files));
+    };
+    const std::chrono::microseconds runTime = testing_support::timeOf(undo);
+    redo();
+
+    std::mt19937 random(2112);
+    int killedMidRun = 0;
+    for (int trial = 0; trial < Trials; ++trial) {
+        const int status = testing_support::killedAtRandomPoint(undo, runTime, random);
+        ASSERT_NE(status, -1);
+        int restored = 0;
+        for (const std::string &path : paths) {
+            const std::string now = readBytes(path);
+            const std::string &old = before.at(path).bytes, &whole = after.at(path).bytes;
+            restored += now == old;
+            const bool torn = now.size() == old.size() && now.size() == whole.size()
+                && now.size() >= page && now.size() - 128 < now.size() / page * page
+                && now
+                    == whole.substr(0, now.size() / page * page)
+                        + old.substr(now.size() / page * page);
+            EXPECT_TRUE(now == old || now == whole || torn) << "trial " << trial << ": " << path;
+        }
+        killedMidRun += WIFSIGNALED(status) && restored > 0 && restored < Files;
+
+        // The next undo finishes what the killed one began (or finds it all done).
+        Report report;
+        const editing::RestoreResult result = editing::undoLatest(*journal(), report);
+        EXPECT_TRUE(result.leftAlone.empty());
+        for (const std::string &path : paths)
+            ASSERT_EQ(snapshot(path), before.at(path)) << "trial " << trial << ": " << path;
+        redo();
+    }
+    std::printf("undo killed: %d trials of %d files, %d kills in mid-run (run %lld us)\n", Trials,
+        Files, killedMidRun, static_cast<long long>(runTime.count()));
+    EXPECT_GT(killedMidRun, 0);
+}
+
+TEST_F(UndoJournal, UndoAndRedoTellTheWriteWatchers)
+{
+    struct Watcher final : tags::IWriteWatcher
+    {
+        void tagWritten(const std::string &path) override { paths.push_back(path); }
+        std::vector<std::string> paths;
+    } watcher;
+    const std::string a = tree.file("a.mp3", audioBytes(1000, 1) + tagBytes("A", "Old"));
+    const auto file = journal();
+    bulk(file, {a}, artistMerge("New"));
+    tags::addWriteWatcher(watcher);
+    Report report;
+    editing::undoLatest(*file, report);
+    editing::redoLatest(*file, report);
+    tags::removeWriteWatcher(watcher);
+    EXPECT_EQ(watcher.paths, (std::vector<std::string> {a, a}));
 }
