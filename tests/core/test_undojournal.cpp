@@ -16,6 +16,7 @@
 
 #include "editing/bulktagrun.h"
 #include "editing/journalfile.h"
+#include "editing/journalformat.h"
 #include "editing/tagjournal.h"
 #include "tags/tagfile.h"
 #include "tests/support/killtest.h"
@@ -230,6 +231,46 @@ TEST_F(UndoJournal, JournalIsReadAnewByEveryObjectAndAfterARestart)
     bulk(restarted, {b}, artistMerge("Fresh"));
     EXPECT_FALSE(restarted->nextRedo());
     EXPECT_EQ(restarted->history(1).front().files, 1u);
+}
+
+TEST(JournalFormat, ChecksumIsCrc32AndRecordsReadBackWhole)
+{
+    EXPECT_EQ(editing::journal::crc32("123456789"), 0xCBF43926u);
+    EXPECT_EQ(editing::journal::crc32(std::string(1000, 'a')),
+        editing::journal::crc32(std::string(999, 'a') + "a"));
+
+    testing_support::TempTree tree;
+    editing::journal::BeforeRecord before;
+    before.path = "/music/\xff\x95\x5c.mp3";
+    before.size = 4096;
+    before.mode = 0100444;
+    before.mtimeNanoseconds = 999999999;
+    before.hasTail = true;
+    before.tail[0] = 'T';
+    before.block[127] = 17;
+    std::string bytes;
+    editing::journal::appendBefore(bytes, 7, before);
+    editing::journal::appendAfter(bytes, 7, {3, 4096});
+    const std::string path = tree.file("journal", bytes);
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    std::vector<editing::journal::Record> records;
+    EXPECT_EQ(editing::journal::readRecords(fd, path, 0, static_cast<std::int64_t>(bytes.size()),
+                  [&](const editing::journal::Record &record, std::int64_t) {
+                      records.push_back(record);
+                  }),
+        static_cast<std::int64_t>(bytes.size()));
+    ::close(fd);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].id, 7u);
+    EXPECT_EQ(records[0].before.path, before.path);
+    EXPECT_EQ(records[0].before.mode, 0100444u);
+    EXPECT_EQ(records[0].before.mtimeNanoseconds, 999999999);
+    EXPECT_TRUE(records[0].before.hasTail);
+    EXPECT_FALSE(records[0].before.appends);
+    EXPECT_EQ(records[0].before.tail, before.tail);
+    EXPECT_EQ(records[0].before.block, before.block);
+    EXPECT_EQ(records[1].after.index, 3u);
+    EXPECT_EQ(records[1].after.newSize, 4096);
 }
 
 TEST_F(UndoJournal, DamagedOrTornTailIsIgnoredAndLaterBatchesStillRead)
