@@ -21,6 +21,8 @@ using platform::fileSystem;
 
 namespace {
 
+constexpr off_t PreallocatedSize = 256 * 1024;
+
 // Makes a folder and those above it that are missing.
 bool makeFolders(const std::string &folder)
 {
@@ -63,6 +65,12 @@ std::unique_ptr<JournalFile> JournalFile::openIn(const std::string &folder, std:
         path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
     struct stat st;
     if (!fd.isValid() || fileSystem().fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return nullptr;
+    // A full disk lets the file be opened but no record be added: room for the next batches
+    // is taken now, past the end (the size stays), so that a full folder counts as one that
+    // cannot be written. A file system that cannot do this is taken at its word.
+    if (::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, st.st_size, PreallocatedSize) != 0
+        && (errno == ENOSPC || errno == EDQUOT))
         return nullptr;
     return std::unique_ptr<JournalFile>(new JournalFile(folder, path, std::move(fd), sizeBound));
 }

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <random>
@@ -18,7 +19,9 @@
 #include "editing/journalfile.h"
 #include "editing/journalformat.h"
 #include "editing/tagjournal.h"
+#include "platform/scopeguard.h"
 #include "tags/tagfile.h"
+#include "tests/support/faults.h"
 #include "tests/support/killtest.h"
 #include "tests/support/testtree.h"
 
@@ -436,4 +439,36 @@ TEST_F(UndoJournal, UndoAndRedoTellTheWriteWatchers)
     editing::redoLatest(*file, report);
     tags::removeWriteWatcher(watcher);
     EXPECT_EQ(watcher.paths, (std::vector<std::string> {a, a}));
+}
+
+TEST_F(UndoJournal, FullOrReadOnlyStateFolderGivesWayToTheCacheFolder)
+{
+    const std::string state = tree.folder("state"), cache = tree.folder("cache");
+    const std::string savedState = std::getenv("XDG_STATE_HOME"),
+                      savedCache = std::getenv("XDG_CACHE_HOME");
+    const platform::ScopeGuard putBack([&] {
+        ::setenv("XDG_STATE_HOME", savedState.c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", savedCache.c_str(), 1);
+    });
+    ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    {
+        const auto mount = testing_support::Mount::tmpfs(state, "size=64k");
+        if (!mount.error().empty())
+            GTEST_SKIP() << mount.error();
+        testing_support::fillUp(state);
+        const std::unique_ptr<editing::TagJournal> journal = editing::TagJournal::open();
+        ASSERT_TRUE(journal);
+        EXPECT_EQ(journal->path(), cache + "/bellwick/tag-journal");
+    }
+    {
+        tree.folder("state/bellwick");
+        const auto mount = testing_support::Mount::readOnlyBind(state);
+        ASSERT_EQ(mount.error(), "");
+        EXPECT_EQ(editing::TagJournal::open()->path(), cache + "/bellwick/tag-journal");
+        const auto cacheMount = testing_support::Mount::readOnlyBind(cache);
+        ASSERT_EQ(cacheMount.error(), "");
+        EXPECT_FALSE(editing::TagJournal::open());
+    }
+    EXPECT_EQ(editing::TagJournal::open()->path(), state + "/bellwick/tag-journal");
 }
