@@ -108,9 +108,8 @@ JournalFile::Lock::~Lock()
 void JournalFile::acquire()
 {
     // Compaction renames a new file over the journal; a lock taken on the old one is no lock,
-    // so the descriptor is checked against the path once the lock is held. A journal that has
-    // not changed since this object let go of it needs no check: compaction marks the file it
-    // replaces with a last record, so it has always changed.
+    // so the descriptor is checked against the path once the lock is held (a journal removed
+    // by hand is made anew the same way).
     for (;;) {
         if (!m_fd.isValid()) {
             m_fd = platform::UniqueFd(fileSystem().open(
@@ -126,10 +125,6 @@ void JournalFile::acquire()
             const int error = platform::lastError();
             flockRetrying(m_fd.get(), LOCK_UN);
             throw platform::Error(platform::cannotWriteMessage(m_path), error);
-        }
-        if (held.st_size == m_releasedAt) {
-            m_end = held.st_size;
-            return;
         }
         if (fileSystem().stat(m_path.c_str(), &named, false) == 0 && held.st_dev == named.st_dev
             && held.st_ino == named.st_ino) {
@@ -148,13 +143,11 @@ void JournalFile::acquire()
 
 void JournalFile::release()
 {
-    m_releasedAt = m_end;
     flockRetrying(m_fd.get(), LOCK_UN);
 }
 
 void JournalFile::resetModel()
 {
-    m_releasedAt = -1;
     m_parsedEnd = 0;
     m_end = 0;
     m_maxId = 0;
@@ -218,7 +211,6 @@ void JournalFile::take(const journal::Record &record, std::int64_t offset)
     }
     case RecordType::After:
     case RecordType::Restore:
-    case RecordType::Replaced:
         break;
     }
 }
@@ -408,9 +400,6 @@ void JournalFile::compact()
     }
     if (fileSystem().fsync(copy.fd()) != 0)
         throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
-    std::string replaced;
-    journal::appendReplaced(replaced);
-    append(replaced);
     if (int error = copy.commit(m_path); error != 0)
         throw platform::Error(platform::cannotWriteMessage(m_path), error);
     platform::syncFolder(m_folder);

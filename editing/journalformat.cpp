@@ -156,7 +156,6 @@ bool decode(std::string_view payload, Record &record)
         record.after.newSize = in.signedNumber();
         break;
     case static_cast<std::uint8_t>(RecordType::End):
-    case static_cast<std::uint8_t>(RecordType::Replaced):
         break;
     case static_cast<std::uint8_t>(RecordType::Restore): {
         record.restore.path = in.text();
@@ -305,11 +304,6 @@ void appendRestore(std::string &out, std::uint64_t id, const RestoreRecord &rest
     const Frame frame(out, RecordType::Restore, id);
     putText(out, restore.path);
     put(out, static_cast<std::uint8_t>(restore.action), 1);
-}
-
-void appendReplaced(std::string &out)
-{
-    const Frame frame(out, RecordType::Replaced, 0);
 }
 
 std::int64_t readRecords(int fd, const std::string &path, std::int64_t from, std::int64_t to,

@@ -328,6 +328,8 @@ TEST_F(UndoJournal, SizeBoundDropsOldestBatchesButKeepsTheNewest)
     EXPECT_EQ(history[0].files, 8u);
 
     // One batch larger than the bound is kept whole, alone.
+    const auto other = journal(Bound); // another process, with the journal open meanwhile
+    ASSERT_TRUE(other->nextUndo());
     bulk(file, paths, artistMerge("Big"), "big");
     history = journal(Bound)->history(10);
     ASSERT_EQ(history.size(), 1u);
@@ -336,6 +338,13 @@ TEST_F(UndoJournal, SizeBoundDropsOldestBatchesButKeepsTheNewest)
     Report report;
     EXPECT_EQ(editing::undoLatest(*file, report).restored, 20u);
     EXPECT_EQ(tags::ReadTag(paths[0]).Artist.substr(0, 2), "R5");
+
+    // The other process finds the compacted file in place of the one it opened, and what it
+    // appends is read by everyone.
+    EXPECT_EQ(other->nextRedo()->name, "big");
+    bulk(other, {paths[0]}, artistMerge("Other"), "other");
+    EXPECT_EQ(file->nextUndo()->name, "other");
+    EXPECT_FALSE(file->nextRedo());
 }
 
 TEST_F(UndoJournal, WriteTornAtAPageBoundaryIsFinished)
