@@ -16,8 +16,10 @@ constexpr std::size_t Chunk = 1 << 20;
 
 void put(std::string &out, std::uint64_t value, int bytes)
 {
+    char little[8];
     for (int i = 0; i < bytes; ++i)
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+        little[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    out.append(little, static_cast<std::size_t>(bytes));
 }
 
 void putText(std::string &out, const std::string &text)

@@ -56,8 +56,9 @@ std::unique_ptr<TagJournal> TagJournal::open()
 
 // Records each write of a batch: the Before record goes to the journal before the file is
 // touched; the After record waits to go with the next file's Before (or the batch's end),
-// so that a file costs the journal one append. The journal's lock is held from the batch's
-// begin to its end, so that its records follow one another and a file costs no locking;
+// so that a file costs the journal one append. An After record lost with a killed process
+// costs nothing: the Before record holds the block written. The journal's lock is held from the
+// batch's begin to its end, so that its records follow one another and a file costs no locking;
 // another process's batch or undo waits for the end of this one.
 struct JournaledTagWriter::Impl final : tags::IWriteObserver
 {
@@ -67,7 +68,9 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
     bool inBatch = false;
     std::uint64_t id = 0;
     std::uint32_t writes = 0;
-    std::string pendingAfter;
+    // The After record that waits to go with the next one, then the records going now; kept
+    // from file to file, so that a file costs no allocation.
+    std::string records;
     std::optional<JournalFile::Lock> batchLock;
 
     void aboutToWrite(const std::string &path, const struct stat &status, const tags::Block *tail,
@@ -86,18 +89,23 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
             record.tail = *tail;
         record.appends = appends;
         record.block = block;
-        std::string bytes = std::move(pendingAfter);
-        pendingAfter.clear();
-        journal::appendBefore(bytes, id, record);
-        const JournalFile::Lock lock(*file);
-        file->append(bytes);
+        const std::size_t waiting = records.size();
+        journal::appendBefore(records, id, record);
+        try {
+            const JournalFile::Lock lock(*file);
+            file->append(records);
+        } catch (...) {
+            records.resize(waiting);
+            throw;
+        }
+        records.clear();
         ++writes;
     }
 
     void written(const std::string &, off_t newSize) override
     {
-        pendingAfter.clear();
-        journal::appendAfter(pendingAfter, id, {writes - 1, newSize});
+        records.clear();
+        journal::appendAfter(records, id, {writes - 1, newSize});
     }
 
     bool journaling() const { return inBatch && file; }
@@ -144,7 +152,7 @@ bool JournaledTagWriter::beginBatch(std::string_view name)
         throw;
     }
     m_impl->writes = 0;
-    m_impl->pendingAfter.clear();
+    m_impl->records.clear();
     m_impl->inBatch = true;
     return true;
 }
@@ -156,12 +164,13 @@ void JournaledTagWriter::endBatch()
         return;
     }
     m_impl->inBatch = false;
-    std::string bytes = std::move(m_impl->pendingAfter);
-    m_impl->pendingAfter.clear();
-    journal::appendEnd(bytes, m_impl->id);
-    const platform::ScopeGuard unlock([this] { m_impl->batchLock.reset(); });
+    journal::appendEnd(m_impl->records, m_impl->id);
+    const platform::ScopeGuard unlock([this] {
+        m_impl->records.clear();
+        m_impl->batchLock.reset();
+    });
     try {
-        m_impl->file->append(bytes);
+        m_impl->file->append(m_impl->records);
         m_impl->file->sync();
     } catch (const platform::Error &) {
         // Called on every way out of a batch, so it cannot throw. Every Before record is in
