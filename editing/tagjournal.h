@@ -38,6 +38,9 @@ public:
 
     // Opens (creating it when needed) the journal in the state folder, or in the cache folder
     // when the state folder cannot be written; nullptr when neither can. Reads nothing of it.
+    // One object serves a whole process: a batch holds the journal's lock from its begin to
+    // its end, and a second object, even in the same thread, waits for that end as another
+    // process does.
     static std::unique_ptr<TagJournal> open();
 
     // The journal file in use.
