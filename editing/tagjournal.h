@@ -60,8 +60,8 @@ public:
 class JournaledTagWriter final : public ITagWriter
 {
 public:
-    JournaledTagWriter(std::shared_ptr<TagJournal> journal,
-        std::function<bool()> mayWriteWithoutJournal);
+    JournaledTagWriter(
+        std::shared_ptr<TagJournal> journal, std::function<bool()> mayWriteWithoutJournal);
     ~JournaledTagWriter() override;
 
     tags::WriteOutcome write(const std::string &path, const tags::Block &block) override;
@@ -99,8 +99,8 @@ public:
 
 struct RestoreResult
 {
-    bool nothingToDo = false;  // no batch to undo (redo)
-    std::size_t restored = 0;  // files put back, or already as wanted
+    bool nothingToDo = false; // no batch to undo (redo)
+    std::size_t restored = 0; // files put back, or already as wanted
     std::vector<LeftAloneFile> leftAlone;
 };
 
