@@ -481,3 +481,77 @@ TEST_F(UndoJournal, FullOrReadOnlyStateFolderGivesWayToTheCacheFolder)
     }
     EXPECT_EQ(editing::TagJournal::open()->path(), state + "/bellwick/tag-journal");
 }
+
+TEST_F(UndoJournal, ARunStoppedPartWayIsTakenAgainByUndoOrRedo)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < 6; ++i)
+        paths.push_back(tree.file("f" + std::to_string(i) + ".mp3",
+            audioBytes(900, i) + (i % 2 ? tagBytes("Song", "Old") : std::string())));
+    const auto before = snapshots(paths);
+    const auto file = journal();
+    bulk(file, paths, artistMerge("New"), "bulk");
+    const auto after = snapshots(paths);
+
+    // Told to stop after three files: the redo that follows finishes the batch either way.
+    class StopAfterThree final : public editing::IRestoreReport
+    {
+    public:
+        void restored(const editing::RestoredFile &) override { ++m_done; }
+        bool stopRequested() override { return m_done >= 3; }
+
+    private:
+        int m_done = 0;
+    } stopping;
+    EXPECT_EQ(editing::undoLatest(*file, stopping).restored, 3u);
+    int restored = 0;
+    for (const std::string &path : paths)
+        restored += readBytes(path) == before.at(path).bytes;
+    EXPECT_EQ(restored, 3);
+    EXPECT_EQ(file->nextUndo()->name, "bulk");
+    EXPECT_EQ(file->nextRedo()->name, "bulk");
+
+    Report report;
+    EXPECT_EQ(editing::redoLatest(*file, report).restored, 6u);
+    for (const std::string &path : paths)
+        EXPECT_EQ(readBytes(path), after.at(path).bytes) << path;
+    EXPECT_FALSE(file->nextRedo());
+    EXPECT_EQ(editing::undoLatest(*file, report).restored, 6u);
+    for (const std::string &path : paths)
+        EXPECT_EQ(snapshot(path), before.at(path)) << path;
+}
+
+TEST_F(UndoJournal, AnotherProcessWaitsForTheBatchInProgress)
+{
+    const std::string mine = tree.file("mine.mp3", audioBytes(900, 1));
+    const std::string theirs = tree.file("theirs.mp3", audioBytes(900, 2));
+    const auto file = journal();
+    editing::JournaledTagWriter writer(file, nullptr);
+    ASSERT_TRUE(writer.beginBatch("window"));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        editing::JournaledTagWriter companion(journal(), nullptr);
+        const bool began = companion.beginBatch("companion");
+        companion.write(theirs, artistMerge("Theirs"));
+        companion.endBatch();
+        ::_exit(began ? 0 : 1);
+    }
+    ASSERT_GT(child, 0);
+    ::usleep(300 * 1000);
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0); // still waiting for the lock
+    writer.write(mine, artistMerge("Mine"));
+    writer.endBatch();
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    const std::vector<editing::BatchSummary> history = file->history(5);
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[0].name, "companion");
+    EXPECT_EQ(history[1].name, "window");
+    Report report;
+    EXPECT_EQ(editing::undoLatest(*file, report).restored, 1u);
+    EXPECT_EQ(readBytes(theirs), audioBytes(900, 2));
+    EXPECT_EQ(editing::undoLatest(*file, report).restored, 1u);
+    EXPECT_EQ(readBytes(mine), audioBytes(900, 1));
+}
