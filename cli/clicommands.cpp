@@ -3,10 +3,13 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <ctime>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "editing/bulktagrun.h"
+#include "editing/tagjournal.h"
 #include "lists/readahead.h"
 #include "lists/row.h"
 #include "lists/rowsort.h"
@@ -208,14 +211,45 @@ public:
     void written(std::size_t) override { }
 };
 
+// The writer of set and write: through the journal, so that `bellwick-cli undo` (or the
+// window) can take the command back. Without a journal it writes only when given
+// --no-journal.
+class CommandWriter
+{
+public:
+    CommandWriter(const Options &options, const char *batchName)
+        : m_writer(options.noJournal ? nullptr : std::shared_ptr(editing::TagJournal::open()),
+            [&options] { return options.noJournal; })
+        , m_batch(m_writer, batchName)
+    { }
+
+    bool started() const { return m_batch.started(); }
+    editing::ITagWriter &writer() { return m_writer; }
+
+private:
+    editing::JournaledTagWriter m_writer;
+    editing::TagWriteBatch m_batch;
+};
+
+int noJournal(std::FILE *err)
+{
+    std::fputs("bellwick-cli: the undo journal cannot be kept (neither $XDG_STATE_HOME/bellwick "
+               "nor $XDG_CACHE_HOME/bellwick can be written); nothing written. --no-journal "
+               "writes without it.\n",
+        err);
+    return FileFailed;
+}
+
 // Writes the merge into each file in turn, as the window's bulk setting does; stops at the
 // first file that has gone.
-int mergeIntoFiles(
-    const std::vector<std::string> &files, std::FILE *err, const tags::TagMerge &merge)
+int mergeIntoFiles(const Options &options, std::FILE *err, const tags::TagMerge &merge)
 {
-    editing::FileTagWriter writer;
+    CommandWriter command(options, "bellwick-cli set");
+    if (!command.started())
+        return noJournal(err);
     SilentReport report;
-    const editing::BulkTagResult result = editing::runBulkTagSetting(files, merge, writer, report);
+    const editing::BulkTagResult result
+        = editing::runBulkTagSetting(options.arguments, merge, command.writer(), report);
     return result.outcome == editing::BulkTagResult::Outcome::FileMissing
         ? fileMissing(err, result.missingPath)
         : Done;
@@ -246,7 +280,7 @@ int setCommand(const Options &options, std::FILE *err)
             merge.texts[static_cast<std::size_t>(fieldIndex(name))] = tags::TextChange::erase();
     }
     requireFiles(options.arguments);
-    return mergeIntoFiles(options.arguments, err, merge);
+    return mergeIntoFiles(options, err, merge);
 }
 
 int writeCommand(const Options &options, std::FILE *err)
@@ -264,10 +298,82 @@ int writeCommand(const Options &options, std::FILE *err)
     if (options.arguments.size() != 1)
         throw Usage {"write takes exactly one FILE"};
     const std::string &path = options.arguments.front();
-    if (editing::FileTagWriter().write(path, tags::completeBlock(tag))
-        == tags::WriteOutcome::FileMissing)
+    CommandWriter command(options, "bellwick-cli write");
+    if (!command.started())
+        return noJournal(err);
+    if (command.writer().write(path, tags::completeBlock(tag)) == tags::WriteOutcome::FileMissing)
         return fileMissing(err, path);
     return Done;
+}
+
+std::unique_ptr<editing::TagJournal> openJournal()
+{
+    std::unique_ptr<editing::TagJournal> journal = editing::TagJournal::open();
+    if (!journal)
+        throw platform::Error("the undo journal cannot be read or kept (neither "
+                              "$XDG_STATE_HOME/bellwick nor $XDG_CACHE_HOME/bellwick can be "
+                              "written)");
+    return journal;
+}
+
+int historyCommand(const Options &options, std::FILE *out)
+{
+    std::size_t count = 10;
+    if (options.arguments.size() > 1)
+        throw Usage {"history takes at most one number"};
+    if (!options.arguments.empty()) {
+        const std::string &text = options.arguments.front();
+        count = 0;
+        for (const char c : text) {
+            if (c < '0' || c > '9' || count > 1000000)
+                throw Usage {"history takes a number of batches, not " + text};
+            count = count * 10 + static_cast<std::size_t>(c - '0');
+        }
+        if (text.empty() || count == 0)
+            throw Usage {"history takes a number of batches above 0"};
+    }
+    for (const editing::BatchSummary &batch : openJournal()->history(count)) {
+        const auto startedAt = static_cast<std::time_t>(batch.startedAt);
+        std::tm local {};
+        char when[32] = "?";
+        if (localtime_r(&startedAt, &local))
+            std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+        std::string line = std::to_string(batch.id) + '\t' + when + '\t';
+        appendEscaped(line, batch.name);
+        line += '\t' + std::to_string(batch.files) + (batch.files == 1 ? " file" : " files");
+        line += batch.undone ? "\tundone\n" : "\t\n";
+        print(out, line);
+    }
+    return Done;
+}
+
+// Undo and redo of the companion report nothing per file but the files left alone.
+class RestoreReport final : public editing::IRestoreReport
+{
+public:
+    void restored(const editing::RestoredFile &) override { }
+};
+
+int restoreCommand(const Options &options, std::FILE *err)
+{
+    if (!options.arguments.empty())
+        throw Usage {options.command + " takes no arguments"};
+    const std::unique_ptr<editing::TagJournal> journal = openJournal();
+    RestoreReport report;
+    const bool undo = options.command == "undo";
+    const editing::RestoreResult result
+        = undo ? editing::undoLatest(*journal, report) : editing::redoLatest(*journal, report);
+    if (result.nothingToDo) {
+        std::fprintf(err, "bellwick-cli: nothing to %s\n", options.command.c_str());
+        return UsageError;
+    }
+    for (const editing::LeftAloneFile &file : result.leftAlone) {
+        std::string line = "bellwick-cli: left alone: ";
+        appendEscaped(line, file.path);
+        line += ": " + file.message + '\n';
+        print(err, line);
+    }
+    return result.leftAlone.empty() ? Done : FileFailed;
 }
 
 int genresCommand(const Options &options, std::FILE *out)
@@ -307,11 +413,17 @@ const char *usageText()
            "         [--genre NAME] [--comment T] FOLDER...   list the files that match\n"
            "  show FILE...                              list the given files\n"
            "  set [--title T] [--artist T] [--album T] [--year T] [--genre NAME] [--comment T]\n"
-           "      [--erase FIELD]... FILE...            set and erase fields, keep the others\n"
+           "      [--erase FIELD]... [--no-journal] FILE...\n"
+           "                                            set and erase fields, keep the others\n"
            "                                            (an empty T or NAME keeps the field)\n"
            "  write [--title T] [--artist T] [--album T] [--year T] [--genre NAME]\n"
-           "        [--comment T] FILE                  write a whole new tag (fields left\n"
+           "        [--comment T] [--no-journal] FILE   write a whole new tag (fields left\n"
            "                                            out or empty are empty)\n"
+           "  history [N]                               list the last N batches of tag writes\n"
+           "                                            (10 when N is not given), newest first\n"
+           "  undo                                      put back the files of the newest batch\n"
+           "                                            not yet undone\n"
+           "  redo                                      write again the batch undone last\n"
            "  genres                                    list the genre codes and names\n"
            "\n"
            "Every command takes --encoding NAME, the code page of the tag texts: cp932\n"
@@ -324,7 +436,16 @@ const char *usageText()
            "bytes below 0x20, 0x7F and the backslash are written as \\xHH.\n"
            "A track number in the comment's last two bytes (ID3v1.1) is kept while the new\n"
            "comment fits in 28 bytes.\n"
-           "Exit status: 0 done, 1 a file failed (the run stops there), 2 usage error.\n";
+           "\n"
+           "set and write keep the tags they replace in the undo journal, in\n"
+           "$XDG_STATE_HOME/bellwick/ (~/.local/state/bellwick/), else $XDG_CACHE_HOME/bellwick/\n"
+           "(~/.cache/bellwick/), shared with the window; when neither can be written they\n"
+           "write nothing (exit 1) unless given --no-journal. history lines: batch number, date "
+           "and\n"
+           "time, name, files, and \"undone\" when undone. undo and redo put a file back only\n"
+           "when it is still as the batch left it and name every file left alone.\n"
+           "Exit status: 0 done, 1 a file failed (the run stops there) or undo or redo left\n"
+           "files alone, 2 usage error or nothing to undo or redo.\n";
 }
 
 int run(const Options &options, std::FILE *out, std::FILE *err)
@@ -345,6 +466,10 @@ int run(const Options &options, std::FILE *out, std::FILE *err)
             return setCommand(options, err);
         if (options.command == "write")
             return writeCommand(options, err);
+        if (options.command == "history")
+            return historyCommand(options, out);
+        if (options.command == "undo" || options.command == "redo")
+            return restoreCommand(options, err);
         return genresCommand(options, out);
     } catch (const Usage &usage) {
         std::fprintf(err, "bellwick-cli: %s\n", usage.reason.c_str());

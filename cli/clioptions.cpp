@@ -7,8 +7,8 @@ namespace cli {
 
 namespace {
 
-const std::array<const char *, 7> Commands
-    = {"scan", "search", "show", "set", "write", "genres", "help"};
+const std::array<const char *, 10> Commands
+    = {"scan", "search", "show", "set", "write", "history", "undo", "redo", "genres", "help"};
 
 // The text options each command takes.
 std::vector<std::string> textOptionsOf(const std::string &command)
@@ -114,6 +114,11 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
             if (!noValue())
                 return std::nullopt;
             options.descending = true;
+        } else if (name == "no-journal"
+            && (options.command == "set" || options.command == "write")) {
+            if (!noValue())
+                return std::nullopt;
+            options.noJournal = true;
         } else if (name == "and" && options.command == "search") {
             if (!noValue())
                 return std::nullopt;

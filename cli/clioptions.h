@@ -11,7 +11,7 @@ namespace cli {
 // A command line of the companion, parsed but not yet checked against the files.
 struct Options
 {
-    std::string command; // scan, search, show, set, write, genres, help
+    std::string command; // scan, search, show, set, write, history, undo, redo, genres, help
     // Tag texts and conditions as given (UTF-8), by name: title, artist, album, year, genre,
     // comment, and for search also name.
     std::vector<std::pair<std::string, std::string>> texts;
@@ -19,6 +19,7 @@ struct Options
     std::string sortColumn;         // scan: empty for scan order
     bool descending = false;
     bool allConditions = false; // search: --and
+    bool noJournal = false;     // set, write: --no-journal
     std::vector<std::string> arguments;
     // --encoding: the code page of tag texts, for printed texts, conditions and new texts.
     platform::CodePage encoding = platform::CodePage::Cp932;

@@ -23,14 +23,14 @@ namespace {
 std::mutex watchersMutex;
 std::vector<IWriteWatcher *> watchers;
 
-void tellWatchers(const std::string &path)
+} // namespace
+
+void tellWriteWatchers(const std::string &path)
 {
     const std::lock_guard<std::mutex> lock(watchersMutex);
     for (IWriteWatcher *watcher : watchers)
         watcher->tagWritten(path);
 }
-
-} // namespace
 
 void addWriteWatcher(IWriteWatcher &watcher)
 {
@@ -63,10 +63,11 @@ TTagRecord ReadTag(const std::string &path, FileKind kind)
     return isFileTag(block) ? parseTag(block) : record;
 }
 
-WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
+WriteOutcome WriteTagBlock(
+    const std::string &path, const BlockBuilder &build, IWriteObserver *observer)
 {
     // Told on every way out: even a failed write may have changed the file for a moment.
-    const platform::ScopeGuard told([&path] { tellWatchers(path); });
+    const platform::ScopeGuard told([&path] { tellWriteWatchers(path); });
     struct stat st;
     // Only a file that is not there is missing; a link loop, a path too long or a folder
     // that cannot be searched is a file that cannot be opened.
@@ -78,6 +79,7 @@ WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
     if (!S_ISREG(st.st_mode))
         throw platform::Error(platform::cannotOpenMessage(path));
 
+    const mode_t formerMode = st.st_mode;
     platform::ScopedWritableMode writable(path, st.st_mode);
     platform::UniqueFd fd = platform::openRegularFile(path.c_str(), O_RDWR, &st);
     if (!fd.isValid())
@@ -87,8 +89,8 @@ WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
     // read is not "no tag": appending then would leave two tags.
     const off_t size = st.st_size;
     std::optional<Block> present;
+    Block tail;
     if (size >= static_cast<off_t>(BlockSize)) {
-        Block tail;
         if (!platform::readFully(fd.get(), tail.data(), BlockSize, size - BlockSize))
             throw platform::Error(platform::cannotWriteMessage(path));
         if (isFileTag(tail))
@@ -98,6 +100,12 @@ WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
     Block block = build(present);
     if (present)
         keepTrackNumber(*present, block);
+    if (observer) {
+        struct stat before = st;
+        before.st_mode = formerMode;
+        observer->aboutToWrite(
+            path, before, size >= static_cast<off_t>(BlockSize) ? &tail : nullptr, !present, block);
+    }
 
     if (!platform::writeFully(fd.get(), block.data(), BlockSize, at)) {
         // Put the file back as it was: cut an append back, rewrite the old tag in place,
@@ -112,18 +120,22 @@ WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build)
     }
     if (!fd.close())
         throw platform::Error(platform::cannotWriteMessage(path));
+    if (observer)
+        observer->written(path, at + static_cast<off_t>(BlockSize));
     return WriteOutcome::Written;
 }
 
-WriteOutcome WriteTagBlock(const std::string &path, const Block &block)
+WriteOutcome WriteTagBlock(const std::string &path, const Block &block, IWriteObserver *observer)
 {
-    return WriteTagBlock(path, [&block](const std::optional<Block> &) { return block; });
+    return WriteTagBlock(
+        path, [&block](const std::optional<Block> &) { return block; }, observer);
 }
 
-WriteOutcome WriteTagBlock(const std::string &path, const TagMerge &merge)
+WriteOutcome WriteTagBlock(const std::string &path, const TagMerge &merge, IWriteObserver *observer)
 {
-    return WriteTagBlock(path,
-        [&merge](const std::optional<Block> &present) { return mergedBlock(present, merge); });
+    return WriteTagBlock(
+        path, [&merge](const std::optional<Block> &present) { return mergedBlock(present, merge); },
+        observer);
 }
 
 } // namespace tags

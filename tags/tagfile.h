@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -25,6 +27,21 @@ enum class WriteOutcome { Written, FileMissing };
 // Builds the block to write from the file's present tag (none when the file has no tag).
 using BlockBuilder = std::function<Block(const std::optional<Block> &presentTag)>;
 
+// Told what a write is about to do and, once done, what it did, so that a record of it can
+// be kept. The file's status is as it was before the write (its mode before owner write was
+// added for it); `tail` is its last 128 bytes, null when it has fewer; `appends` says the
+// block goes after them rather than over them. An exception thrown by aboutToWrite leaves
+// the file as it was: nothing is written.
+class IWriteObserver
+{
+public:
+    virtual ~IWriteObserver() = default;
+    virtual void aboutToWrite(const std::string &path, const struct stat &status, const Block *tail,
+        bool appends, const Block &block)
+        = 0;
+    virtual void written(const std::string &path, off_t newSize) = 0;
+};
+
 // Writes a block over the file's tag, or appends it when the file has none. The decision is
 // taken from the bytes read on the same descriptor that is then written, so a file changed
 // by another program since the scan still ends with exactly one tag. A file that ends with
@@ -36,9 +53,12 @@ using BlockBuilder = std::function<Block(const std::optional<Block> &presentTag)
 // with "ファイル %s は開けません" when it cannot be opened for writing, and with
 // "%s に書き込めません" when its tail cannot be read or the write did not complete; in both
 // cases the file is left as it was (a partial append is cut back).
-WriteOutcome WriteTagBlock(const std::string &path, const BlockBuilder &build);
-WriteOutcome WriteTagBlock(const std::string &path, const Block &block);
-WriteOutcome WriteTagBlock(const std::string &path, const TagMerge &merge);
+WriteOutcome WriteTagBlock(
+    const std::string &path, const BlockBuilder &build, IWriteObserver *observer = nullptr);
+WriteOutcome WriteTagBlock(
+    const std::string &path, const Block &block, IWriteObserver *observer = nullptr);
+WriteOutcome WriteTagBlock(
+    const std::string &path, const TagMerge &merge, IWriteObserver *observer = nullptr);
 
 // Told of every path WriteTagBlock has been at, once the call is over (written or not), on
 // the writing thread: a tag read ahead of its row is then read again. Watchers are added
@@ -51,5 +71,7 @@ public:
 };
 void addWriteWatcher(IWriteWatcher &watcher);
 void removeWriteWatcher(IWriteWatcher &watcher);
+// Tells the watchers of a path that something other than WriteTagBlock wrote its tail.
+void tellWriteWatchers(const std::string &path);
 
 } // namespace tags

@@ -10,6 +10,7 @@
 
 #include "cli/clicommands.h"
 #include "cli/clioptions.h"
+#include "tags/tagfile.h"
 #include "tests/support/testtree.h"
 
 using namespace std::string_literals;
@@ -43,14 +44,20 @@ protected:
         for (const std::string &arg : args)
             command += " " + quoted(arg);
         const std::string out = tree.path("out.txt"), err = tree.path("err.txt");
-        // A walk that does not end fails the test instead of hanging it.
-        const int raw = std::system(("timeout 60 " + command + " >" + out + " 2>" + err).c_str());
+        // The undo journal of the companion goes to the test's own folder. A walk that does
+        // not end fails the test instead of hanging it.
+        const std::string environment = "env XDG_STATE_HOME=" + ::quoted(stateHome)
+            + " XDG_CACHE_HOME=" + ::quoted(cacheHome) + " ";
+        const int raw = std::system(
+            (environment + "timeout 60 " + command + " >" + out + " 2>" + err).c_str());
         return {WEXITSTATUS(raw), readBytes(out), readBytes(err)};
     }
 
     std::string music(const std::string &relative) { return tree.path("music/" + relative); }
 
     testing_support::TempTree tree;
+    std::string stateHome = tree.path("state");
+    std::string cacheHome = tree.path("cache");
 };
 
 } // namespace
@@ -347,4 +354,84 @@ TEST_F(Cli, EncodingNamesTheCodePageInUsageErrors)
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--encoding"), std::string::npos) << r.err;
     EXPECT_EQ(readBytes(file).substr(103, 30), "あいうえおかきくけこ");
+}
+
+TEST_F(Cli, HistoryUndoAndRedoOfSetAndWrite)
+{
+    const std::string tagged
+        = tree.file("music/a.mp3", audioBytes(300, 1) + tagBytes("Song", "Old", "", "", "", 8));
+    const std::string untagged = tree.file("music/b.mp3", audioBytes(300, 2));
+    const std::string taggedBefore = readBytes(tagged), untaggedBefore = readBytes(untagged);
+    ASSERT_EQ(run({"history"}).out, "");
+    EXPECT_EQ(run({"undo"}).status, 2);
+
+    ASSERT_EQ(run({"set", "--artist", "New", tagged, untagged}).status, 0);
+    const std::string taggedSet = readBytes(tagged), untaggedSet = readBytes(untagged);
+    ASSERT_EQ(run({"write", "--title", "Whole", tagged}).status, 0);
+
+    Result r = run({"history"});
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
+    const std::string first = r.out.substr(0, r.out.find('\n'));
+    EXPECT_EQ(first.substr(0, 2), "2\t");
+    EXPECT_NE(first.find("\tbellwick-cli write\t1 file\t"), std::string::npos) << first;
+    EXPECT_NE(r.out.find("\tbellwick-cli set\t2 files\t\n"), std::string::npos) << r.out;
+
+    r = run({"undo"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(readBytes(tagged), taggedSet);
+    r = run({"history", "1"});
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+    EXPECT_NE(r.out.find("bellwick-cli write\t1 file\tundone\n"), std::string::npos) << r.out;
+
+    EXPECT_EQ(run({"undo"}).status, 0);
+    EXPECT_EQ(readBytes(tagged), taggedBefore);
+    EXPECT_EQ(readBytes(untagged), untaggedBefore);
+    r = run({"undo"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("nothing to undo"), std::string::npos);
+
+    EXPECT_EQ(run({"redo"}).status, 0);
+    EXPECT_EQ(readBytes(tagged), taggedSet);
+    EXPECT_EQ(readBytes(untagged), untaggedSet);
+
+    // A file changed since is left alone, named, and the exit status says so.
+    tree.file("music/b.mp3", untaggedSet + "more");
+    r = run({"undo"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(untagged), std::string::npos);
+    EXPECT_EQ(readBytes(tagged), taggedBefore);
+    EXPECT_EQ(readBytes(untagged), untaggedSet + "more");
+}
+
+TEST_F(Cli, WritesNothingWithoutAJournalUnlessToldTo)
+{
+    const std::string file = tree.file("music/a.mp3", audioBytes(300, 1));
+    const std::string notAFolder = tree.file("plain", "x");
+    stateHome = notAFolder + "/state";
+    cacheHome = notAFolder + "/cache";
+    Result r = run({"set", "--artist", "New", file});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--no-journal"), std::string::npos);
+    EXPECT_EQ(readBytes(file), audioBytes(300, 1));
+    EXPECT_EQ(run({"write", "--title", "T", file}).status, 1);
+    EXPECT_EQ(readBytes(file), audioBytes(300, 1));
+    EXPECT_EQ(run({"history"}).status, 1);
+    EXPECT_EQ(run({"undo"}).status, 1);
+
+    EXPECT_EQ(run({"set", "--no-journal", "--artist", "New", file}).status, 0);
+    EXPECT_EQ(tags::ReadTag(file).Artist.substr(0, 3), "New");
+
+    // The cache folder serves when the state folder cannot.
+    cacheHome = tree.path("cache");
+    EXPECT_EQ(run({"write", "--title", "T", file}).status, 0);
+    EXPECT_TRUE(testing_support::exists(tree.path("cache/bellwick/tag-journal")));
+    EXPECT_EQ(run({"undo"}).status, 0);
+    EXPECT_EQ(tags::ReadTag(file).Artist.substr(0, 3), "New");
+
+    for (const std::vector<std::string> &bad : std::vector<std::vector<std::string>> {
+             {"history", "0"}, {"history", "x"}, {"history", "1", "2"}, {"undo", file},
+             {"redo", "--no-journal"}, {"scan", "--no-journal", tree.path("music")}})
+        EXPECT_EQ(run(bad).status, 2) << bad.front();
 }

@@ -17,11 +17,14 @@
 
 #include "fileops/filetransfer.h"
 #include "tags/tagfile.h"
+#include "tests/support/killtest.h"
 #include "tests/support/testtree.h"
 
 using testing_support::audioBytes;
+using testing_support::killedAtRandomPoint;
 using testing_support::readBytes;
 using testing_support::tagBytes;
+using testing_support::timeOf;
 
 namespace {
 
@@ -47,43 +50,6 @@ Outcome outcomeOf(const std::string &now, const std::string &old, const std::str
         && now == old.substr(0, at) + added.substr(0, boundary - at) + old.substr(boundary))
         return Outcome::TornAtPage;
     return Outcome::Other;
-}
-
-// How long one run of `work` takes, so the kills fall inside a run.
-std::chrono::microseconds timeOf(const std::function<void()> &work)
-{
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now() - start);
-}
-
-// Runs `work` in a child and kills it with SIGKILL at a random point of a run that takes
-// `runTime`, or a little after its end. Gives the child's wait status, or -1.
-int killedAtRandomPoint(
-    const std::function<void()> &work, std::chrono::microseconds runTime, std::mt19937 &random)
-{
-    int started[2];
-    if (::pipe(started) != 0)
-        return -1;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        (void)!::write(started[1], "s", 1);
-        work();
-        ::_exit(0);
-    }
-    char c;
-    if (pid > 0)
-        (void)!::read(started[0], &c, 1);
-    ::close(started[0]);
-    ::close(started[1]);
-    if (pid < 0)
-        return -1;
-    std::this_thread::sleep_for(
-        std::chrono::microseconds(random() % (runTime.count() * 5 / 4 + 1)));
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    return ::waitpid(pid, &status, 0) == pid ? status : -1;
 }
 
 } // namespace

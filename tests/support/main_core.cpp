@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include "tests/support/faults.h"
+#include "tests/support/testtree.h"
 
 int main(int argc, char **argv)
 {
@@ -16,6 +18,10 @@ int main(int argc, char **argv)
         listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
     if (!listing)
         testing_support::enterPrivateMountNamespace();
+    // Tag writes of the tests are journaled into a folder of their own, never the user's.
+    const testing_support::TempTree states;
+    setenv("XDG_STATE_HOME", states.path("state").c_str(), 1);
+    setenv("XDG_CACHE_HOME", states.path("cache").c_str(), 1);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,427 @@
+#include "editing/journalfile.h"
+
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+
+#include <fcntl.h>
+
+#include "platform/error.h"
+#include "platform/paths.h"
+#include "platform/temporaryfile.h"
+
+namespace editing {
+
+using journal::RecordType;
+using journal::RunKind;
+using platform::fileSystem;
+
+namespace {
+
+// Makes a folder and those above it that are missing.
+bool makeFolders(const std::string &folder)
+{
+    std::string path;
+    std::size_t at = 0;
+    while (at != std::string::npos) {
+        at = folder.find('/', at + 1);
+        path = folder.substr(0, at);
+        if (path.empty())
+            continue;
+        struct stat st;
+        if (fileSystem().stat(path.c_str(), &st, true) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return false;
+            continue;
+        }
+        if (fileSystem().mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    return true;
+}
+
+int flockRetrying(int fd, int operation)
+{
+    int result;
+    do
+        result = ::flock(fd, operation);
+    while (result != 0 && errno == EINTR);
+    return result;
+}
+
+} // namespace
+
+std::unique_ptr<JournalFile> JournalFile::openIn(const std::string &folder, std::uint64_t sizeBound)
+{
+    if (folder.empty() || !makeFolders(folder))
+        return nullptr;
+    const std::string path = platform::AddBackslash(folder) + FileName;
+    platform::UniqueFd fd(fileSystem().open(
+        path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    struct stat st;
+    if (!fd.isValid() || fileSystem().fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return nullptr;
+    return std::unique_ptr<JournalFile>(new JournalFile(folder, path, std::move(fd), sizeBound));
+}
+
+JournalFile::JournalFile(
+    std::string folder, std::string path, platform::UniqueFd fd, std::uint64_t sizeBound)
+    : m_folder(std::move(folder))
+    , m_path(std::move(path))
+    , m_fd(std::move(fd))
+    , m_sizeBound(sizeBound)
+{ }
+
+JournalFile::Lock::Lock(JournalFile &file)
+    : m_file(file)
+{
+    m_file.m_mutex.lock();
+    if (m_file.m_depth++ > 0)
+        return;
+    try {
+        m_file.acquire();
+    } catch (...) {
+        --m_file.m_depth;
+        m_file.m_mutex.unlock();
+        throw;
+    }
+}
+
+JournalFile::Lock::~Lock()
+{
+    if (--m_file.m_depth == 0)
+        m_file.release();
+    m_file.m_mutex.unlock();
+}
+
+void JournalFile::acquire()
+{
+    // Compaction renames a new file over the journal; a lock taken on the old one is no lock,
+    // so the descriptor is checked against the path once the lock is held.
+    for (;;) {
+        if (!m_fd.isValid()) {
+            m_fd = platform::UniqueFd(fileSystem().open(
+                m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+            resetModel();
+            if (!m_fd.isValid())
+                throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
+        }
+        if (flockRetrying(m_fd.get(), LOCK_EX) != 0)
+            throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
+        struct stat held, named;
+        if (fileSystem().fstat(m_fd.get(), &held) == 0
+            && fileSystem().stat(m_path.c_str(), &named, false) == 0 && held.st_dev == named.st_dev
+            && held.st_ino == named.st_ino) {
+            m_end = held.st_size;
+            break;
+        }
+        m_fd.reset();
+    }
+    try {
+        refresh();
+    } catch (...) {
+        release();
+        throw;
+    }
+}
+
+void JournalFile::release()
+{
+    flockRetrying(m_fd.get(), LOCK_UN);
+}
+
+void JournalFile::resetModel()
+{
+    m_parsedEnd = 0;
+    m_end = 0;
+    m_maxId = 0;
+    m_batches.clear();
+    m_events.clear();
+}
+
+void JournalFile::refresh()
+{
+    struct stat st;
+    if (fileSystem().fstat(m_fd.get(), &st) != 0)
+        throw platform::Error(platform::cannotOpenMessage(m_path), platform::lastError());
+    m_end = st.st_size;
+    if (m_end < m_parsedEnd) {
+        resetModel(); // cut short by someone else: read it all anew
+        m_end = st.st_size;
+    }
+    if (m_end == m_parsedEnd)
+        return;
+    const std::int64_t validEnd = journal::readRecords(m_fd.get(), m_path, m_parsedEnd, m_end,
+        [this](const journal::Record &record, std::int64_t offset) { take(record, offset); });
+    if (validEnd < m_end) {
+        // A torn or damaged tail, left by a writer that was killed: it is never read as
+        // records, and is cut off (the lock is held, so no one is writing it) so that what is
+        // appended next follows a whole record.
+        if (fileSystem().ftruncate(m_fd.get(), validEnd) == 0)
+            m_end = validEnd;
+    }
+    m_parsedEnd = validEnd;
+}
+
+void JournalFile::take(const journal::Record &record, std::int64_t offset)
+{
+    m_maxId = std::max(m_maxId, record.id);
+    switch (record.type) {
+    case RecordType::Begin: {
+        BatchInfo &info = m_batches[record.id];
+        info.kind = record.begin.kind;
+        info.target = record.begin.target;
+        info.time = record.begin.time;
+        info.name = record.begin.name;
+        info.offset = offset;
+        m_events.push_back({record.id, false});
+        break;
+    }
+    case RecordType::Before: {
+        const auto found = m_batches.find(record.id);
+        if (found != m_batches.end() && !found->second.ended)
+            found->second.paths.insert(record.before.path);
+        break;
+    }
+    case RecordType::End: {
+        const auto found = m_batches.find(record.id);
+        if (found == m_batches.end() || found->second.ended)
+            break;
+        found->second.ended = true;
+        found->second.files = found->second.paths.size();
+        found->second.paths = {};
+        m_events.push_back({record.id, true});
+        break;
+    }
+    case RecordType::After:
+    case RecordType::Restore:
+        break;
+    }
+}
+
+JournalFile::State JournalFile::state() const
+{
+    State s;
+    const auto isWrite = [this](std::uint64_t id) {
+        const auto found = m_batches.find(id);
+        return found != m_batches.end() && found->second.kind == RunKind::Write;
+    };
+    for (const Event &event : m_events) {
+        const BatchInfo &info = m_batches.at(event.id);
+        if (info.kind == RunKind::Write) {
+            if (event.isEnd)
+                continue;
+            // A new write takes away what could be redone. A redo that was cut short has
+            // written some of its files: its batch counts as done, so an undo takes it.
+            if (s.pending
+                && std::find(s.undone.begin(), s.undone.end(), *s.pending) != s.undone.end())
+                s.done.push_back(*s.pending);
+            s.undone.clear();
+            s.pending.reset();
+            s.done.push_back(event.id);
+            continue;
+        }
+        if (!isWrite(info.target))
+            continue; // its batch was dropped by compaction
+        if (!event.isEnd) {
+            s.pending = info.target;
+            continue;
+        }
+        s.pending.reset();
+        s.done.erase(std::remove(s.done.begin(), s.done.end(), info.target), s.done.end());
+        s.undone.erase(std::remove(s.undone.begin(), s.undone.end(), info.target), s.undone.end());
+        (info.kind == RunKind::Undo ? s.undone : s.done).push_back(info.target);
+    }
+    return s;
+}
+
+std::optional<std::uint64_t> JournalFile::undoTarget()
+{
+    // A run that was cut short is finished first, whichever way it went: both undo and redo
+    // take its batch, and each brings every file of it to one side.
+    const State s = state();
+    if (s.pending)
+        return s.pending;
+    if (s.done.empty())
+        return std::nullopt;
+    return s.done.back();
+}
+
+std::optional<std::uint64_t> JournalFile::redoTarget()
+{
+    const State s = state();
+    if (s.pending)
+        return s.pending;
+    if (s.undone.empty())
+        return std::nullopt;
+    return s.undone.back();
+}
+
+BatchSummary JournalFile::summary(std::uint64_t id, const BatchInfo &info) const
+{
+    BatchSummary summary;
+    summary.id = id;
+    summary.startedAt = info.time;
+    summary.name = info.name;
+    summary.files = info.ended ? info.files : info.paths.size();
+    return summary;
+}
+
+std::optional<BatchSummary> JournalFile::summaryOf(std::uint64_t id) const
+{
+    const auto found = m_batches.find(id);
+    if (found == m_batches.end())
+        return std::nullopt;
+    BatchSummary result = summary(id, found->second);
+    const State s = state();
+    result.undone = std::find(s.undone.begin(), s.undone.end(), id) != s.undone.end();
+    return result;
+}
+
+std::optional<BatchSummary> JournalFile::nextUndo()
+{
+    const Lock lock(*this);
+    const std::optional<std::uint64_t> id = undoTarget();
+    return id ? summaryOf(*id) : std::nullopt;
+}
+
+std::optional<BatchSummary> JournalFile::nextRedo()
+{
+    const Lock lock(*this);
+    const std::optional<std::uint64_t> id = redoTarget();
+    return id ? summaryOf(*id) : std::nullopt;
+}
+
+std::vector<BatchSummary> JournalFile::history(std::size_t count)
+{
+    const Lock lock(*this);
+    const State s = state();
+    std::vector<BatchSummary> result;
+    for (auto it = m_batches.rbegin(); it != m_batches.rend() && result.size() < count; ++it) {
+        if (it->second.kind != RunKind::Write)
+            continue;
+        BatchSummary entry = summary(it->first, it->second);
+        entry.undone = std::find(s.undone.begin(), s.undone.end(), it->first) != s.undone.end();
+        result.push_back(std::move(entry));
+    }
+    return result;
+}
+
+std::uint64_t JournalFile::begin(RunKind kind, std::uint64_t target, std::string_view name)
+{
+    const std::uint64_t id = m_maxId + 1;
+    journal::BeginRecord record;
+    record.kind = kind;
+    record.target = target;
+    record.time = static_cast<std::int64_t>(std::time(nullptr));
+    record.name = std::string(name);
+    std::string bytes;
+    journal::appendBegin(bytes, id, record);
+    append(bytes);
+    m_maxId = id;
+    return id;
+}
+
+void JournalFile::append(const std::string &records)
+{
+    if (!platform::writeFully(m_fd.get(), records.data(), records.size(), m_end)) {
+        const int error = platform::lastError();
+        fileSystem().ftruncate(m_fd.get(), m_end);
+        throw platform::Error(platform::cannotWriteMessage(m_path), error);
+    }
+    m_end += static_cast<std::int64_t>(records.size());
+}
+
+void JournalFile::sync()
+{
+    if (fileSystem().fsync(m_fd.get()) != 0)
+        throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
+    if (static_cast<std::uint64_t>(m_end) <= m_sizeBound)
+        return;
+    try {
+        compact();
+    } catch (const platform::Error &) {
+        // The records are safe; the journal stays over its bound until a later batch
+        // compacts it.
+    }
+}
+
+void JournalFile::compact()
+{
+    refresh();
+    // Keep the newest batches that fit, and the newest whatever its size: the journal is cut
+    // before the oldest batch begin whose records up to the end fit.
+    std::int64_t cut = -1;
+    std::int64_t newest = -1;
+    for (const Event &event : m_events) {
+        const BatchInfo &info = m_batches.at(event.id);
+        if (event.isEnd || info.kind != RunKind::Write)
+            continue;
+        newest = info.offset;
+        if (cut < 0 && static_cast<std::uint64_t>(m_end - info.offset) <= m_sizeBound)
+            cut = info.offset;
+    }
+    if (cut < 0)
+        cut = newest;
+    if (cut <= 0)
+        return;
+
+    platform::TemporaryFile copy(m_folder);
+    if (int error = copy.create(true, 0600); error != 0)
+        throw platform::Error(platform::cannotWriteMessage(m_path), error);
+    std::string buffer;
+    for (std::int64_t at = cut; at < m_end;) {
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(1 << 20, m_end - at));
+        buffer.resize(n);
+        if (!platform::readFully(m_fd.get(), buffer.data(), n, at)
+            || !platform::writeFully(copy.fd(), buffer.data(), n, at - cut))
+            throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
+        at += static_cast<std::int64_t>(n);
+    }
+    if (fileSystem().fsync(copy.fd()) != 0)
+        throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
+    if (int error = copy.commit(m_path); error != 0)
+        throw platform::Error(platform::cannotWriteMessage(m_path), error);
+    platform::syncFolder(m_folder);
+
+    // Take the lock on the new file before the old one's is given up, so the hold goes on.
+    platform::UniqueFd fresh(
+        fileSystem().open(m_path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    if (!fresh.isValid() || flockRetrying(fresh.get(), LOCK_EX) != 0)
+        throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
+    m_fd = std::move(fresh);
+    const std::uint64_t maxId = m_maxId;
+    resetModel();
+    refresh();
+    m_maxId = std::max(m_maxId, maxId);
+}
+
+std::vector<BatchFile> JournalFile::filesOf(std::uint64_t id)
+{
+    std::vector<BatchFile> files;
+    const auto found = m_batches.find(id);
+    if (found == m_batches.end())
+        return files;
+    std::map<std::string, std::size_t> byPath;
+    std::size_t order = 0;
+    journal::readRecords(m_fd.get(), m_path, found->second.offset, m_end,
+        [&](const journal::Record &record, std::int64_t) {
+            if (record.id != id || record.type != RecordType::Before)
+                return;
+            const auto [at, isNew] = byPath.emplace(record.before.path, files.size());
+            if (isNew) {
+                files.push_back({record.before, record.before, order++});
+                return;
+            }
+            files[at->second].last = record.before;
+            files[at->second].order = order++;
+        });
+    std::sort(files.begin(), files.end(),
+        [](const BatchFile &a, const BatchFile &b) { return a.order > b.order; });
+    return files;
+}
+
+} // namespace editing

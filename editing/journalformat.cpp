@@ -1,0 +1,313 @@
+#include "editing/journalformat.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "platform/error.h"
+#include "platform/filesystem.h"
+
+namespace editing::journal {
+
+namespace {
+
+constexpr char Magic[4] = {'B', 'W', 'J', '1'};
+constexpr std::size_t Chunk = 1 << 20;
+
+void put(std::string &out, std::uint64_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+void putText(std::string &out, const std::string &text)
+{
+    put(out, text.size(), 4);
+    out += text;
+}
+
+void putBlock(std::string &out, const tags::Block &block)
+{
+    out.append(block.data(), block.size());
+}
+
+std::uint64_t get(const char *p, int bytes)
+{
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value |= std::uint64_t(static_cast<unsigned char>(p[i])) << (8 * i);
+    return value;
+}
+
+// Reads the fields of a payload; any read past its end marks it malformed.
+class PayloadReader
+{
+public:
+    explicit PayloadReader(std::string_view bytes)
+        : m_bytes(bytes)
+    { }
+
+    std::uint64_t number(int bytes)
+    {
+        if (!take(static_cast<std::size_t>(bytes)))
+            return 0;
+        return get(m_bytes.data() + m_at - static_cast<std::size_t>(bytes), bytes);
+    }
+    std::int64_t signedNumber() { return static_cast<std::int64_t>(number(8)); }
+    std::string text()
+    {
+        const auto size = static_cast<std::size_t>(number(4));
+        if (!take(size))
+            return {};
+        return std::string(m_bytes.substr(m_at - size, size));
+    }
+    void block(tags::Block &block)
+    {
+        if (take(block.size()))
+            std::memcpy(block.data(), m_bytes.data() + m_at - block.size(), block.size());
+    }
+    // Every byte read and none missing.
+    bool whole() const { return m_ok && m_at == m_bytes.size(); }
+
+private:
+    bool take(std::size_t n)
+    {
+        if (!m_ok || m_bytes.size() - m_at < n) {
+            m_ok = false;
+            return false;
+        }
+        m_at += n;
+        return true;
+    }
+
+    std::string_view m_bytes;
+    std::size_t m_at = 0;
+    bool m_ok = true;
+};
+
+void frame(std::string &out, const std::string &payload)
+{
+    out.append(Magic, sizeof Magic);
+    put(out, payload.size(), 4);
+    out += payload;
+    put(out, crc32(payload), 4);
+    put(out, payload.size(), 4);
+}
+
+std::string head(RecordType type, std::uint64_t id)
+{
+    std::string payload;
+    put(payload, static_cast<std::uint8_t>(type), 1);
+    put(payload, id, 8);
+    return payload;
+}
+
+bool decode(std::string_view payload, Record &record)
+{
+    PayloadReader in(payload);
+    const auto type = static_cast<std::uint8_t>(in.number(1));
+    record.id = in.number(8);
+    switch (type) {
+    case static_cast<std::uint8_t>(RecordType::Begin): {
+        const auto kind = static_cast<std::uint8_t>(in.number(1));
+        if (kind > static_cast<std::uint8_t>(RunKind::Redo))
+            return false;
+        record.begin.kind = static_cast<RunKind>(kind);
+        record.begin.target = in.number(8);
+        record.begin.time = in.signedNumber();
+        record.begin.name = in.text();
+        break;
+    }
+    case static_cast<std::uint8_t>(RecordType::Before): {
+        BeforeRecord &b = record.before;
+        b.path = in.text();
+        b.device = in.number(8);
+        b.inode = in.number(8);
+        b.size = in.signedNumber();
+        b.mode = static_cast<std::uint32_t>(in.number(4));
+        b.mtimeSeconds = in.signedNumber();
+        b.mtimeNanoseconds = in.signedNumber();
+        const auto flags = in.number(1);
+        b.hasTail = flags & 1;
+        b.appends = flags & 2;
+        in.block(b.tail);
+        in.block(b.block);
+        if (b.size < 0 || (!b.appends && b.size < std::int64_t(tags::BlockSize)))
+            return false;
+        break;
+    }
+    case static_cast<std::uint8_t>(RecordType::After):
+        record.after.index = static_cast<std::uint32_t>(in.number(4));
+        record.after.newSize = in.signedNumber();
+        break;
+    case static_cast<std::uint8_t>(RecordType::End):
+        break;
+    case static_cast<std::uint8_t>(RecordType::Restore): {
+        record.restore.path = in.text();
+        const auto action = static_cast<std::uint8_t>(in.number(1));
+        if (action > static_cast<std::uint8_t>(RestoreAction::LeftAlone))
+            return false;
+        record.restore.action = static_cast<RestoreAction>(action);
+        break;
+    }
+    default:
+        return false;
+    }
+    record.type = static_cast<RecordType>(type);
+    return in.whole();
+}
+
+// A window of the file that moves forward as the records are read.
+class FileWindow
+{
+public:
+    FileWindow(int fd, const std::string &path, std::int64_t to)
+        : m_fd(fd)
+        , m_path(path)
+        , m_to(to)
+    { }
+
+    // Makes [offset, offset + n) readable through at(); false when it passes the end.
+    bool cover(std::int64_t offset, std::size_t n)
+    {
+        if (offset + std::int64_t(n) > m_to)
+            return false;
+        if (offset >= m_at && offset + std::int64_t(n) <= m_at + std::int64_t(m_data.size()))
+            return true;
+        const auto size
+            = static_cast<std::size_t>(std::min<std::int64_t>(std::max(n, Chunk), m_to - offset));
+        m_data.resize(size);
+        if (!platform::readFully(m_fd, m_data.data(), size, offset))
+            throw platform::Error(platform::cannotOpenMessage(m_path));
+        m_at = offset;
+        return true;
+    }
+    const char *at(std::int64_t offset) const { return m_data.data() + (offset - m_at); }
+    std::int64_t end() const { return m_to; }
+
+    // The next offset from `start` on where the frame's magic stands, or the end.
+    std::int64_t findMagic(std::int64_t start)
+    {
+        for (std::int64_t p = start; p + 4 <= m_to;) {
+            cover(p, static_cast<std::size_t>(std::min<std::int64_t>(Chunk, m_to - p)));
+            const std::int64_t windowEnd = m_at + std::int64_t(m_data.size());
+            const char *from = at(p);
+            const char *last = at(windowEnd);
+            const char *hit = std::search(from, last, Magic, Magic + sizeof Magic);
+            if (hit != last)
+                return p + (hit - from);
+            if (windowEnd >= m_to)
+                break;
+            p = windowEnd - 3;
+        }
+        return m_to;
+    }
+
+private:
+    int m_fd;
+    const std::string &m_path;
+    std::int64_t m_to;
+    std::int64_t m_at = 0;
+    std::string m_data;
+};
+
+} // namespace
+
+std::uint32_t crc32(std::string_view bytes)
+{
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> t {};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : bytes)
+        crc = table[(crc ^ static_cast<unsigned char>(c)) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+void appendBegin(std::string &out, std::uint64_t id, const BeginRecord &begin)
+{
+    std::string payload = head(RecordType::Begin, id);
+    put(payload, static_cast<std::uint8_t>(begin.kind), 1);
+    put(payload, begin.target, 8);
+    put(payload, static_cast<std::uint64_t>(begin.time), 8);
+    putText(payload, begin.name);
+    frame(out, payload);
+}
+
+void appendBefore(std::string &out, std::uint64_t id, const BeforeRecord &before)
+{
+    std::string payload = head(RecordType::Before, id);
+    putText(payload, before.path);
+    put(payload, before.device, 8);
+    put(payload, before.inode, 8);
+    put(payload, static_cast<std::uint64_t>(before.size), 8);
+    put(payload, before.mode, 4);
+    put(payload, static_cast<std::uint64_t>(before.mtimeSeconds), 8);
+    put(payload, static_cast<std::uint64_t>(before.mtimeNanoseconds), 8);
+    put(payload, (before.hasTail ? 1u : 0u) | (before.appends ? 2u : 0u), 1);
+    putBlock(payload, before.tail);
+    putBlock(payload, before.block);
+    frame(out, payload);
+}
+
+void appendAfter(std::string &out, std::uint64_t id, const AfterRecord &after)
+{
+    std::string payload = head(RecordType::After, id);
+    put(payload, after.index, 4);
+    put(payload, static_cast<std::uint64_t>(after.newSize), 8);
+    frame(out, payload);
+}
+
+void appendEnd(std::string &out, std::uint64_t id)
+{
+    frame(out, head(RecordType::End, id));
+}
+
+void appendRestore(std::string &out, std::uint64_t id, const RestoreRecord &restore)
+{
+    std::string payload = head(RecordType::Restore, id);
+    putText(payload, restore.path);
+    put(payload, static_cast<std::uint8_t>(restore.action), 1);
+    frame(out, payload);
+}
+
+std::int64_t readRecords(int fd, const std::string &path, std::int64_t from, std::int64_t to,
+    const std::function<void(const Record &, std::int64_t offset)> &onRecord)
+{
+    FileWindow window(fd, path, to);
+    std::int64_t validEnd = from;
+    Record record;
+    for (std::int64_t pos = from; pos + std::int64_t(FrameSize) <= to;) {
+        window.cover(pos, 8);
+        const char *p = window.at(pos);
+        const auto length = static_cast<std::uint32_t>(get(p + 4, 4));
+        const std::int64_t end = pos + std::int64_t(FrameSize) + length;
+        bool valid = std::memcmp(p, Magic, sizeof Magic) == 0 && length > 0 && length <= MaxPayload
+            && end <= to;
+        if (valid) {
+            window.cover(pos, FrameSize + length);
+            p = window.at(pos);
+            const std::string_view payload(p + 8, length);
+            valid = get(p + 8 + length, 4) == crc32(payload) && get(p + 12 + length, 4) == length
+                && decode(payload, record);
+        }
+        if (!valid) {
+            // A torn or damaged record: go on where the next whole one starts.
+            pos = window.findMagic(pos + 1);
+            continue;
+        }
+        onRecord(record, pos);
+        pos = end;
+        validEnd = end;
+    }
+    return validEnd;
+}
+
+} // namespace editing::journal

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "tags/id3v1.h"
+
+namespace editing::journal {
+
+// The records of the tag journal and their bytes. A record is framed as
+//   "BWJ1", u32 payload length, payload, u32 CRC-32 of the payload, u32 payload length
+// (numbers little-endian), so that it can be checked from either end; its payload starts
+// with its type and the id of the batch (or undo or redo run) it belongs to.
+
+enum class RecordType : std::uint8_t {
+    Begin = 1,   // a batch or run begins
+    Before = 2,  // a file is about to be written
+    After = 3,   // it was written
+    End = 4,     // the batch or run is complete
+    Restore = 5, // an undo or redo run's decision for one file, made before it acts
+};
+
+enum class RunKind : std::uint8_t { Write = 0, Undo = 1, Redo = 2 };
+
+enum class RestoreAction : std::uint8_t { Restore = 0, AlreadyDone = 1, LeftAlone = 2 };
+
+struct BeginRecord
+{
+    RunKind kind = RunKind::Write;
+    std::uint64_t target = 0; // the batch an undo or redo run takes
+    std::int64_t time = 0;    // seconds since the epoch
+    std::string name;
+};
+
+// A file as it was before a write, and what the write was to put there.
+struct BeforeRecord
+{
+    std::string path; // absolute
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::uint32_t mode = 0;
+    std::int64_t mtimeSeconds = 0;
+    std::int64_t mtimeNanoseconds = 0;
+    bool hasTail = false; // false: the file had fewer than 128 bytes
+    bool appends = false; // the block goes after the tail rather than over it
+    tags::Block tail {};
+    tags::Block block {};
+
+    // Where the block goes and the size the file has after it.
+    std::int64_t writeAt() const { return appends ? size : size - std::int64_t(tags::BlockSize); }
+    std::int64_t sizeAfter() const { return writeAt() + std::int64_t(tags::BlockSize); }
+};
+
+struct AfterRecord
+{
+    std::uint32_t index = 0; // of the batch's Before record it completes, from 0
+    std::int64_t newSize = 0;
+};
+
+struct RestoreRecord
+{
+    std::string path;
+    RestoreAction action = RestoreAction::Restore;
+};
+
+struct Record
+{
+    RecordType type = RecordType::End;
+    std::uint64_t id = 0;
+    BeginRecord begin;
+    BeforeRecord before;
+    AfterRecord after;
+    RestoreRecord restore;
+};
+
+constexpr std::size_t FrameSize = 16;
+// Larger payloads are damage: a path is at most PATH_MAX bytes.
+constexpr std::uint32_t MaxPayload = 64 * 1024;
+
+std::uint32_t crc32(std::string_view bytes);
+
+// Appends the framed bytes of a record to `out`.
+void appendBegin(std::string &out, std::uint64_t id, const BeginRecord &begin);
+void appendBefore(std::string &out, std::uint64_t id, const BeforeRecord &before);
+void appendAfter(std::string &out, std::uint64_t id, const AfterRecord &after);
+void appendEnd(std::string &out, std::uint64_t id);
+void appendRestore(std::string &out, std::uint64_t id, const RestoreRecord &restore);
+
+// Reads the records of a journal descriptor from `from` to `to`, calling `onRecord` with
+// each valid one and its offset. A damaged or torn record is skipped: the reading goes on
+// at the next place where a whole valid record starts. Gives the end of the last valid
+// record (`from` when there is none); throws platform::Error when the file cannot be read.
+std::int64_t readRecords(int fd, const std::string &path, std::int64_t from, std::int64_t to,
+    const std::function<void(const Record &, std::int64_t offset)> &onRecord);
+
+} // namespace editing::journal

@@ -1,0 +1,398 @@
+// The tag journal on real files: bulk runs undone, redone and undone again byte for byte;
+// files changed or gone since left alone; the journal read anew, bounded, and never
+// misled by a damaged tail; an undo killed part way finished by the next.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <functional>
+#include <map>
+#include <random>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "editing/bulktagrun.h"
+#include "editing/journalfile.h"
+#include "editing/tagjournal.h"
+#include "tags/tagfile.h"
+#include "tests/support/killtest.h"
+#include "tests/support/testtree.h"
+
+using editing::JournalFile;
+using testing_support::audioBytes;
+using testing_support::readBytes;
+using testing_support::snapshot;
+using testing_support::Snapshot;
+using testing_support::tagBytes;
+
+namespace {
+
+class Report final : public editing::IRestoreReport
+{
+public:
+    void restored(const editing::RestoredFile &file) override { files.push_back(file); }
+    std::vector<editing::RestoredFile> files;
+};
+
+class SilentBulkReport final : public editing::IBulkTagReport
+{
+public:
+    void written(std::size_t) override { }
+};
+
+void setMtime(const std::string &path, long long seconds, long nanoseconds)
+{
+    const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+tags::TagMerge artistMerge(const std::string &artist)
+{
+    tags::TagMerge merge;
+    merge.texts[static_cast<std::size_t>(tags::TextField::Artist)] = tags::TextChange::set(artist);
+    return merge;
+}
+
+class UndoJournal : public ::testing::Test
+{
+protected:
+    std::shared_ptr<JournalFile> journal(std::uint64_t bound = JournalFile::DefaultSizeBound)
+    {
+        return JournalFile::openIn(tree.path("state/bellwick"), bound);
+    }
+
+    // One bulk run over `paths` in a batch of its own.
+    void bulk(const std::shared_ptr<JournalFile> &file, const std::vector<std::string> &paths,
+        const tags::TagMerge &merge, const char *name = "タグ一括設定")
+    {
+        editing::JournaledTagWriter writer(file, nullptr);
+        const editing::TagWriteBatch batch(writer, name);
+        ASSERT_TRUE(batch.started());
+        SilentBulkReport report;
+        editing::runBulkTagSetting(paths, merge, writer, report);
+    }
+
+    std::map<std::string, Snapshot> snapshots(const std::vector<std::string> &paths)
+    {
+        std::map<std::string, Snapshot> result;
+        for (const std::string &path : paths)
+            result[path] = snapshot(path);
+        return result;
+    }
+
+    testing_support::TempTree tree;
+};
+
+} // namespace
+
+TEST_F(UndoJournal, BulkRunUndoneRedoneAndUndoneAgainByteForByte)
+{
+    const std::string tagged
+        = tree.file("tagged.mp3", audioBytes(3000, 1) + tagBytes("Song", "Old", "Album", "1999"));
+    const std::string untagged = tree.file("untagged.mp3", audioBytes(2000, 2));
+    const std::string readOnly
+        = tree.file("readonly.mp3", audioBytes(5000, 3) + tagBytes("Locked", "Old"), 0444);
+    const std::string twice
+        = tree.file("twice.mp3", audioBytes(4000, 4) + tagBytes("Twice", "Old", "", "", "c", 3));
+    const std::string small = tree.file("small.mp3", "TAG" + std::string(97, 'x'));
+    const std::vector<std::string> files = {tagged, untagged, readOnly, twice, small};
+    for (std::size_t i = 0; i < files.size(); ++i)
+        setMtime(files[i], 1000000000 + static_cast<long long>(i), 123456789);
+    const auto before = snapshots(files);
+
+    const auto file = journal();
+    ASSERT_TRUE(file);
+    {
+        editing::JournaledTagWriter writer(file, nullptr);
+        const editing::TagWriteBatch batch(writer, "タグ一括設定");
+        SilentBulkReport report;
+        // The same file twice in the list, and once more with another block.
+        editing::runBulkTagSetting(
+            {tagged, untagged, twice, readOnly, twice, small}, artistMerge("New"), writer, report);
+        writer.write(twice, testing_support::completeTagBlock("Last", 7));
+    }
+    const auto after = snapshots(files);
+    EXPECT_EQ(after.at(small).bytes.size(), 228u);
+    EXPECT_EQ(after.at(untagged).bytes.size(), 2128u);
+    EXPECT_EQ(after.at(readOnly).mode, 0444);
+    EXPECT_EQ(tags::ReadTag(twice).Title.substr(0, 4), "Last");
+
+    const std::optional<editing::BatchSummary> next = file->nextUndo();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->name, "タグ一括設定");
+    EXPECT_EQ(next->files, 5u);
+    EXPECT_FALSE(file->nextRedo());
+
+    Report undone;
+    editing::RestoreResult result = editing::undoLatest(*file, undone);
+    EXPECT_FALSE(result.nothingToDo);
+    EXPECT_EQ(result.restored, 5u);
+    EXPECT_TRUE(result.leftAlone.empty());
+    EXPECT_EQ(undone.files.size(), 5u);
+    for (const std::string &path : files)
+        EXPECT_EQ(snapshot(path), before.at(path)) << path;
+    for (const editing::RestoredFile &restored : undone.files) {
+        if (restored.path == untagged || restored.path == small)
+            EXPECT_TRUE(restored.tag.Header.empty()) << restored.path;
+        else
+            EXPECT_EQ(restored.tag.Artist.substr(0, 3), "Old") << restored.path;
+    }
+    EXPECT_FALSE(file->nextUndo());
+    ASSERT_TRUE(file->nextRedo());
+
+    Report redone;
+    result = editing::redoLatest(*file, redone);
+    EXPECT_EQ(result.restored, 5u);
+    for (const std::string &path : files) {
+        EXPECT_EQ(readBytes(path), after.at(path).bytes) << path;
+        EXPECT_EQ(snapshot(path).mode, after.at(path).mode) << path;
+    }
+    EXPECT_FALSE(file->nextRedo());
+
+    result = editing::undoLatest(*file, undone);
+    EXPECT_EQ(result.restored, 5u);
+    for (const std::string &path : files)
+        EXPECT_EQ(snapshot(path), before.at(path)) << path;
+
+    // Nothing left: usage says so rather than acting.
+    EXPECT_TRUE(editing::undoLatest(*file, undone).nothingToDo);
+}
+
+TEST_F(UndoJournal, FilesChangedOrGoneSinceAreLeftAloneAndReported)
+{
+    const std::string kept = tree.file("kept.mp3", audioBytes(1000, 1) + tagBytes("A", "Old"));
+    const std::string changed
+        = tree.file("changed.mp3", audioBytes(1000, 2) + tagBytes("B", "Old"));
+    const std::string gone = tree.file("gone.mp3", audioBytes(1000, 3) + tagBytes("C", "Old"));
+    const std::string keptBefore = readBytes(kept);
+    const auto file = journal();
+    bulk(file, {kept, changed, gone}, artistMerge("New"));
+
+    tags::WriteTagBlock(changed, artistMerge("Someone else")); // another program, unjournaled
+    const std::string changedNow = readBytes(changed);
+    ASSERT_EQ(::unlink(gone.c_str()), 0);
+
+    Report report;
+    const editing::RestoreResult result = editing::undoLatest(*file, report);
+    EXPECT_EQ(result.restored, 1u);
+    EXPECT_EQ(readBytes(kept), keptBefore);
+    EXPECT_EQ(readBytes(changed), changedNow);
+    EXPECT_FALSE(testing_support::exists(gone));
+    ASSERT_EQ(result.leftAlone.size(), 2u);
+    std::map<std::string, editing::LeftAloneFile::Why> why;
+    for (const editing::LeftAloneFile &left : result.leftAlone) {
+        why[left.path] = left.why;
+        EXPECT_FALSE(left.message.empty());
+    }
+    EXPECT_EQ(why.at(changed), editing::LeftAloneFile::Why::Changed);
+    EXPECT_EQ(why.at(gone), editing::LeftAloneFile::Why::Gone);
+}
+
+TEST_F(UndoJournal, JournalIsReadAnewByEveryObjectAndAfterARestart)
+{
+    const std::string a = tree.file("a.mp3", audioBytes(1000, 1) + tagBytes("A", "Old"));
+    const std::string b = tree.file("b.mp3", audioBytes(1000, 2));
+    const std::string aBefore = readBytes(a), bBefore = readBytes(b);
+    const auto window = journal();
+    bulk(window, {a}, artistMerge("Window"), "タグ変更");
+    {
+        // The companion, meanwhile, from a journal object of its own.
+        const auto companion = journal();
+        bulk(companion, {a, b}, artistMerge("Companion"), "bellwick-cli set");
+    }
+    const std::optional<editing::BatchSummary> next = window->nextUndo();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->name, "bellwick-cli set");
+    EXPECT_EQ(next->files, 2u);
+
+    Report report;
+    EXPECT_EQ(editing::undoLatest(*window, report).restored, 2u);
+    EXPECT_EQ(tags::ReadTag(a).Artist.substr(0, 6), "Window");
+
+    // After a restart, the journal says what was undone and what is next.
+    const auto restarted = journal();
+    const std::vector<editing::BatchSummary> history = restarted->history(10);
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[0].name, "bellwick-cli set");
+    EXPECT_TRUE(history[0].undone);
+    EXPECT_EQ(history[1].name, "タグ変更");
+    EXPECT_FALSE(history[1].undone);
+    EXPECT_GT(history[0].id, history[1].id);
+    EXPECT_EQ(restarted->nextRedo()->name, "bellwick-cli set");
+    EXPECT_EQ(editing::undoLatest(*restarted, report).restored, 1u);
+    EXPECT_EQ(readBytes(a), aBefore);
+    EXPECT_EQ(readBytes(b), bBefore);
+
+    // A new write takes away what could be redone.
+    bulk(restarted, {b}, artistMerge("Fresh"));
+    EXPECT_FALSE(restarted->nextRedo());
+    EXPECT_EQ(restarted->history(1).front().files, 1u);
+}
+
+TEST_F(UndoJournal, DamagedOrTornTailIsIgnoredAndLaterBatchesStillRead)
+{
+    const std::string a = tree.file("a.mp3", audioBytes(1000, 1) + tagBytes("A", "Old"));
+    const auto file = journal();
+    bulk(file, {a}, artistMerge("One"), "first");
+    const std::string afterFirst = readBytes(a);
+    bulk(file, {a}, artistMerge("Two"), "second");
+    const std::string journalPath = file->path();
+
+    // A flipped byte in the last record: the second batch's end is no record at all, and
+    // the batch counts as one cut short, still undoable.
+    std::string bytes = readBytes(journalPath);
+    bytes[bytes.size() - 10] ^= 0x55;
+    tree.file("state/bellwick/tag-journal", bytes, 0600);
+    const auto reread = journal();
+    EXPECT_EQ(reread->nextUndo()->name, "second");
+
+    // Half a record at the end, as a killed writer leaves it; a batch appended after it is
+    // read.
+    std::string torn = readBytes(journalPath);
+    torn += torn.substr(0, 40);
+    tree.file("state/bellwick/tag-journal", torn, 0600);
+    const auto again = journal();
+    bulk(again, {a}, artistMerge("Three"), "third");
+    const std::vector<editing::BatchSummary> history = journal()->history(5);
+    ASSERT_EQ(history.size(), 3u);
+    EXPECT_EQ(history[0].name, "third");
+
+    // Garbage alone is no journal entry at all.
+    tree.file("state/bellwick/tag-journal", std::string(1000, 'B') + "WJ1garbage", 0600);
+    EXPECT_FALSE(journal()->nextUndo());
+    (void)afterFirst;
+}
+
+TEST_F(UndoJournal, SizeBoundDropsOldestBatchesButKeepsTheNewest)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < 20; ++i)
+        paths.push_back(tree.file("f" + std::to_string(i) + ".mp3", audioBytes(600, i)));
+    constexpr std::uint64_t Bound = 8 * 1024;
+    const auto file = journal(Bound);
+    for (int round = 0; round < 6; ++round)
+        bulk(file, {paths.begin(), paths.begin() + 8}, artistMerge("R" + std::to_string(round)),
+            ("round " + std::to_string(round)).c_str());
+    EXPECT_LE(file->size(), static_cast<std::int64_t>(Bound));
+    std::vector<editing::BatchSummary> history = file->history(10);
+    ASSERT_GE(history.size(), 1u);
+    EXPECT_LT(history.size(), 6u);
+    EXPECT_EQ(history[0].name, "round 5");
+    EXPECT_EQ(history[0].files, 8u);
+
+    // One batch larger than the bound is kept whole, alone.
+    bulk(file, paths, artistMerge("Big"), "big");
+    history = journal(Bound)->history(10);
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].name, "big");
+    EXPECT_EQ(history[0].files, 20u);
+    Report report;
+    EXPECT_EQ(editing::undoLatest(*file, report).restored, 20u);
+    EXPECT_EQ(tags::ReadTag(paths[0]).Artist.substr(0, 2), "R5");
+}
+
+TEST_F(UndoJournal, WriteTornAtAPageBoundaryIsFinished)
+{
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    // Tags that straddle a page boundary: 64 bytes before it, 64 after.
+    const std::string inPlace
+        = tree.file("inplace.mp3", audioBytes(page - 64, 1) + tagBytes("Torn", "Old"));
+    const std::string appended = tree.file("appended.mp3", audioBytes(page - 64, 2));
+    const std::string inPlaceBefore = readBytes(inPlace), appendedBefore = readBytes(appended);
+    const auto file = journal();
+    bulk(file, {inPlace, appended}, artistMerge("New"));
+    const std::string inPlaceAfter = readBytes(inPlace), appendedAfter = readBytes(appended);
+
+    // As a crash leaves them: the new bytes up to the boundary, the old ones after; the
+    // append cut at the boundary.
+    tree.file("inplace.mp3", inPlaceAfter.substr(0, page) + inPlaceBefore.substr(page));
+    tree.file("appended.mp3", appendedAfter.substr(0, page));
+    Report report;
+    const editing::RestoreResult result = editing::undoLatest(*file, report);
+    EXPECT_EQ(result.restored, 2u);
+    EXPECT_EQ(readBytes(inPlace), inPlaceBefore);
+    EXPECT_EQ(readBytes(appended), appendedBefore);
+}
+
+TEST_F(UndoJournal, UndoKilledAtRandomPointsIsFinishedByTheNextUndo)
+{
+    constexpr int Files = 1000;
+    constexpr int Trials = 25;
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    std::vector<std::string> paths;
+    for (int i = 0; i < Files; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".mp3";
+        // Tagged and untagged files, some with a tag across a page boundary, some read-only.
+        const std::size_t audio = i % 5 == 0 ? page - 64 : 700 + 13 * static_cast<std::size_t>(i);
+        const std::string bytes
+            = i % 2 == 0 ? audioBytes(audio, i) + tagBytes("Song", "Old") : audioBytes(audio, i);
+        paths.push_back(tree.file(name, bytes, i % 7 == 0 ? 0444 : 0644));
+        setMtime(paths.back(), 1100000000 + i, 5000);
+    }
+    const auto before = snapshots(paths);
+    bulk(journal(), paths, artistMerge("Killed"));
+    const auto after = snapshots(paths);
+
+    const std::function<void()> undo = [this] {
+        Report report;
+        editing::undoLatest(*journal(), report);
+    };
+    const auto redo = [this] {
+        Report report;
+        EXPECT_EQ(editing::redoLatest(*journal(), report).restored, std::size_t(Files));
+    };
+    const std::chrono::microseconds runTime = testing_support::timeOf(undo);
+    redo();
+
+    std::mt19937 random(2112);
+    int killedMidRun = 0;
+    for (int trial = 0; trial < Trials; ++trial) {
+        const int status = testing_support::killedAtRandomPoint(undo, runTime, random);
+        ASSERT_NE(status, -1);
+        int restored = 0;
+        for (const std::string &path : paths) {
+            const std::string now = readBytes(path);
+            const std::string &old = before.at(path).bytes, &whole = after.at(path).bytes;
+            restored += now == old;
+            const bool torn = now.size() == old.size() && now.size() == whole.size()
+                && now.size() >= page && now.size() - 128 < now.size() / page * page
+                && now
+                    == whole.substr(0, now.size() / page * page)
+                        + old.substr(now.size() / page * page);
+            EXPECT_TRUE(now == old || now == whole || torn) << "trial " << trial << ": " << path;
+        }
+        killedMidRun += WIFSIGNALED(status) && restored > 0 && restored < Files;
+
+        // The next undo finishes what the killed one began (or finds it all done).
+        Report report;
+        const editing::RestoreResult result = editing::undoLatest(*journal(), report);
+        EXPECT_TRUE(result.leftAlone.empty());
+        for (const std::string &path : paths)
+            ASSERT_EQ(snapshot(path), before.at(path)) << "trial " << trial << ": " << path;
+        redo();
+    }
+    std::printf("undo killed: %d trials of %d files, %d kills in mid-run (run %lld us)\n", Trials,
+        Files, killedMidRun, static_cast<long long>(runTime.count()));
+    EXPECT_GT(killedMidRun, 0);
+}
+
+TEST_F(UndoJournal, UndoAndRedoTellTheWriteWatchers)
+{
+    struct Watcher final : tags::IWriteWatcher
+    {
+        void tagWritten(const std::string &path) override { paths.push_back(path); }
+        std::vector<std::string> paths;
+    } watcher;
+    const std::string a = tree.file("a.mp3", audioBytes(1000, 1) + tagBytes("A", "Old"));
+    const auto file = journal();
+    bulk(file, {a}, artistMerge("New"));
+    tags::addWriteWatcher(watcher);
+    Report report;
+    editing::undoLatest(*file, report);
+    editing::redoLatest(*file, report);
+    tags::removeWriteWatcher(watcher);
+    EXPECT_EQ(watcher.paths, (std::vector<std::string> {a, a}));
+}
