@@ -393,3 +393,28 @@ TEST_F(UndoMenu, WithoutAJournalTheWindowAsksOnceBeforeItsFirstWrite)
     EXPECT_EQ(modal.questions.size(), 3u);
     EXPECT_TRUE(modal.allAnswersUsed());
 }
+
+TEST_F(UndoMenu, ABatchWrittenWhileTheQuestionWaitedIsAskedAboutBeforeAnythingIsUndone)
+{
+    const std::string a = addFile(form.ListView1, "a.mp3", audioBytes(200) + tagBytes("A"));
+    const std::string b = addFile(form.ListView1, "b.mp3", audioBytes(300) + tagBytes("B"));
+    bulkTitle({0}, "New");
+    const std::string bBefore = readBytes(b);
+    // The companion writes b while the user reads the first question and answers yes.
+    modal.unqueuedAnswer = [&](const testing_support::ScriptedModal::Question &) {
+        if (modal.questions.size() == 1)
+            companionSet({a, b}, "Cli");
+        return modal.questions.size() == 1 ? platform::IDYES : platform::IDNO;
+    };
+    form.Undo1->trigger();
+    ASSERT_EQ(modal.questions.size(), 2u);
+    EXPECT_EQ(modal.questions[0].text,
+        text("1 個のファイルのタグを書き込み前に戻します。よろしいですか？"));
+    EXPECT_EQ(modal.questions[1].text,
+        text("2 個のファイルのタグを書き込み前に戻します。よろしいですか？"));
+    // Answered no about the companion's batch: nothing is undone.
+    EXPECT_EQ(readBytes(b),
+        audioBytes(300) + testing_support::bytesOf(testing_support::completeTagBlock("Cli")));
+    EXPECT_NE(readBytes(b), bBefore);
+    EXPECT_EQ(title(form.ListView1, 0), "New");
+}
