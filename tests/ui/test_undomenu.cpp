@@ -256,22 +256,30 @@ TEST_F(UndoMenu, FilesChangedOrGoneSinceTheBatchAreLeftAloneAndCounted)
     const std::string a = addFile(form.ListView1, "a.mp3", audioBytes(200) + tagBytes("A"));
     const std::string b = addFile(form.ListView1, "b.mp3", audioBytes(300) + tagBytes("B"));
     const std::string c = addFile(form.ListView1, "c.mp3", audioBytes(400) + tagBytes("C"));
+    const std::string d = addFile(form.ListView1, "d.mp3", audioBytes(500) + tagBytes("D"));
     const std::string cBefore = readBytes(c);
-    bulkTitle({0, 1, 2}, "New");
-    // Another program writes a's tag afterwards, and b is deleted.
+    bulkTitle({0, 1, 2, 3}, "New");
+    // Another program writes a's tag afterwards, b is deleted, and d's name becomes a link
+    // to itself, which cannot be opened.
     const std::string aChanged = audioBytes(200) + tagBytes("Other");
     tree.file("a.mp3", aChanged);
     ASSERT_EQ(::unlink(b.c_str()), 0);
+    ASSERT_EQ(::unlink(d.c_str()), 0);
+    tree.symlink("d.mp3", "d.mp3");
 
     modal.answer(platform::IDYES);
     modal.answer(platform::IDOK);
+    modal.answer(platform::IDOK);
     form.Undo1->trigger();
-    ASSERT_EQ(modal.questions.size(), 2u);
+    ASSERT_EQ(modal.questions.size(), 3u);
     EXPECT_EQ(modal.questions[1].text,
         text("1 個のファイルを戻しました。2 "
              "個は書き込みの後で変更されたか見つからないため、そのままにしました。"));
     EXPECT_EQ(modal.questions[1].caption, text("確認"));
     EXPECT_EQ(modal.questions[1].flags & 0xF, platform::MB_OK);
+    // The file that could not be opened is neither changed nor gone: its own error says so.
+    EXPECT_EQ(modal.questions[2].text, QString::fromStdString("ファイル " + d + " は開けません."));
+    EXPECT_EQ(modal.questions[2].flags & platform::MB_ICONERROR, platform::MB_ICONERROR);
     EXPECT_EQ(readBytes(a), aChanged);
     EXPECT_FALSE(testing_support::exists(b));
     EXPECT_EQ(readBytes(c), cBefore);
@@ -279,6 +287,7 @@ TEST_F(UndoMenu, FilesChangedOrGoneSinceTheBatchAreLeftAloneAndCounted)
     EXPECT_EQ(title(form.ListView1, 0), "New");
     EXPECT_EQ(title(form.ListView1, 1), "New");
     EXPECT_EQ(title(form.ListView1, 2), "C");
+    EXPECT_EQ(title(form.ListView1, 3), "New");
 }
 
 TEST_F(UndoMenu, ShortcutsTakeABatchTheCompanionWroteWithoutTheMenuEverOpening)
