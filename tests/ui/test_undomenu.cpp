@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -28,6 +29,8 @@
 #include "editing/tagjournal.h"
 #include "lists/filelistview.h"
 #include "lists/row.h"
+#include "platform/filesystem.h"
+#include "tests/support/faultyfs.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scopedenv.h"
 
@@ -426,4 +429,25 @@ TEST_F(UndoMenu, ABatchWrittenWhileTheQuestionWaitedIsAskedAboutBeforeAnythingIs
         audioBytes(300) + testing_support::bytesOf(testing_support::completeTagBlock("Cli")));
     EXPECT_NE(readBytes(b), bBefore);
     EXPECT_EQ(title(form.ListView1, 0), "New");
+}
+
+TEST_F(UndoMenu, AJournalThatCannotBeSyncedIsReportedAndTheRowsStillFollowTheFiles)
+{
+    const std::string a = addFile(form.ListView1, "a.mp3", audioBytes(200) + tagBytes("A"));
+    const std::string before = readBytes(a);
+    bulkTitle({0}, "New");
+    testing_support::FaultyFileSystem fs;
+    const platform::ScopedFileSystem useFs(fs);
+    fs.fail(testing_support::FaultyFileSystem::Call::Fsync, EIO);
+
+    modal.answer(platform::IDYES);
+    modal.answer(platform::IDOK);
+    form.Undo1->trigger();
+    ASSERT_EQ(modal.questions.size(), 2u);
+    EXPECT_TRUE(modal.questions[1].text.endsWith(text(" に書き込めません.")))
+        << modal.questions[1].text.toStdString();
+    EXPECT_EQ(modal.questions[1].caption, QStringLiteral("Bellwick"));
+    EXPECT_EQ(readBytes(a), before);
+    EXPECT_EQ(title(form.ListView1, 0), "A");
+    EXPECT_EQ(form.StatusBar1->text(), QString());
 }
