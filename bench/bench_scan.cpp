@@ -207,6 +207,7 @@ int main(int argc, char **argv)
     if (readerMode)
         return readerCounts(root);
 
+    const bench::TemporaryStateFolders states; // tag writes never reach the user's journal
     QApplication app(argc, argv);
     TForm1 form;
     form.show();

@@ -16,6 +16,7 @@
 int main(int argc, char **argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const bench::TemporaryStateFolders states; // tag writes never reach the user's journal
     QApplication app(argc, argv);
     TForm1 form;
     form.show();

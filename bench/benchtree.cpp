@@ -8,6 +8,7 @@
 #include <random>
 
 #include <fcntl.h>
+#include <ftw.h>
 #include <unistd.h>
 
 namespace bench {
@@ -78,6 +79,31 @@ long long nowNanoseconds()
 double secondsSince(long long startNanoseconds)
 {
     return static_cast<double>(nowNanoseconds() - startNanoseconds) / 1e9;
+}
+
+TemporaryStateFolders::TemporaryStateFolders()
+{
+    char pattern[] = "/tmp/bellwick-bench-state-XXXXXX";
+    if (::mkdtemp(pattern))
+        m_root = pattern;
+    else
+        m_root = "/nonexistent"; // no journal at all then, rather than the user's
+    ::setenv("XDG_STATE_HOME", (m_root + "/state").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (m_root + "/cache").c_str(), 1);
+}
+
+TemporaryStateFolders::~TemporaryStateFolders()
+{
+    if (m_root != "/nonexistent")
+        removeTree(m_root);
+}
+
+void removeTree(const std::string &path)
+{
+    ::nftw(
+        path.c_str(),
+        [](const char *entry, const struct stat *, int, struct FTW *) { return ::remove(entry); },
+        16, FTW_DEPTH | FTW_PHYS);
 }
 
 bool report(const char *name, double value, const char *unit, const char *goal, bool met)

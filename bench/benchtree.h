@@ -14,6 +14,25 @@ std::size_t buildAudioTree(const std::string &root, std::size_t files);
 double secondsSince(long long startNanoseconds);
 long long nowNanoseconds();
 
+// Points $XDG_STATE_HOME and $XDG_CACHE_HOME at a temporary folder for the life of the
+// object, so that the tag writes of a benchmark never grow the user's undo journal.
+class TemporaryStateFolders
+{
+public:
+    TemporaryStateFolders();
+    ~TemporaryStateFolders();
+    TemporaryStateFolders(const TemporaryStateFolders &) = delete;
+    TemporaryStateFolders &operator=(const TemporaryStateFolders &) = delete;
+
+    const std::string &root() const { return m_root; }
+
+private:
+    std::string m_root;
+};
+
+// Removes a folder and all it holds, without following links.
+void removeTree(const std::string &path);
+
 // Prints one figure line; gives whether its goal was met.
 bool report(const char *name, double value, const char *unit, const char *goal, bool met);
 

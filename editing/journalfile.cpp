@@ -21,6 +21,8 @@ using platform::fileSystem;
 
 namespace {
 
+constexpr off_t PreallocatedSize = 256 * 1024;
+
 // Makes a folder and those above it that are missing.
 bool makeFolders(const std::string &folder)
 {
@@ -64,6 +66,12 @@ std::unique_ptr<JournalFile> JournalFile::openIn(const std::string &folder, std:
     struct stat st;
     if (!fd.isValid() || fileSystem().fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
+    // A full disk lets the file be opened but no record be added: room for the next batches
+    // is taken now, past the end (the size stays), so that a full folder counts as one that
+    // cannot be written. A file system that cannot do this is taken at its word.
+    if (::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, st.st_size, PreallocatedSize) != 0
+        && (errno == ENOSPC || errno == EDQUOT))
+        return nullptr;
     return std::unique_ptr<JournalFile>(new JournalFile(folder, path, std::move(fd), sizeBound));
 }
 
@@ -100,7 +108,9 @@ JournalFile::Lock::~Lock()
 void JournalFile::acquire()
 {
     // Compaction renames a new file over the journal; a lock taken on the old one is no lock,
-    // so the descriptor is checked against the path once the lock is held.
+    // so the descriptor is checked against the path once the lock is held. A journal that has
+    // not changed since this object let go of it needs no check: compaction marks the file it
+    // replaces with a last record, so it has always changed.
     for (;;) {
         if (!m_fd.isValid()) {
             m_fd = platform::UniqueFd(fileSystem().open(
@@ -112,8 +122,16 @@ void JournalFile::acquire()
         if (flockRetrying(m_fd.get(), LOCK_EX) != 0)
             throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
         struct stat held, named;
-        if (fileSystem().fstat(m_fd.get(), &held) == 0
-            && fileSystem().stat(m_path.c_str(), &named, false) == 0 && held.st_dev == named.st_dev
+        if (fileSystem().fstat(m_fd.get(), &held) != 0) {
+            const int error = platform::lastError();
+            flockRetrying(m_fd.get(), LOCK_UN);
+            throw platform::Error(platform::cannotWriteMessage(m_path), error);
+        }
+        if (held.st_size == m_releasedAt) {
+            m_end = held.st_size;
+            return;
+        }
+        if (fileSystem().stat(m_path.c_str(), &named, false) == 0 && held.st_dev == named.st_dev
             && held.st_ino == named.st_ino) {
             m_end = held.st_size;
             break;
@@ -130,11 +148,13 @@ void JournalFile::acquire()
 
 void JournalFile::release()
 {
+    m_releasedAt = m_end;
     flockRetrying(m_fd.get(), LOCK_UN);
 }
 
 void JournalFile::resetModel()
 {
+    m_releasedAt = -1;
     m_parsedEnd = 0;
     m_end = 0;
     m_maxId = 0;
@@ -198,6 +218,7 @@ void JournalFile::take(const journal::Record &record, std::int64_t offset)
     }
     case RecordType::After:
     case RecordType::Restore:
+    case RecordType::Replaced:
         break;
     }
 }
@@ -240,6 +261,7 @@ JournalFile::State JournalFile::state() const
 
 std::optional<std::uint64_t> JournalFile::undoTarget()
 {
+    refresh();
     // A run that was cut short is finished first, whichever way it went: both undo and redo
     // take its batch, and each brings every file of it to one side.
     const State s = state();
@@ -252,6 +274,7 @@ std::optional<std::uint64_t> JournalFile::undoTarget()
 
 std::optional<std::uint64_t> JournalFile::redoTarget()
 {
+    refresh();
     const State s = state();
     if (s.pending)
         return s.pending;
@@ -270,8 +293,9 @@ BatchSummary JournalFile::summary(std::uint64_t id, const BatchInfo &info) const
     return summary;
 }
 
-std::optional<BatchSummary> JournalFile::summaryOf(std::uint64_t id) const
+std::optional<BatchSummary> JournalFile::summaryOf(std::uint64_t id)
 {
+    refresh();
     const auto found = m_batches.find(id);
     if (found == m_batches.end())
         return std::nullopt;
@@ -298,6 +322,7 @@ std::optional<BatchSummary> JournalFile::nextRedo()
 std::vector<BatchSummary> JournalFile::history(std::size_t count)
 {
     const Lock lock(*this);
+    refresh();
     const State s = state();
     std::vector<BatchSummary> result;
     for (auto it = m_batches.rbegin(); it != m_batches.rend() && result.size() < count; ++it) {
@@ -383,6 +408,9 @@ void JournalFile::compact()
     }
     if (fileSystem().fsync(copy.fd()) != 0)
         throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
+    std::string replaced;
+    journal::appendReplaced(replaced);
+    append(replaced);
     if (int error = copy.commit(m_path); error != 0)
         throw platform::Error(platform::cannotWriteMessage(m_path), error);
     platform::syncFolder(m_folder);
@@ -401,6 +429,7 @@ void JournalFile::compact()
 
 std::vector<BatchFile> JournalFile::filesOf(std::uint64_t id)
 {
+    refresh();
     std::vector<BatchFile> files;
     const auto found = m_batches.find(id);
     if (found == m_batches.end())

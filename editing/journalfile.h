@@ -73,7 +73,7 @@ public:
     std::optional<std::uint64_t> redoTarget();
     // The files batch `id` wrote, newest record first.
     std::vector<BatchFile> filesOf(std::uint64_t id);
-    std::optional<BatchSummary> summaryOf(std::uint64_t id) const;
+    std::optional<BatchSummary> summaryOf(std::uint64_t id);
     std::int64_t size() const { return m_end; }
 
 private:
@@ -118,8 +118,9 @@ private:
     std::recursive_mutex m_mutex;
     int m_depth = 0;
 
-    std::int64_t m_parsedEnd = 0; // records read up to here
-    std::int64_t m_end = 0;       // the file's end while locked
+    std::int64_t m_parsedEnd = 0;   // records read up to here
+    std::int64_t m_end = 0;         // the file's end while locked
+    std::int64_t m_releasedAt = -1; // its end when this object last let go of the lock
     std::uint64_t m_maxId = 0;
     std::map<std::uint64_t, BatchInfo> m_batches;
     std::vector<Event> m_events;

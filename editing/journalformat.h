@@ -18,11 +18,12 @@ namespace editing::journal {
 // with its type and the id of the batch (or undo or redo run) it belongs to.
 
 enum class RecordType : std::uint8_t {
-    Begin = 1,   // a batch or run begins
-    Before = 2,  // a file is about to be written
-    After = 3,   // it was written
-    End = 4,     // the batch or run is complete
-    Restore = 5, // an undo or redo run's decision for one file, made before it acts
+    Begin = 1,    // a batch or run begins
+    Before = 2,   // a file is about to be written
+    After = 3,    // it was written
+    End = 4,      // the batch or run is complete
+    Restore = 5,  // an undo or redo run's decision for one file, made before it acts
+    Replaced = 6, // the last record of a journal that compaction has replaced by a new file
 };
 
 enum class RunKind : std::uint8_t { Write = 0, Undo = 1, Redo = 2 };
@@ -91,6 +92,7 @@ void appendBefore(std::string &out, std::uint64_t id, const BeforeRecord &before
 void appendAfter(std::string &out, std::uint64_t id, const AfterRecord &after);
 void appendEnd(std::string &out, std::uint64_t id);
 void appendRestore(std::string &out, std::uint64_t id, const RestoreRecord &restore);
+void appendReplaced(std::string &out);
 
 // Reads the records of a journal descriptor from `from` to `to`, calling `onRecord` with
 // each valid one and its offset. A damaged or torn record is skipped: the reading goes on

@@ -1,11 +1,14 @@
 #include "editing/tagjournal.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 #include <unistd.h>
 
 #include "editing/journalfile.h"
 #include "platform/error.h"
+#include "platform/scopeguard.h"
 
 namespace editing {
 
@@ -53,7 +56,9 @@ std::unique_ptr<TagJournal> TagJournal::open()
 
 // Records each write of a batch: the Before record goes to the journal before the file is
 // touched; the After record waits to go with the next file's Before (or the batch's end),
-// so that a file costs the journal one append.
+// so that a file costs the journal one append. The journal's lock is held from the batch's
+// begin to its end, so that its records follow one another and a file costs no locking;
+// another process's batch or undo waits for the end of this one.
 struct JournaledTagWriter::Impl final : tags::IWriteObserver
 {
     std::shared_ptr<TagJournal> journal;
@@ -63,6 +68,7 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
     std::uint64_t id = 0;
     std::uint32_t writes = 0;
     std::string pendingAfter;
+    std::optional<JournalFile::Lock> batchLock;
 
     void aboutToWrite(const std::string &path, const struct stat &status, const tags::Block *tail,
         bool appends, const tags::Block &block) override
@@ -130,8 +136,13 @@ bool JournaledTagWriter::beginBatch(std::string_view name)
         m_impl->inBatch = true;
         return true;
     }
-    const JournalFile::Lock lock(*m_impl->file);
-    m_impl->id = m_impl->file->begin(journal::RunKind::Write, 0, name);
+    m_impl->batchLock.emplace(*m_impl->file);
+    try {
+        m_impl->id = m_impl->file->begin(journal::RunKind::Write, 0, name);
+    } catch (...) {
+        m_impl->batchLock.reset();
+        throw;
+    }
     m_impl->writes = 0;
     m_impl->pendingAfter.clear();
     m_impl->inBatch = true;
@@ -148,8 +159,8 @@ void JournaledTagWriter::endBatch()
     std::string bytes = std::move(m_impl->pendingAfter);
     m_impl->pendingAfter.clear();
     journal::appendEnd(bytes, m_impl->id);
+    const platform::ScopeGuard unlock([this] { m_impl->batchLock.reset(); });
     try {
-        const JournalFile::Lock lock(*m_impl->file);
         m_impl->file->append(bytes);
         m_impl->file->sync();
     } catch (const platform::Error &) {

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <random>
@@ -16,8 +17,11 @@
 
 #include "editing/bulktagrun.h"
 #include "editing/journalfile.h"
+#include "editing/journalformat.h"
 #include "editing/tagjournal.h"
+#include "platform/scopeguard.h"
 #include "tags/tagfile.h"
+#include "tests/support/faults.h"
 #include "tests/support/killtest.h"
 #include "tests/support/testtree.h"
 
@@ -232,6 +236,46 @@ TEST_F(UndoJournal, JournalIsReadAnewByEveryObjectAndAfterARestart)
     EXPECT_EQ(restarted->history(1).front().files, 1u);
 }
 
+TEST(JournalFormat, ChecksumIsCrc32AndRecordsReadBackWhole)
+{
+    EXPECT_EQ(editing::journal::crc32("123456789"), 0xCBF43926u);
+    EXPECT_EQ(editing::journal::crc32(std::string(1000, 'a')),
+        editing::journal::crc32(std::string(999, 'a') + "a"));
+
+    testing_support::TempTree tree;
+    editing::journal::BeforeRecord before;
+    before.path = "/music/\xff\x95\x5c.mp3";
+    before.size = 4096;
+    before.mode = 0100444;
+    before.mtimeNanoseconds = 999999999;
+    before.hasTail = true;
+    before.tail[0] = 'T';
+    before.block[127] = 17;
+    std::string bytes;
+    editing::journal::appendBefore(bytes, 7, before);
+    editing::journal::appendAfter(bytes, 7, {3, 4096});
+    const std::string path = tree.file("journal", bytes);
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    std::vector<editing::journal::Record> records;
+    EXPECT_EQ(editing::journal::readRecords(fd, path, 0, static_cast<std::int64_t>(bytes.size()),
+                  [&](const editing::journal::Record &record, std::int64_t) {
+                      records.push_back(record);
+                  }),
+        static_cast<std::int64_t>(bytes.size()));
+    ::close(fd);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].id, 7u);
+    EXPECT_EQ(records[0].before.path, before.path);
+    EXPECT_EQ(records[0].before.mode, 0100444u);
+    EXPECT_EQ(records[0].before.mtimeNanoseconds, 999999999);
+    EXPECT_TRUE(records[0].before.hasTail);
+    EXPECT_FALSE(records[0].before.appends);
+    EXPECT_EQ(records[0].before.tail, before.tail);
+    EXPECT_EQ(records[0].before.block, before.block);
+    EXPECT_EQ(records[1].after.index, 3u);
+    EXPECT_EQ(records[1].after.newSize, 4096);
+}
+
 TEST_F(UndoJournal, DamagedOrTornTailIsIgnoredAndLaterBatchesStillRead)
 {
     const std::string a = tree.file("a.mp3", audioBytes(1000, 1) + tagBytes("A", "Old"));
@@ -395,4 +439,36 @@ TEST_F(UndoJournal, UndoAndRedoTellTheWriteWatchers)
     editing::redoLatest(*file, report);
     tags::removeWriteWatcher(watcher);
     EXPECT_EQ(watcher.paths, (std::vector<std::string> {a, a}));
+}
+
+TEST_F(UndoJournal, FullOrReadOnlyStateFolderGivesWayToTheCacheFolder)
+{
+    const std::string state = tree.folder("state"), cache = tree.folder("cache");
+    const std::string savedState = std::getenv("XDG_STATE_HOME"),
+                      savedCache = std::getenv("XDG_CACHE_HOME");
+    const platform::ScopeGuard putBack([&] {
+        ::setenv("XDG_STATE_HOME", savedState.c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", savedCache.c_str(), 1);
+    });
+    ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    {
+        const auto mount = testing_support::Mount::tmpfs(state, "size=64k");
+        if (!mount.error().empty())
+            GTEST_SKIP() << mount.error();
+        testing_support::fillUp(state);
+        const std::unique_ptr<editing::TagJournal> journal = editing::TagJournal::open();
+        ASSERT_TRUE(journal);
+        EXPECT_EQ(journal->path(), cache + "/bellwick/tag-journal");
+    }
+    {
+        tree.folder("state/bellwick");
+        const auto mount = testing_support::Mount::readOnlyBind(state);
+        ASSERT_EQ(mount.error(), "");
+        EXPECT_EQ(editing::TagJournal::open()->path(), cache + "/bellwick/tag-journal");
+        const auto cacheMount = testing_support::Mount::readOnlyBind(cache);
+        ASSERT_EQ(cacheMount.error(), "");
+        EXPECT_FALSE(editing::TagJournal::open());
+    }
+    EXPECT_EQ(editing::TagJournal::open()->path(), state + "/bellwick/tag-journal");
 }
