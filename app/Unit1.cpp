@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -20,7 +21,7 @@
 #include "app/statusprogress.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
-#include "editing/tagwriter.h"
+#include "editing/tagjournal.h"
 #include "fileops/Unit2.h"
 #include "fileops/foldermaker.h"
 #include "lists/filelistview.h"
@@ -217,6 +218,12 @@ void TForm1::buildMenus()
     N16 = addAction(File1, "ファイル追加");
     N14 = addAction(File1, "-");
     Exit1 = addAction(File1, "終了(&C)");
+    Edit1 = menuBar()->addMenu(text("編集(&E)"));
+    Undo1 = addAction(Edit1, "元に戻す(&U)");
+    Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    Redo1 = addAction(Edit1, "やり直し(&R)");
+    Redo1->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     View1 = menuBar()->addMenu(text("表示(&V)"));
     CodePage1 = View1->addMenu(text("文字コード"));
     auto *codePages = new QActionGroup(this);
@@ -275,6 +282,15 @@ void TForm1::connectHandlers()
     bind(N13, &QAction::triggered, &TForm1::N13Click);
     bind(N16, &QAction::triggered, &TForm1::N16Click);
     bind(Exit1, &QAction::triggered, &TForm1::Exit1Click);
+    bind(Undo1, &QAction::triggered, &TForm1::Undo1Click);
+    bind(Redo1, &QAction::triggered, &TForm1::Redo1Click);
+    connect(Edit1, &QMenu::aboutToShow, this,
+        [this] { platform::guarded([this] { Edit1Popup(Edit1); }); });
+    // Greyed entries take no shortcut: they are greyed only while the menu shows.
+    connect(Edit1, &QMenu::aboutToHide, this, [this] {
+        Undo1->setEnabled(true);
+        Redo1->setEnabled(true);
+    });
     bind(N15, &QAction::triggered, &TForm1::N15Click);
     bind(About1, &QAction::triggered, &TForm1::About1Click);
     for (QAction *entry : CodePageItems)
@@ -314,7 +330,10 @@ void TForm1::connectHandlers()
 
 void TForm1::createDialogs()
 {
-    m_tagWriter = std::make_unique<editing::FileTagWriter>();
+    // The journal is opened, not read: what it holds is read when the edit menu opens.
+    m_journal = editing::TagJournal::open();
+    m_tagWriter = std::make_unique<editing::JournaledTagWriter>(
+        m_journal, [this] { return mayWriteWithoutJournal(); });
     m_resultListSearch = std::make_unique<search::ListSearch>(*ListView1);
     m_folderMaker = std::make_unique<fileops::FolderMakerIn>(BrowseDialog2->Directory);
     Form3 = new TForm3(this, *m_tagWriter);

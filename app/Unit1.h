@@ -30,8 +30,9 @@ namespace platform {
 class IRunControl;
 }
 namespace editing {
-class FileTagWriter;
-}
+class ITagWriter;
+class TagJournal;
+} // namespace editing
 namespace fileops {
 class FolderMakerIn;
 enum class Transfer;
@@ -119,6 +120,9 @@ public:
     QAction *N16 = nullptr;
     QAction *N14 = nullptr;
     QAction *Exit1 = nullptr;
+    QMenu *Edit1 = nullptr;
+    QAction *Undo1 = nullptr;
+    QAction *Redo1 = nullptr;
     QMenu *View1 = nullptr;
     QMenu *CodePage1 = nullptr;
     QList<QAction *> CodePageItems; // one radio item per code page, in menu order
@@ -193,6 +197,15 @@ public:
     void Button5Click(QObject *Sender);
     void Button8Click(QObject *Sender);
 
+    // Undo and redo of tag writes, batch by batch, from the journal that every write of the
+    // window and the companion goes to. The menu's entries name the batch they would take and
+    // are greyed when there is none; they are refreshed from the journal each time the menu is
+    // about to show, and the entries check the journal again themselves, so their shortcuts
+    // work whether the menu was ever opened or not.
+    void Edit1Popup(QObject *Sender);
+    void Undo1Click(QObject *Sender);
+    void Redo1Click(QObject *Sender);
+
     // The values the settings file keeps, as they are now; and applying read ones.
     app::WindowSettings currentSettings() const;
     void applySettings(const app::WindowSettings &settings);
@@ -241,8 +254,18 @@ private:
     bool m_resultListSorted = false;
     bool m_shownOnce = false;
     lists::ScanRun *m_scanRun = nullptr;
-    // What the dialogs' own buttons act through.
-    std::unique_ptr<editing::FileTagWriter> m_tagWriter;
+    // Undo (true) or redo of the next batch, after the user's yes; the restored files' rows
+    // of both lists show their tags afterwards.
+    void restoreBatch(bool undo);
+    // Asked by the tag writer when there is no journal: the user's leave to write without
+    // one, asked until it is given, then kept for the session.
+    bool mayWriteWithoutJournal();
+
+    // The journal of tag writes (null when it could not be opened) and the writer that
+    // records into it; the dialogs' own buttons write through the writer.
+    std::shared_ptr<editing::TagJournal> m_journal;
+    std::unique_ptr<editing::ITagWriter> m_tagWriter;
+    bool m_writesWithoutJournal = false;
     std::unique_ptr<search::ListSearch> m_resultListSearch;
     std::unique_ptr<fileops::FolderMakerIn> m_folderMaker;
 };

@@ -9,6 +9,7 @@
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
 #include "editing/bulktagrun.h"
+#include "editing/tagwriter.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "platform/errorreport.h"
@@ -101,15 +102,24 @@ void TForm1::N17Click(QObject *Sender)
             paths.push_back(list->row(index).path());
         }
     }
+    if (paths.empty())
+        return;
     bool fileMissing = false;
-    runBusy("タグ書き込み中", [&](platform::IRunControl &status) {
-        ListCellsReport report(*list, std::move(rows), editing::cellsAfter(merge),
-            std::chrono::milliseconds(eventStepInterval), status);
-        QWidget *viewport = list->currentView()->viewport();
-        const platform::ScopeGuard finalPaint([viewport] { viewport->repaint(); });
-        fileMissing = editing::runBulkTagSetting(paths, merge, *m_tagWriter, report).outcome
-            == editing::BulkTagResult::Outcome::FileMissing;
-    });
+    {
+        // The run is one batch of the undo list, ended before any message; without leave to
+        // write, nothing is written.
+        const editing::TagWriteBatch batch(*m_tagWriter, "タグ一括設定");
+        if (!batch.started())
+            return;
+        runBusy("タグ書き込み中", [&](platform::IRunControl &status) {
+            ListCellsReport report(*list, std::move(rows), editing::cellsAfter(merge),
+                std::chrono::milliseconds(eventStepInterval), status);
+            QWidget *viewport = list->currentView()->viewport();
+            const platform::ScopeGuard finalPaint([viewport] { viewport->repaint(); });
+            fileMissing = editing::runBulkTagSetting(paths, merge, *m_tagWriter, report).outcome
+                == editing::BulkTagResult::Outcome::FileMissing;
+        });
+    }
     if (fileMissing)
         platform::showFileMissingBox();
 }

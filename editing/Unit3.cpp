@@ -78,6 +78,11 @@ void TForm3::Button1Click()
     for (std::size_t i = 0; i < tags::TextFieldCount; ++i)
         tag.texts[i] = fields[i]->bytes();
     tag.genre = tags::GenreNameToCode(ComboBox1->currentText().toStdString());
+    // One save is one batch of the undo list. A batch that may not start (no journal, and
+    // writing without one declined) writes nothing and leaves the dialog as it is.
+    const editing::TagWriteBatch batch(m_tagWriter, "タグ変更");
+    if (!batch.started())
+        return;
     if (m_tagWriter.write(m_path, tags::completeBlock(tag)) == tags::WriteOutcome::FileMissing) {
         platform::showFileMissingBox();
         return;

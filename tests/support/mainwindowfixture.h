@@ -10,6 +10,7 @@
 
 #include "app/Unit1.h"
 #include "platform/modal.h"
+#include "tests/support/scopedenv.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 
@@ -46,6 +47,11 @@ protected:
     ScriptedModal modal;
     platform::ScopedModal modalGuard {modal};
     TempTree tree;
+    // Each case's own tag journal, made before the window opens it: no case sees another's
+    // batches in its edit menu.
+    TempTree journalTree;
+    ScopedEnv stateHome {"XDG_STATE_HOME", journalTree.path("state")};
+    ScopedEnv cacheHome {"XDG_CACHE_HOME", journalTree.path("cache")};
     TForm1 form;
 };
 

@@ -303,6 +303,7 @@ protected:
     void act(bool nested);
     void clickButton();
     void triggerMenuEntry();
+    void useEditMenu(bool undo);
     void usePopupMenu();
     void clickHeader();
     void changeSelection();
@@ -945,9 +946,13 @@ void RandomWindow::clickButton()
 
 void RandomWindow::triggerMenuEntry()
 {
-    const std::vector<QAction *> entries
-        = {form.N13, form.N16, form.N16, form.N15, form.About1, form.N13};
+    const std::vector<QAction *> entries = {form.N13, form.N16, form.N16, form.N15, form.About1,
+        form.N13, form.Undo1, form.Undo1, form.Redo1};
     QAction *entry = chance(3) ? form.Exit1 : any(entries);
+    if (entry == form.Undo1 || entry == form.Redo1) {
+        useEditMenu(entry == form.Undo1);
+        return;
+    }
     note("menu " + entry->text().toStdString());
     ++counts["menu entry"];
     if (entry == form.N16) {
@@ -967,6 +972,54 @@ void RandomWindow::triggerMenuEntry()
         return;
     }
     entry->trigger();
+}
+
+void RandomWindow::useEditMenu(bool undo)
+{
+    // Undo and redo put back tags of files the batches wrote, or write them again: only the
+    // last 128 bytes and the size by a tag's 128 bytes, with the mode kept, so what the
+    // check owes (audio and modes) holds through them as through any write.
+    ++counts[undo ? "undo" : "redo"];
+    switch (pick(3)) {
+    case 0: {
+        // The shortcut, in whatever has the focus, whether the menu was ever opened or not.
+        QWidget *target = form.focusWidget() ? form.focusWidget() : &form;
+        const bool shifted = !undo && chance(50);
+        note(std::string("key ")
+            + (undo           ? "Ctrl+Z"
+                    : shifted ? "Ctrl+Shift+Z"
+                              : "Ctrl+Y")
+            + " in " + target->metaObject()->className());
+        QTest::keyClick(target, undo || shifted ? Qt::Key_Z : Qt::Key_Y,
+            shifted ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
+        break;
+    }
+    case 1: {
+        // The menu by the keys: a greyed entry is passed over.
+        form.Edit1->popup(form.mapToGlobal(QPoint(40, 0)));
+        note("edit menu: " + form.Undo1->text().toStdString()
+            + (form.Undo1->isEnabled() ? "" : " (greyed)") + ", " + form.Redo1->text().toStdString()
+            + (form.Redo1->isEnabled() ? "" : " (greyed)"));
+        if (chance(20)) {
+            note("  Escape");
+            QTest::keyClick(form.Edit1, Qt::Key_Escape);
+            break;
+        }
+        const int downs = undo ? 1 : 2;
+        note("  Down x" + std::to_string(downs) + ", Enter");
+        for (int i = 0; i < downs; ++i)
+            QTest::keyClick(form.Edit1, Qt::Key_Down);
+        QTest::keyClick(form.Edit1, Qt::Key_Return);
+        break;
+    }
+    default: {
+        QAction *entry = undo ? form.Undo1 : form.Redo1;
+        note("menu " + entry->text().toStdString());
+        entry->trigger();
+        break;
+    }
+    }
+    form.Edit1->hide();
 }
 
 void RandomWindow::usePopupMenu()
@@ -1280,6 +1333,9 @@ void RandomWindow::checkWindowState()
         failed("the result list stayed without drawing");
     if (!form.isEnabled())
         failed("the window stayed disabled");
+    // Greyed entries take no shortcut: with the menu closed, undo and redo must take theirs.
+    if (!form.Undo1->isEnabled() || !form.Redo1->isEnabled())
+        failed("the edit menu's entries stayed greyed");
     for (const QWidget *dialog : std::initializer_list<const QWidget *> {
              form.Form2, form.Form3, form.Form4, form.Form5, form.Form6}) {
         if (dialog->isVisible())

@@ -14,9 +14,11 @@
 #include "app/Unit5.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
+#include "editing/tagjournal.h"
 #include "lists/filelistview.h"
 #include "platform/errorreport.h"
 #include "search/Unit4.h"
+#include "tests/support/scopedenv.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 #include "widgets/BrowsDlg.h"
@@ -56,6 +58,9 @@ struct Window
     testing_support::ScriptedModal modal;
     platform::ScopedModal guard {modal};
     testing_support::TempTree tree;
+    testing_support::TempTree journalTree;
+    testing_support::ScopedEnv stateHome {"XDG_STATE_HOME", journalTree.path("state")};
+    testing_support::ScopedEnv cacheHome {"XDG_CACHE_HOME", journalTree.path("cache")};
     TForm1 form;
 };
 
@@ -82,6 +87,19 @@ const auto rejectChooser = [](Window &w) {
 };
 const auto answerNo = [](Window &w) { w.modal.answer(platform::IDNO); };
 const auto nothing = [](Window &) {};
+
+// A batch written as the companion writes one: a new title in the first row's file.
+void writeBatch(Window &w)
+{
+    editing::JournaledTagWriter writer(editing::TagJournal::open(), [] { return false; });
+    const editing::TagWriteBatch batch(writer, "bellwick-cli set");
+    writer.write(w.form.ListView1->row(0).path(), testing_support::completeTagBlock("Cli"));
+}
+
+struct NoRestoreReport final : editing::IRestoreReport
+{
+    void restored(const editing::RestoredFile &) override { }
+};
 
 Binding button(const char *name, QPushButton *TForm1::*control,
     std::function<void(Window &)> prepare, std::function<void(Window &)> check)
@@ -185,6 +203,31 @@ TEST(Wiring, EveryButtonAndMenuEntryRunsItsHandler)
                     w.modal.spawned[0].back().substr(w.modal.spawned[0].back().rfind('/') + 1),
                     "belwik.htm");
             }),
+        action(
+            "Undo1", &TForm1::Undo1,
+            [](Window &w) {
+                writeBatch(w);
+                answerNo(w);
+            },
+            asked("1 個のファイルのタグを書き込み前に戻します。よろしいですか？")),
+        action(
+            "Redo1", &TForm1::Redo1,
+            [](Window &w) {
+                writeBatch(w);
+                NoRestoreReport report;
+                editing::undoLatest(*editing::TagJournal::open(), report);
+                answerNo(w);
+            },
+            asked("1 個のファイルのタグをもう一度書き込みます。よろしいですか？")),
+        {"Edit1", writeBatch,
+            [](Window &w) {
+                w.form.Edit1->popup(QPoint(0, 0));
+                w.form.Edit1->hide();
+            },
+            [](Window &w) {
+                EXPECT_EQ(
+                    w.form.Undo1->text(), text("元に戻す(&U): bellwick-cli set (1 ファイル)"));
+            }},
         action("About1", &TForm1::About1, rejectDialog, dialogShown(&TForm1::Form5)),
         action(
             "Exit1", &TForm1::Exit1, [](Window &w) { w.form.show(); },

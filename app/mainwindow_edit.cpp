@@ -1,0 +1,192 @@
+// The main window's edit menu: undo and redo of tag writes, batch by batch, from the journal.
+
+#include <initializer_list>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+
+#include "app/Unit1.h"
+#include "editing/tagjournal.h"
+#include "lists/filelistview.h"
+#include "lists/row.h"
+#include "lists/rowmodel.h"
+#include "platform/errorreport.h"
+#include "platform/modal.h"
+#include "platform/scopeguard.h"
+
+namespace {
+
+QString text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// A count with its thousands grouped by commas ("1,204"), whatever the user's locale.
+QString groupedCount(std::size_t count)
+{
+    std::string digits = std::to_string(count);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, 1, ',');
+    return QString::fromStdString(digits);
+}
+
+// "元に戻す(&U): タグ一括設定 (1,204 ファイル)": the entry's caption with the batch it takes.
+QString entryCaption(const char *entry, const editing::BatchSummary &batch)
+{
+    QString name = QString::fromStdString(batch.name);
+    name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return QStringLiteral("%1: %2 (%3 %4)")
+        .arg(text(entry), name, groupedCount(batch.files), text("ファイル"));
+}
+
+// A restored file's cells: its tag as the scan shows a tag read from a file.
+lists::CellChanges cellsOf(const tags::TTagRecord &tag)
+{
+    const lists::Row row = lists::makeRow(std::string(), tag);
+    lists::CellChanges cells;
+    for (const lists::SubItem item :
+        {lists::SubItem::Title, lists::SubItem::Artist, lists::SubItem::Album, lists::SubItem::Year,
+            lists::SubItem::Genre, lists::SubItem::Comment})
+        cells.emplace_back(item, row.subItem(item));
+    return cells;
+}
+
+// Carries an undo or redo's progress to the status line and keeps the tags of the files it
+// put back, for the rows.
+class RestoreReport final : public editing::IRestoreReport
+{
+public:
+    explicit RestoreReport(platform::IRunControl &status)
+        : m_status(status)
+    { }
+
+    void restored(const editing::RestoredFile &file) override
+    {
+        m_tags.insert_or_assign(file.path, file.tag);
+    }
+    void progress(const platform::RunProgress &progress) override { m_status.progress(progress); }
+    bool stopRequested() override { return m_status.stopRequested(); }
+
+    // Every row of the lists whose path names a restored file gets that file's tag.
+    void applyTo(std::initializer_list<FileListView *> lists) const
+    {
+        if (m_tags.empty())
+            return;
+        for (FileListView *list : lists) {
+            for (int index = 0; index < list->rowCount(); ++index) {
+                const auto found = m_tags.find(list->row(index).path());
+                if (found != m_tags.end())
+                    list->model()->setSubItems(index, cellsOf(found->second));
+            }
+        }
+    }
+
+private:
+    platform::IRunControl &m_status;
+    std::unordered_map<std::string, tags::TTagRecord> m_tags;
+};
+
+} // namespace
+
+void TForm1::Edit1Popup(QObject *)
+{
+    // Greyed and plain first, so that a journal that cannot be read leaves nothing to press.
+    Undo1->setText(text("元に戻す(&U)"));
+    Undo1->setEnabled(false);
+    Redo1->setText(text("やり直し(&R)"));
+    Redo1->setEnabled(false);
+    if (!m_journal)
+        return;
+    if (const auto batch = m_journal->nextUndo()) {
+        Undo1->setText(entryCaption("元に戻す(&U)", *batch));
+        Undo1->setEnabled(true);
+    }
+    if (const auto batch = m_journal->nextRedo()) {
+        Redo1->setText(entryCaption("やり直し(&R)", *batch));
+        Redo1->setEnabled(true);
+    }
+}
+
+void TForm1::Undo1Click(QObject *)
+{
+    restoreBatch(true);
+}
+
+void TForm1::Redo1Click(QObject *)
+{
+    restoreBatch(false);
+}
+
+void TForm1::restoreBatch(bool undo)
+{
+    if (!m_journal)
+        return;
+    const auto next = [this, undo] { return undo ? m_journal->nextUndo() : m_journal->nextRedo(); };
+    const char *question = undo ? "%1 個のファイルのタグを書き込み前に戻します。よろしいですか？"
+                                : "%1 個のファイルのタグをもう一度書き込みます。よろしいですか？";
+    // The companion may write a batch while the question waits: the run must take the batch
+    // the user agreed to, so a batch that changed meanwhile is asked about again.
+    for (auto batch = next();;) {
+        if (!batch)
+            return;
+        if (platform::modal().messageBox(this, text(question).arg(groupedCount(batch->files)),
+                text("確認"), platform::MB_YESNO | platform::MB_DEFBUTTON2)
+            != platform::IDYES)
+            return;
+        auto now = next();
+        if (now && now->id == batch->id)
+            break;
+        batch = std::move(now);
+    }
+
+    editing::RestoreResult result;
+    runBusy(undo ? "元に戻し中" : "やり直し中", [&](platform::IRunControl &status) {
+        RestoreReport report(status);
+        // The rows follow the files however the run ends, a journal error included.
+        const platform::ScopeGuard showRestored([this, &report] {
+            report.applyTo({ListView1, ListView2});
+            for (FileListView *list : {ListView1, ListView2})
+                list->currentView()->viewport()->update();
+        });
+        result = undo ? editing::undoLatest(*m_journal, report)
+                      : editing::redoLatest(*m_journal, report);
+    });
+
+    std::size_t changedOrGone = 0;
+    const editing::LeftAloneFile *failed = nullptr;
+    for (const editing::LeftAloneFile &file : result.leftAlone) {
+        if (file.why == editing::LeftAloneFile::Why::Failed) {
+            if (!failed)
+                failed = &file;
+        } else {
+            ++changedOrGone;
+        }
+    }
+    if (changedOrGone > 0)
+        platform::modal().messageBox(this,
+            text("%1 個のファイルを戻しました。%2 "
+                 "個は書き込みの後で変更されたか見つからないため、そのままにしました。")
+                .arg(groupedCount(result.restored), groupedCount(changedOrGone)),
+            text("確認"), platform::MB_OK | platform::MB_ICONINFORMATION);
+    // A file that could not be written is neither changed nor gone: its own error says why.
+    if (failed)
+        platform::showErrorReport(QString::fromStdString(failed->message));
+}
+
+bool TForm1::mayWriteWithoutJournal()
+{
+    if (m_writesWithoutJournal)
+        return true;
+    // Asked over the dialog that writes, when one is open.
+    QWidget *over = QApplication::activeModalWidget();
+    m_writesWithoutJournal
+        = platform::modal().messageBox(over ? over : this,
+              text("元に戻すための記録を保存できません。このまま書き込みますか？"), text("確認"),
+              platform::MB_YESNO | platform::MB_ICONEXCLAMATION | platform::MB_DEFBUTTON2)
+        == platform::IDYES;
+    return m_writesWithoutJournal;
+}
