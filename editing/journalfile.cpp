@@ -190,13 +190,22 @@ void JournalFile::take(const journal::Record &record, std::int64_t offset)
         info.time = record.begin.time;
         info.name = record.begin.name;
         info.offset = offset;
-        m_events.push_back({record.id, false});
+        // A write batch enters the history with its first file: one that found its files
+        // gone wrote nothing, and must neither be offered for undo nor take away a redo.
+        info.counted = info.kind != RunKind::Write;
+        if (info.counted)
+            m_events.push_back({record.id, false});
         break;
     }
     case RecordType::Before: {
         const auto found = m_batches.find(record.id);
-        if (found != m_batches.end() && !found->second.ended)
-            found->second.paths.insert(record.before.path);
+        if (found == m_batches.end() || found->second.ended)
+            break;
+        found->second.paths.insert(record.before.path);
+        if (!found->second.counted) {
+            found->second.counted = true;
+            m_events.push_back({record.id, false});
+        }
         break;
     }
     case RecordType::End: {
@@ -206,7 +215,8 @@ void JournalFile::take(const journal::Record &record, std::int64_t offset)
         found->second.ended = true;
         found->second.files = found->second.paths.size();
         found->second.paths = {};
-        m_events.push_back({record.id, true});
+        if (found->second.counted)
+            m_events.push_back({record.id, true});
         break;
     }
     case RecordType::After:
@@ -318,7 +328,7 @@ std::vector<BatchSummary> JournalFile::history(std::size_t count)
     const State s = state();
     std::vector<BatchSummary> result;
     for (auto it = m_batches.rbegin(); it != m_batches.rend() && result.size() < count; ++it) {
-        if (it->second.kind != RunKind::Write)
+        if (it->second.kind != RunKind::Write || !it->second.counted)
             continue;
         BatchSummary entry = summary(it->first, it->second);
         entry.undone = std::find(s.undone.begin(), s.undone.end(), it->first) != s.undone.end();

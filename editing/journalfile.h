@@ -85,6 +85,7 @@ private:
         std::string name;
         std::int64_t offset = 0;
         bool ended = false;
+        bool counted = false; // in the history: a run, or a write batch that wrote a file
         std::size_t files = 0;
         std::unordered_set<std::string> paths; // while the batch is open
     };

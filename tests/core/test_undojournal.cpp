@@ -230,6 +230,13 @@ TEST_F(UndoJournal, JournalIsReadAnewByEveryObjectAndAfterARestart)
     EXPECT_EQ(readBytes(a), aBefore);
     EXPECT_EQ(readBytes(b), bBefore);
 
+    // A batch whose files had all gone wrote nothing: it is no entry of the history, and
+    // what could be redone stays.
+    bulk(restarted, {tree.path("gone.mp3")}, artistMerge("Nothing"));
+    EXPECT_EQ(restarted->history(10).size(), 2u);
+    ASSERT_TRUE(restarted->nextRedo());
+    EXPECT_EQ(restarted->nextRedo()->name, "タグ変更");
+
     // A new write takes away what could be redone.
     bulk(restarted, {b}, artistMerge("Fresh"));
     EXPECT_FALSE(restarted->nextRedo());
