@@ -8,12 +8,10 @@ namespace lists {
 
 namespace {
 
-// Most files a reader takes at once: fewer wake-ups when the cache is warm, while every
-// reader still has a read of its own in flight when it is cold.
+// Most files a reader takes at once while the first readers keep up (the cache is warm):
+// one wake-up for many. Once readers were added for the disk, each takes one file, so
+// the reads finish in the order they are taken.
 constexpr std::size_t MostClaimed = 8;
-// Files waiting for a reader before an idle one is woken; a taker that must wait wakes one
-// at once.
-constexpr std::size_t WakeAt = MostClaimed;
 
 // Whether this thread has read from the disk since it last asked. A read that merely took
 // long may only have waited for a processor on a busy machine; what the disk served is
@@ -68,10 +66,15 @@ void TagReadAhead::add(std::string path, tags::FileKind kind)
         Item &item = m_items.emplace_back();
         item.path = std::move(path);
         item.kind = kind;
-        wake = m_idleReaders > 0 && m_items.size() - m_next >= WakeAt;
+        wake = m_idleReaders > 0 && m_items.size() - m_next >= mostClaimed();
     }
     if (wake)
         m_work.notify_one();
+}
+
+std::size_t TagReadAhead::mostClaimed() const
+{
+    return m_readerCount > FirstReaders ? 1 : MostClaimed;
 }
 
 std::size_t TagReadAhead::pending() const
@@ -145,7 +148,7 @@ void TagReadAhead::readLoop()
         // the waiting files is claimed at once, so a warm cache costs one wake-up for many.
         const std::size_t waiting = m_items.size() - m_next;
         const std::size_t claimed
-            = std::clamp<std::size_t>(waiting / m_readerCount, 1, MostClaimed);
+            = std::clamp<std::size_t>(waiting / m_readerCount, 1, mostClaimed());
         // Pointers, not indexes: the taker may take done items from the front meanwhile.
         Item *items[MostClaimed];
         for (std::size_t i = 0; i < claimed; ++i) {

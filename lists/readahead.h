@@ -66,6 +66,7 @@ private:
     void tagWritten(const std::string &path) override { forget(path); }
     void readLoop();
     void addReaders(std::size_t count);
+    std::size_t mostClaimed() const; // with the mutex held
 
     mutable std::mutex m_mutex;
     std::condition_variable m_work;
