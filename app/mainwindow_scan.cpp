@@ -31,18 +31,31 @@ public:
     }
     void handleWaitingEvents() override
     {
+        // The status line shows the file at hand only when it is drawn: setting its text for
+        // every file would cost the scan more than reading the file does.
+        showLatestPath();
         m_window.StatusBar1->repaint();
         QCoreApplication::processEvents();
     }
     void progress(const platform::RunProgress &progress) override
     {
-        m_window.setStatusText(std::string(progress.path));
+        m_path.assign(progress.path);
+        m_hasNewPath = true;
     }
     bool stopRequested() override { return m_stopRequested; }
+    void showLatestPath()
+    {
+        if (m_hasNewPath) {
+            m_window.setStatusText(m_path);
+            m_hasNewPath = false;
+        }
+    }
 
 private:
     TForm1 &m_window;
     const bool &m_stopRequested;
+    std::string m_path;
+    bool m_hasNewPath = false;
 };
 
 } // namespace
@@ -52,9 +65,10 @@ void TForm1::runScan(const std::function<void(lists::ScanRun &)> &work)
     ResultListScanHost host(*this, m_scanStopRequested);
     lists::ScanRun run(host, std::chrono::milliseconds(eventStepInterval));
     lists::ScanRun *const outer = std::exchange(m_scanRun, &run);
-    const platform::ScopeGuard end([this, &run, outer] {
+    const platform::ScopeGuard end([this, &host, &run, outer] {
         m_scanRun = outer;
         run.flush();
+        host.showLatestPath();
     });
     work(run);
 }

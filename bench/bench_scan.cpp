@@ -2,11 +2,14 @@
 // threads as references, the core walk with tag reading, the companion's scan, the window's
 // whole scan and the memory per row; warm, and cold when the page cache can be dropped
 // (root). Every ratio is the median of interleaved rounds, with its spread, since the
-// machines are shared. The optional argument is the file count (default 100,000);
-// "--readers" instead times the core walk with 1 to 64 readers, warm and cold.
+// machines are shared. The optional argument is the file count (default 100,000); above
+// 100,000 the run instead times the window's scan of that many files in a child process,
+// which reports its peak memory, and then sort, select all, invert and search on the full
+// list. "--readers" times the core walk with 1 to 64 readers, warm and cold.
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <atomic>
@@ -22,7 +25,9 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QPushButton>
 
 #include "app/Unit1.h"
 #include "bench/benchtree.h"
@@ -30,6 +35,8 @@
 #include "lists/folderscan.h"
 #include "lists/readahead.h"
 #include "lists/rowmodel.h"
+#include "search/searchmatch.h"
+#include "search/searchstep.h"
 
 namespace {
 
@@ -193,11 +200,162 @@ int readerCounts(const std::string &root)
     return 0;
 }
 
+// The window's scan of `root` in a process that does nothing else: its rows, its time and
+// the process's peak resident size, which the parent reads from wait4.
+struct ChildScan
+{
+    std::size_t rows = 0;
+    double seconds = 0;
+    double peakMiB = 0;
+    bool ran = false;
+};
+
+ChildScan scanInChild(const char *self, const std::string &root)
+{
+    ChildScan result;
+    int out[2];
+    if (::pipe(out) != 0)
+        return result;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        ::close(out[1]);
+        ::execl(self, self, "--window-scan", root.c_str(), static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    struct rusage usage;
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status)
+        || WEXITSTATUS(status) != 0)
+        return result;
+    result.ran = std::sscanf(text.c_str(), "%zu %lf", &result.rows, &result.seconds) == 2;
+    result.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return result;
+}
+
+// The child's side: the window's scan of `root`, offscreen; prints the rows and seconds.
+int windowScanOnly(int argc, char **argv, const std::string &root)
+{
+    QApplication app(argc, argv);
+    TForm1 form;
+    form.show();
+    QApplication::processEvents();
+    const double t = seconds([&] {
+        form.scanChosenFolder(root);
+        QApplication::processEvents(); // the list's last layout
+    });
+    std::printf("%d %.6f\n", form.ListView1->rowCount(), t);
+    return 0;
+}
+
+// Runs an action on a list and repaints it; gives the seconds both took.
+template<typename F> double timedOnList(FileListView *list, F &&action)
+{
+    const long long start = bench::nowNanoseconds();
+    action();
+    list->currentView()->viewport()->repaint();
+    QApplication::processEvents();
+    return bench::secondsSince(start);
+}
+
+int listOperations(int argc, char **argv, const std::string &root, int met, int goals);
+
+// The figures for a large tree: the window's scan in a child process (time and peak memory,
+// warm, and cold when the cache can be dropped), then the list operations on every row.
+int largeTree(int argc, char **argv, const std::string &root, std::size_t files)
+{
+    int met = 0, goals = 0;
+    const char *self = "/proc/self/exe";
+    parallelWalk(root); // fills the cache, quicker than one thread on a cold tree
+    std::vector<double> times;
+    double peak = 0;
+    std::size_t rows = 0;
+    for (int round = 0; round < 3; ++round) {
+        const ChildScan scan = scanInChild(self, root);
+        if (!scan.ran) {
+            std::printf("whole_scan: the child process failed\n");
+            return 1;
+        }
+        times.push_back(scan.seconds);
+        peak = std::max(peak, scan.peakMiB);
+        rows = scan.rows;
+    }
+    std::printf("files_listed: %zu of %zu\n", rows, files);
+    const std::string name = "whole_scan_" + std::to_string(files);
+    ++goals;
+    met += bench::report(name.c_str(), median(times), spread("s", times).c_str(), "< 15 s",
+        rows == files && median(times) < 15);
+    ++goals;
+    met += bench::report(
+        "whole_scan_peak_memory", peak, "MiB (child process, largest of 3)", "< 1024", peak < 1024);
+
+    if (!dropCaches()) {
+        std::printf("parallel_walk_cold: skipped (needs root)\n");
+        std::printf("whole_scan_cold: skipped (needs root)\n");
+    } else {
+        const double parallelCold = seconds([&] { parallelWalk(root); }, true);
+        dropCaches();
+        const ChildScan cold = scanInChild(self, root);
+        bench::report("parallel_walk_cold", parallelCold, "s", "reference", true);
+        bench::report("whole_scan_cold", cold.seconds, "s (one run)", "reference", cold.ran);
+        parallelWalk(root);
+    }
+
+    return listOperations(argc, argv, root, met, goals);
+}
+
+// The list operations on every row of the tree, on the window's own code paths, each timed
+// until the list is repainted; adds their goals to `met` and `goals` and prints the total.
+int listOperations(int argc, char **argv, const std::string &root, int met, int goals)
+{
+    QApplication app(argc, argv);
+    TForm1 form;
+    form.resize(1000, 800);
+    form.show();
+    QApplication::processEvents();
+    form.scanChosenFolder(root);
+    QApplication::processEvents();
+    FileListView *list = form.ListView1;
+    const auto figure = [&](const char *figureName, double t, double goal) {
+        ++goals;
+        char text[64];
+        std::snprintf(text, sizeof text, "< %.1f s", goal);
+        met += bench::report(figureName, t, "s", text, t < goal);
+    };
+    const int title = static_cast<int>(lists::Column::Title);
+    figure(
+        "sort_by_title", timedOnList(list, [&] { form.ListView1ColumnClick(list, title); }), 1.5);
+    figure("select_all", timedOnList(list, [&] { form.Button11Click(form.Button12); }), 1.0);
+    search::Conditions conditions;
+    conditions.fileName = "track1";
+    conditions.title = "song";
+    conditions.album = "album 1";
+    conditions.year = "199";
+    search::ListSearch search(*list);
+    std::size_t found = 0;
+    figure("search_4_conditions", timedOnList(list, [&] { search.run(conditions); }), 1.0);
+    for (const bool selected : list->selectionFlags())
+        found += selected;
+    figure("invert_selection", timedOnList(list, [&] { form.Button10Click(form.Button13); }), 1.0);
+    std::printf("rows: %d, found by the search: %zu\n", list->rowCount(), found);
+    std::printf("goals met: %d/%d\n", met, goals);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (argc > 2 && std::string(argv[1]) == "--window-scan")
+        return windowScanOnly(1, argv, argv[2]);
     const bool readerMode = argc > 1 && std::string(argv[1]) == "--readers";
     const std::size_t files = argc > 1 && !readerMode ? std::stoul(argv[1]) : 100000;
     const std::string root = "/tmp/bellwick-bench-scan"
@@ -206,6 +364,11 @@ int main(int argc, char **argv)
         root.c_str());
     if (readerMode)
         return readerCounts(root);
+    // "--lists" after the count: only the list operations (the tree's scan is not timed).
+    if (files > 100000 && argc > 2 && std::string(argv[2]) == "--lists")
+        return listOperations(1, argv, root, 0, 0);
+    if (files > 100000)
+        return largeTree(1, argv, root, files);
 
     const bench::TemporaryStateFolders states; // tag writes never reach the user's journal
     QApplication app(argc, argv);
@@ -229,7 +392,10 @@ int main(int argc, char **argv)
         form.ListView1->clear();
         QApplication::processEvents();
         const long before = heapInUse();
-        whole.push_back(seconds([&] { form.scanChosenFolder(root); }));
+        whole.push_back(seconds([&] {
+            form.scanChosenFolder(root);
+            QApplication::processEvents(); // the list's last layout
+        }));
         listed = static_cast<std::size_t>(form.ListView1->rowCount());
         if (round == 0) {
             form.ListView1->repaint();

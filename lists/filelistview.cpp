@@ -88,6 +88,45 @@ private:
 // The widest an item of the icon and list styles gets; longer names are elided.
 constexpr int ItemWidth = 300;
 
+// A view that, while its list's drawing is suspended, lays its items out again only once
+// their number has grown by a quarter since the last layout. A scan appends its rows in a
+// batch per event step and every layout visits every row, so a layout per batch would cost
+// time growing with the square of the rows (minutes at a million). What the view lacks
+// meanwhile is not shown; resuming lays it out in full.
+template<typename View> class BatchedLayoutView final : public View
+{
+public:
+    using View::View;
+
+    void setLayoutBatched(bool batched)
+    {
+        m_batched = batched;
+        if (!batched && m_skipped) {
+            m_skipped = false;
+            this->scheduleDelayedItemsLayout();
+        }
+    }
+
+    void doItemsLayout() override
+    {
+        const int rows = this->model() ? this->model()->rowCount(this->rootIndex()) : 0;
+        if (m_batched && rows >= m_laidOutRows && (rows - m_laidOutRows) * 4 < m_laidOutRows) {
+            m_skipped = true;
+            return;
+        }
+        m_laidOutRows = rows;
+        View::doItemsLayout();
+    }
+
+private:
+    bool m_batched = false;
+    bool m_skipped = false;
+    int m_laidOutRows = 0;
+};
+
+using ReportView = BatchedLayoutView<QTreeView>;
+using IconView = BatchedLayoutView<QListView>;
+
 } // namespace
 
 FileListView::FileListView(Role role, QWidget *parent)
@@ -95,8 +134,8 @@ FileListView::FileListView(Role role, QWidget *parent)
     , m_role(role)
     , m_model(new RowModel(this))
     , m_selection(new QItemSelectionModel(m_model, this))
-    , m_report(new QTreeView(this))
-    , m_icons(new QListView(this))
+    , m_report(new ReportView(this))
+    , m_icons(new IconView(this))
     , m_stack(new QStackedLayout(this))
     , m_frozen(new QLabel(this))
 {
@@ -319,7 +358,11 @@ void FileListView::setDrawingSuspended(bool suspended)
         m_frozen->show();
         m_report->setUpdatesEnabled(false);
         m_icons->setUpdatesEnabled(false);
+        static_cast<ReportView *>(m_report)->setLayoutBatched(true);
+        static_cast<IconView *>(m_icons)->setLayoutBatched(true);
     } else {
+        static_cast<ReportView *>(m_report)->setLayoutBatched(false);
+        static_cast<IconView *>(m_icons)->setLayoutBatched(false);
         m_report->setUpdatesEnabled(true);
         m_icons->setUpdatesEnabled(true);
         m_frozen->hide();

@@ -1,8 +1,33 @@
 #include "lists/readahead.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 
 namespace lists {
+
+namespace {
+
+// Most files a reader takes at once while the first readers keep up (the cache is warm):
+// one wake-up for many. Once readers were added for the disk, each takes one file, so
+// the reads finish in the order they are taken.
+constexpr std::size_t MostClaimed = 8;
+
+// Whether this thread has read from the disk since it last asked. A read that merely took
+// long may only have waited for a processor on a busy machine; what the disk served is
+// counted in the thread's blocks read.
+bool hasReadFromDisk()
+{
+    thread_local long blocksBefore = 0;
+    struct rusage usage;
+    if (::getrusage(RUSAGE_THREAD, &usage) != 0)
+        return true;
+    const bool read = usage.ru_inblock != blocksBefore;
+    blocksBefore = usage.ru_inblock;
+    return read;
+}
+
+} // namespace
 
 TagReadAhead::TagReadAhead(std::size_t firstReaders, std::size_t mostReaders)
     : m_mostReaders(std::max(mostReaders, firstReaders))
@@ -13,6 +38,10 @@ TagReadAhead::TagReadAhead(std::size_t firstReaders, std::size_t mostReaders)
 
 void TagReadAhead::addReaders(std::size_t count)
 {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_readerCount += count;
+    }
     for (std::size_t i = 0; i < count; ++i)
         m_readers.emplace_back([this] { readLoop(); });
 }
@@ -37,10 +66,15 @@ void TagReadAhead::add(std::string path, tags::FileKind kind)
         Item &item = m_items.emplace_back();
         item.path = std::move(path);
         item.kind = kind;
-        wake = m_idleReaders > 0;
+        wake = m_idleReaders > 0 && m_items.size() - m_next >= mostClaimed();
     }
     if (wake)
         m_work.notify_one();
+}
+
+std::size_t TagReadAhead::mostClaimed() const
+{
+    return m_readerCount > FirstReaders ? 1 : MostClaimed;
 }
 
 std::size_t TagReadAhead::pending() const
@@ -70,6 +104,8 @@ std::optional<std::pair<std::string, tags::TTagRecord>> TagReadAhead::takeOldest
         }
     }
     if (!oldestDone() && wait.count() > 0) {
+        if (m_idleReaders > 0 && m_next < m_items.size())
+            m_work.notify_all();
         m_taking = true;
         m_done.wait_for(lock, wait, oldestDone);
         m_taking = false;
@@ -108,27 +144,42 @@ void TagReadAhead::readLoop()
         }
         if (m_stopping)
             return;
-        // Items stay where they are until taken, and only done ones are taken.
-        Item &item = m_items[m_next++];
-        item.state = Item::State::Reading;
-        lock.unlock();
-        tags::TTagRecord tag;
-        std::exception_ptr error;
-        const auto start = std::chrono::steady_clock::now();
-        try {
-            tag = tags::ReadTag(item.path, item.kind);
-        } catch (...) {
-            error = std::current_exception();
+        // Items stay where they are until taken, and only done ones are taken. A share of
+        // the waiting files is claimed at once, so a warm cache costs one wake-up for many.
+        const std::size_t waiting = m_items.size() - m_next;
+        const std::size_t claimed
+            = std::clamp<std::size_t>(waiting / m_readerCount, 1, mostClaimed());
+        // Pointers, not indexes: the taker may take done items from the front meanwhile.
+        Item *items[MostClaimed];
+        for (std::size_t i = 0; i < claimed; ++i) {
+            items[i] = &m_items[m_next++];
+            items[i]->state = Item::State::Reading;
         }
-        const bool slow = std::chrono::steady_clock::now() - start > std::chrono::milliseconds(1);
-        lock.lock();
-        ++m_reads;
-        m_slowReads += slow;
-        item.tag = std::move(tag);
-        item.error = std::move(error);
-        item.state = Item::State::Done;
-        if (m_taking && &item == &m_items.front())
-            m_done.notify_one();
+        std::size_t slowReads = 0;
+        for (std::size_t i = 0; i < claimed; ++i) {
+            Item &item = *items[i];
+            lock.unlock();
+            tags::TTagRecord tag;
+            std::exception_ptr error;
+            const auto start = std::chrono::steady_clock::now();
+            try {
+                tag = tags::ReadTag(item.path, item.kind);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            slowReads += std::chrono::steady_clock::now() - start > std::chrono::milliseconds(1)
+                && hasReadFromDisk();
+            lock.lock();
+            if (m_stopping)
+                return;
+            item.tag = std::move(tag);
+            item.error = std::move(error);
+            item.state = Item::State::Done;
+            if (m_taking && &item == &m_items.front())
+                m_done.notify_one();
+        }
+        m_reads += claimed;
+        m_slowReads += slowReads;
     }
 }
 

@@ -29,7 +29,9 @@ public:
     // Reads in flight, measured with bench_scan --readers on 100,000 files: warm, 2 readers
     // were fastest (more only contend for the processors); cold, 32 were fastest, 64 no
     // better. So a scan starts with 2 and doubles them up to 32 while 2 or more of every
-    // 32 reads take longer than a read from the cache does.
+    // 32 reads wait for the disk (take longer than a read from the cache, and the reader's
+    // count of blocks read grew; on a busy machine a read may take long for want of a
+    // processor, and more readers would only make that worse).
     static constexpr std::size_t FirstReaders = 2;
     static constexpr std::size_t MostReaders = 32;
 
@@ -64,6 +66,7 @@ private:
     void tagWritten(const std::string &path) override { forget(path); }
     void readLoop();
     void addReaders(std::size_t count);
+    std::size_t mostClaimed() const; // with the mutex held
 
     mutable std::mutex m_mutex;
     std::condition_variable m_work;
@@ -75,6 +78,7 @@ private:
     std::size_t m_slowReads = 0; // of them, those that waited for the disk
     bool m_taking = false;       // the taker waits for the oldest item
     bool m_stopping = false;
+    std::size_t m_readerCount = 0; // m_readers.size(), for the readers
     std::size_t m_mostReaders;
     std::vector<std::thread> m_readers; // grown and joined by the owner's thread only
 };

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QToolTip>
 #include <QTreeView>
+#include <QtTest/QTest>
 
 #include "app/Unit1.h"
 #include "lists/filelistview.h"
@@ -70,6 +71,34 @@ TEST_F(Lists, SelectionTravelsWithItsRowsThroughASort)
     EXPECT_EQ(names(form.ListView1), "Abcd");
     EXPECT_EQ(form.ListView1->selectionFlags(), (std::vector<bool> {false, false, true, true}));
     EXPECT_EQ(form.ListView1->firstSelectedRow(), 2);
+}
+
+TEST_F(Lists, RowsAddedWhileDrawingIsSuspendedAreAllLaidOutWhenItResumes)
+{
+    // As a scan adds them: many small batches, each followed by the waiting events, with
+    // the window shown, where the views lay out when those events are handled.
+    form.show();
+    FileListView *list = form.ListView1;
+    QTreeView *view = list->reportView();
+    list->setDrawingSuspended(true);
+    for (int batch = 0; batch < 50; ++batch) {
+        std::vector<lists::Row> rows;
+        for (int i = 0; i < 20; ++i)
+            rows.push_back(row("n" + std::to_string(batch * 20 + i) + ".mp3"));
+        list->appendRows(std::move(rows));
+        QApplication::processEvents();
+    }
+    list->setDrawingSuspended(false);
+    QApplication::processEvents();
+    const QModelIndex last = list->model()->index(list->rowCount() - 1, 0);
+    ASSERT_EQ(last.row(), 1003);
+    view->scrollTo(last);
+    EXPECT_TRUE(view->viewport()->rect().contains(view->visualRect(last).center()));
+    EXPECT_EQ(view->indexAt(view->visualRect(last).center()), last);
+    view->setFocus();
+    view->setCurrentIndex(list->model()->index(0, 0));
+    QTest::keyClick(view, Qt::Key_End);
+    EXPECT_EQ(view->currentIndex().row(), 1003);
 }
 
 TEST_F(Lists, SharedButtonsActOnTheListOfTheirSender)
