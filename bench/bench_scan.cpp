@@ -38,6 +38,9 @@
 #include "search/searchmatch.h"
 #include "search/searchstep.h"
 
+using bench::median;
+using bench::spread;
+
 namespace {
 
 bool readTail(const std::string &path)
@@ -127,23 +130,6 @@ double seconds(const std::function<void()> &run, bool cold = false)
     const long long start = bench::nowNanoseconds();
     run();
     return bench::secondsSince(start);
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// "median of N, spread a-b" for a figure's unit.
-std::string spread(const char *unit, const std::vector<double> &values)
-{
-    char text[200];
-    std::snprintf(text, sizeof text, "%s (median of %zu, spread %.2f-%.2f)", unit, values.size(),
-        *std::min_element(values.begin(), values.end()),
-        *std::max_element(values.begin(), values.end()));
-    return text;
 }
 
 std::vector<double> ratios(const std::vector<double> &a, const std::vector<double> &b)

@@ -18,6 +18,9 @@
 #include "editing/journalfile.h"
 #include "editing/tagjournal.h"
 
+using bench::median;
+using bench::spread;
+
 namespace {
 
 class SilentBulk final : public editing::IBulkTagReport
@@ -55,22 +58,6 @@ std::string fileBytes(std::size_t i)
         bytes += tag.substr(0, 128);
     }
     return bytes;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-std::string spread(const char *unit, const std::vector<double> &values)
-{
-    char text[200];
-    std::snprintf(text, sizeof text, "%s (median of %zu, spread %.2f-%.2f)", unit, values.size(),
-        *std::min_element(values.begin(), values.end()),
-        *std::max_element(values.begin(), values.end()));
-    return text;
 }
 
 std::vector<double> ms(std::vector<double> values)

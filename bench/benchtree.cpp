@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -111,6 +112,22 @@ bool report(const char *name, double value, const char *unit, const char *goal, 
     std::printf("%s: %.2f %s (goal: %s)\n", name, value, unit, goal);
     std::fflush(stdout);
     return met;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string spread(const char *unit, const std::vector<double> &values)
+{
+    char text[200];
+    std::snprintf(text, sizeof text, "%s (median of %zu, spread %.2f-%.2f)", unit, values.size(),
+        *std::min_element(values.begin(), values.end()),
+        *std::max_element(values.begin(), values.end()));
+    return text;
 }
 
 } // namespace bench

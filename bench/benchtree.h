@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -32,6 +33,10 @@ private:
 
 // Removes a folder and all it holds, without following links.
 void removeTree(const std::string &path);
+
+// The median of a figure's rounds, and "UNIT (median of N, spread a-b)" for its line.
+double median(std::vector<double> values);
+std::string spread(const char *unit, const std::vector<double> &values);
 
 // Prints one figure line; gives whether its goal was met.
 bool report(const char *name, double value, const char *unit, const char *goal, bool met);
