@@ -68,8 +68,15 @@ Found compare(int fd, std::int64_t size, const BatchFile &file)
     if (size == file.last.sizeAfter() && now == block)
         return Found::After;
     if (size == first.size) {
-        if (!first.appends)
-            return now == bytesOf(first.tail) ? Found::Before : Found::Other;
+        if (!first.appends) {
+            const std::string before = bytesOf(first.tail);
+            if (now == before)
+                return Found::Before;
+            return now.size() == Size
+                    && (tornBetween(now, before, block, at) || tornBetween(now, block, before, at))
+                ? Found::Torn
+                : Found::Other;
+        }
         if (!first.hasTail)
             return Found::Before;
         std::string tail(Size, '\0');
@@ -78,14 +85,10 @@ Found compare(int fd, std::int64_t size, const BatchFile &file)
             return Found::Before;
         return Found::Other;
     }
+    // Only an append changes the size: cut at a page boundary within the block it added.
     const auto page = static_cast<std::int64_t>(::sysconf(_SC_PAGESIZE));
-    if (!first.appends) {
-        const std::string before = bytesOf(first.tail);
-        return size == first.size && now.size() == Size
-                && (tornBetween(now, before, block, at) || tornBetween(now, block, before, at))
-            ? Found::Torn
-            : Found::Other;
-    }
+    if (!first.appends)
+        return Found::Other;
     return size > first.size && size < file.last.sizeAfter() && size % page == 0
             && block.compare(0, now.size(), now) == 0
         ? Found::Torn

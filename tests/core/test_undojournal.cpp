@@ -363,7 +363,12 @@ TEST_F(UndoJournal, WriteTornAtAPageBoundaryIsFinished)
     const std::string appended = tree.file("appended.mp3", audioBytes(page - 64, 2));
     const std::string inPlaceBefore = readBytes(inPlace), appendedBefore = readBytes(appended);
     const auto file = journal();
-    bulk(file, {inPlace, appended}, artistMerge("New"));
+    // The title lies before the boundary and the comment after it, so a torn tag is neither.
+    tags::TagMerge merge;
+    merge.texts[static_cast<std::size_t>(tags::TextField::Title)] = tags::TextChange::set("New");
+    merge.texts[static_cast<std::size_t>(tags::TextField::Comment)]
+        = tags::TextChange::set("New comment");
+    bulk(file, {inPlace, appended}, merge);
     const std::string inPlaceAfter = readBytes(inPlace), appendedAfter = readBytes(appended);
 
     // As a crash leaves them: the new bytes up to the boundary, the old ones after; the
