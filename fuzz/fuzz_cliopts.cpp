@@ -28,7 +28,7 @@ bool cliOptions(const std::uint8_t *data, std::size_t size)
     if (!options)
         return !error.empty();
     static const char *const commands[]
-        = {"scan", "search", "show", "set", "write", "genres", "help"};
+        = {"scan", "search", "show", "set", "write", "genres", "history", "undo", "redo", "help"};
     if (std::find(std::begin(commands), std::end(commands), options->command) == std::end(commands))
         return false;
     for (const auto &[name, value] : options->texts) {
