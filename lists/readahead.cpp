@@ -169,7 +169,9 @@ void TagReadAhead::readLoop()
             }
             // A read from the cache takes a few microseconds; one served by a fast disk
             // (or its host's cache) well under a millisecond, and still wants more readers.
-            slowReads += std::chrono::steady_clock::now() - start > std::chrono::microseconds(100)
+            // At 100 µs, the few evicted pages of a large warm tree were enough to add
+            // readers, whose wake-ups then slowed the window's scan of a million files twice.
+            slowReads += std::chrono::steady_clock::now() - start > std::chrono::microseconds(300)
                 && hasReadFromDisk();
             lock.lock();
             if (m_stopping)
