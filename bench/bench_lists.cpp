@@ -13,6 +13,7 @@
 
 #include "app/Unit1.h"
 #include "bench/benchtree.h"
+#include "bench/listtiming.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "lists/rowsort.h"
@@ -43,16 +44,6 @@ void figure(const char *name, double seconds, double goal)
     char text[64];
     std::snprintf(text, sizeof text, "< %.0f ms", goal * 1000);
     met += bench::report(name, seconds * 1000, "ms", text, seconds < goal);
-}
-
-// Runs an action and repaints the list; gives the seconds both took.
-template<typename F> double timed(FileListView *list, F &&action)
-{
-    const long long start = bench::nowNanoseconds();
-    action();
-    list->currentView()->viewport()->repaint();
-    QApplication::processEvents();
-    return bench::secondsSince(start);
 }
 
 } // namespace
@@ -90,19 +81,24 @@ int main(int argc, char **argv)
     met += bench::report(
         "sort_vs_reference", sortOnly / reference, "x", "<= 1.5", sortOnly <= 1.5 * reference);
 
-    figure("sort_ascending", timed(list, [&] { form.ListView1ColumnClick(list, title + 1); }), 0.5);
-    figure("sort_reversal", timed(list, [&] { form.ListView1ColumnClick(list, title + 1); }), 0.5);
-    figure("select_all", timed(list, [&] { form.Button11Click(form.Button12); }), 0.5);
+    figure("sort_ascending",
+        bench::timedOnList(list, [&] { form.ListView1ColumnClick(list, title + 1); }), 0.5);
+    figure("sort_reversal",
+        bench::timedOnList(list, [&] { form.ListView1ColumnClick(list, title + 1); }), 0.5);
+    figure("select_all", bench::timedOnList(list, [&] { form.Button11Click(form.Button12); }), 0.5);
     std::vector<bool> alternate(n);
     for (std::size_t i = 0; i < n; i += 2)
         alternate[i] = true;
     list->setSelectionFlags(alternate);
-    figure("invert_alternate", timed(list, [&] { form.Button10Click(form.Button13); }), 0.5);
-    figure("remove_50000_alternate", timed(list, [&] { list->removeSelectedRows(); }), 0.5);
+    figure("invert_alternate", bench::timedOnList(list, [&] { form.Button10Click(form.Button13); }),
+        0.5);
+    figure("remove_50000_alternate", bench::timedOnList(list, [&] { list->removeSelectedRows(); }),
+        0.5);
     list->appendRows(makeRows(n / 2));
     list->selectAll();
     figure("transfer_100000",
-        timed(form.ListView2, [&] { form.ListView2DragDrop(form.ListView2, list); }), 0.5);
+        bench::timedOnList(form.ListView2, [&] { form.ListView2DragDrop(form.ListView2, list); }),
+        0.5);
     std::printf("rows: result %d, work %d\n", list->rowCount(), form.ListView2->rowCount());
     std::printf("goals met: %d/%d\n", met, goals);
     return 0;

@@ -31,6 +31,7 @@
 
 #include "app/Unit1.h"
 #include "bench/benchtree.h"
+#include "bench/listtiming.h"
 #include "lists/filelistview.h"
 #include "lists/folderscan.h"
 #include "lists/readahead.h"
@@ -241,16 +242,6 @@ int windowScanOnly(int argc, char **argv, const std::string &root)
     return 0;
 }
 
-// Runs an action on a list and repaints it; gives the seconds both took.
-template<typename F> double timedOnList(FileListView *list, F &&action)
-{
-    const long long start = bench::nowNanoseconds();
-    action();
-    list->currentView()->viewport()->repaint();
-    QApplication::processEvents();
-    return bench::secondsSince(start);
-}
-
 int listOperations(int argc, char **argv, const std::string &root, int met, int goals);
 
 // The figures for a large tree: the window's scan in a child process (time and peak memory,
@@ -316,9 +307,9 @@ int listOperations(int argc, char **argv, const std::string &root, int met, int 
         met += bench::report(figureName, t, "s", text, t < goal);
     };
     const int title = static_cast<int>(lists::Column::Title);
-    figure(
-        "sort_by_title", timedOnList(list, [&] { form.ListView1ColumnClick(list, title); }), 1.5);
-    figure("select_all", timedOnList(list, [&] { form.Button11Click(form.Button12); }), 1.0);
+    figure("sort_by_title",
+        bench::timedOnList(list, [&] { form.ListView1ColumnClick(list, title); }), 1.5);
+    figure("select_all", bench::timedOnList(list, [&] { form.Button11Click(form.Button12); }), 1.0);
     search::Conditions conditions;
     conditions.fileName = "track1";
     conditions.title = "song";
@@ -326,10 +317,11 @@ int listOperations(int argc, char **argv, const std::string &root, int met, int 
     conditions.year = "199";
     search::ListSearch search(*list);
     std::size_t found = 0;
-    figure("search_4_conditions", timedOnList(list, [&] { search.run(conditions); }), 1.0);
+    figure("search_4_conditions", bench::timedOnList(list, [&] { search.run(conditions); }), 1.0);
     for (const bool selected : list->selectionFlags())
         found += selected;
-    figure("invert_selection", timedOnList(list, [&] { form.Button10Click(form.Button13); }), 1.0);
+    figure("invert_selection", bench::timedOnList(list, [&] { form.Button10Click(form.Button13); }),
+        1.0);
     std::printf("rows: %d, found by the search: %zu\n", list->rowCount(), found);
     std::printf("goals met: %d/%d\n", met, goals);
     return 0;
