@@ -17,6 +17,20 @@ std::chrono::microseconds timeOf(const std::function<void()> &work)
         std::chrono::steady_clock::now() - start);
 }
 
+std::chrono::microseconds timeInChild(const std::function<void()> &work)
+{
+    return timeOf([&work] {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            work();
+            ::_exit(0);
+        }
+        int status = 0;
+        if (pid > 0)
+            ::waitpid(pid, &status, 0);
+    });
+}
+
 int killedAtRandomPoint(
     const std::function<void()> &work, std::chrono::microseconds runTime, std::mt19937 &random)
 {
