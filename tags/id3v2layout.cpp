@@ -113,7 +113,7 @@ Id3v2Layout walkId3v2(std::string_view tag)
             crc = (byteAt(tag, at + 4) & 0x80) != 0;
         } else {
             size = syncSafeValue(tag.substr(at, 4));
-            crc = (byteAt(tag, at + 5) >= 1 && (byteAt(tag, at + 6) & 0x20) != 0);
+            crc = byteAt(tag, at + 4) >= 1 && (byteAt(tag, at + 5) & 0x20) != 0;
         }
         if (size < 6 || at + size > end)
             return refused(layout, "壊れていて");
