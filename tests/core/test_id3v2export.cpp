@@ -1,17 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <random>
 
 #include <unistd.h>
 
 #include "platform/error.h"
 #include "tags/id3v2export.h"
 #include "tags/id3v2layout.h"
+#include "tests/support/faultyfs.h"
+#include "tests/support/killtest.h"
 #include "tests/support/testtree.h"
 
 using namespace std::string_literals;
@@ -334,6 +338,48 @@ TEST_F(Id3v2Export, RewriteIsCheckedBeforeItReplaces)
     EXPECT_EQ(testing_support::fileMode(path), 0640);
     struct stat st;
     EXPECT_TRUE(::lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+}
+
+// A failing call anywhere in the rewrite leaves the original as it was and nothing beside it.
+TEST_F(Id3v2Export, FailedRewriteLeavesTheOriginal)
+{
+    using Call = testing_support::FaultyFileSystem::Call;
+    path = tree.file("a.mp3", lameAudio() + tagBytes("T"));
+    const tags::ExportPlan plan = tags::planExport(tags::readExportSource(path), {});
+    const testing_support::Snapshot before = testing_support::snapshot(path);
+    for (const Call call : {Call::Pwrite, Call::Fsync, Call::Fchmod, Call::Rename, Call::Open}) {
+        testing_support::FaultyFileSystem faulty;
+        faulty.fail(call, call == Call::Open ? ENOSPC : EIO, call == Call::Open ? 2 : 1);
+        const platform::ScopedFileSystem installed(faulty);
+        EXPECT_NE(errorOf([&] { tags::replaceTagRegion(path, plan.region); }), "");
+        EXPECT_EQ(testing_support::snapshot(path), before);
+        EXPECT_EQ(testing_support::listNames(tree.root()), std::vector<std::string> {"a.mp3"});
+    }
+}
+
+// A rewrite of a 4 MiB file killed at any point leaves the old file or the new one whole.
+TEST_F(Id3v2Export, KilledRewriteLeavesOldOrNew)
+{
+    const std::string old = std::string(4 << 20, 'a') + lameAudio() + tagBytes("Title");
+    path = tree.file("a.mp3", old);
+    const tags::ExportPlan plan = tags::planExport(tags::readExportSource(path), {});
+    const std::string whole = plan.region.newRegion + old;
+    const auto run = [&] { tags::replaceTagRegion(path, plan.region); };
+    const auto runTime = testing_support::timeInChild([&] {
+        run();
+        tree.file("a.mp3", old);
+    });
+    std::mt19937 random(31);
+    int olds = 0, news = 0;
+    for (int trial = 0; trial < 20; ++trial) {
+        tree.file("a.mp3", old);
+        ASSERT_NE(testing_support::killedAtRandomPoint(run, runTime, random), -1);
+        const std::string now = readBytes(path);
+        olds += now == old;
+        news += now == whole;
+        EXPECT_TRUE(now == old || now == whole) << "trial " << trial;
+    }
+    std::printf("export kills: %d old, %d new\n", olds, news);
 }
 
 } // namespace
