@@ -493,20 +493,41 @@ ExportSource readExportSource(const std::string &path)
     return source;
 }
 
+namespace {
+
+// The plan for a file, its tag checked as TagLib reads it before anything is written.
+ExportPlan checkedPlan(const std::string &path, const ExportOptions &options)
+{
+    ExportPlan plan = planExport(readExportSource(path), options);
+    if (plan.writes()) {
+        if (const std::string why = checkExportedRegion(plan.region.newRegion, plan); !why.empty())
+            throw platform::Error("ファイル " + path + " の書き出しを確かめられませんでした (" + why
+                + ")。元のファイルはそのままです");
+    }
+    return plan;
+}
+
+} // namespace
+
 ExportPlan exportToId3v2(
     const std::string &path, const ExportOptions &options, ITagRegionObserver *observer)
 {
-    const ExportPlan plan = planExport(readExportSource(path), options);
-    if (!plan.writes())
-        return plan;
-    // The tag is checked as TagLib reads it before anything is written, and again as read
-    // back from a rewritten file.
-    const auto check
-        = [&plan](std::string_view region) { return checkExportedRegion(region, plan); };
-    if (const std::string why = check(plan.region.newRegion); !why.empty())
-        throw platform::Error("ファイル " + path + " の書き出しを確かめられませんでした (" + why
-            + ")。元のファイルはそのままです");
-    replaceTagRegion(path, plan.region, check, observer);
+    const ExportPlan plan = checkedPlan(path, options);
+    if (plan.writes())
+        replaceTagRegion(
+            path, plan.region,
+            [&plan](std::string_view region) { return checkExportedRegion(region, plan); },
+            observer);
+    return plan;
+}
+
+ExportPlan exportToId3v2(
+    const std::string &path, const ExportOptions &options, TagRegionBatch &batch)
+{
+    const ExportPlan plan = checkedPlan(path, options);
+    if (plan.writes())
+        batch.add(path, plan.region,
+            [&plan](std::string_view region) { return checkExportedRegion(region, plan); });
     return plan;
 }
 

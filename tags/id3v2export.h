@@ -118,5 +118,9 @@ std::string checkExportedRegion(std::string_view region, const ExportPlan &plan)
 // writes nothing leaves the file alone. Throws platform::Error as replaceTagRegion does.
 ExportPlan exportToId3v2(
     const std::string &path, const ExportOptions &options, ITagRegionObserver *observer = nullptr);
+// The same within a batch: a rewritten file is put in place when its group is flushed, and
+// fails there among the batch's failures.
+ExportPlan exportToId3v2(
+    const std::string &path, const ExportOptions &options, TagRegionBatch &batch);
 
 } // namespace tags

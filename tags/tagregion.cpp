@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -128,49 +129,90 @@ std::string readBackFault(int fd, const TagRegionChange &change, off_t restLengt
     return {};
 }
 
-void rewrite(const std::string &path, const std::string &target, const struct stat &found,
-    const TagRegionChange &change, const TagRegionCheck &check, ITagRegionObserver *observer)
-{
-    struct stat st;
-    platform::UniqueFd fd = platform::openRegularFile(target.c_str(), O_RDONLY, &st);
-    if (!fd.isValid())
-        throw platform::Error(platform::cannotOpenMessage(path));
-    expectUnchanged(fd.get(), st, change, path);
+} // namespace
 
-    platform::TemporaryFile temporary(platform::folderOf(target));
-    if (const int error = temporary.create(true, S_IRUSR | S_IWUSR))
+// A rewritten file written and checked, waiting to be flushed and put in place.
+struct PendingRewrite
+{
+    std::string path;
+    std::string target;
+    mode_t mode = 0;
+    struct stat status
+    {
+    };
+    TagRegionChange change;
+    platform::UniqueFd original;
+    std::unique_ptr<platform::TemporaryFile> temporary;
+};
+
+namespace {
+
+std::unique_ptr<PendingRewrite> prepareRewrite(const std::string &path, const std::string &target,
+    const struct stat &found, const TagRegionChange &change, const TagRegionCheck &check)
+{
+    auto pending = std::make_unique<PendingRewrite>();
+    pending->path = path;
+    pending->target = target;
+    pending->mode = found.st_mode;
+    pending->change = change;
+    struct stat &st = pending->status;
+    pending->original = platform::openRegularFile(target.c_str(), O_RDONLY, &st);
+    if (!pending->original.isValid())
+        throw platform::Error(platform::cannotOpenMessage(path));
+    expectUnchanged(pending->original.get(), st, change, path);
+
+    pending->temporary = std::make_unique<platform::TemporaryFile>(platform::folderOf(target));
+    if (const int error = pending->temporary->create(true, S_IRUSR | S_IWUSR))
         throw platform::Error(platform::cannotWriteMessage(path), error);
-    const int out = temporary.fd();
+    const int out = pending->temporary->fd();
     const off_t restLength = st.st_size - static_cast<off_t>(change.oldRegion.size());
     RunningHash hash;
     if (!platform::writeFully(out, change.newRegion.data(), change.newRegion.size(), 0)
-        || !copyHashed(fd.get(), static_cast<off_t>(change.oldRegion.size()), out,
-            static_cast<off_t>(change.newRegion.size()), restLength, hash)
-        || fileSystem().fsync(out) != 0)
+        || !copyHashed(pending->original.get(), static_cast<off_t>(change.oldRegion.size()), out,
+            static_cast<off_t>(change.newRegion.size()), restLength, hash))
         throw platform::Error(platform::cannotWriteMessage(path), platform::lastError());
     if (const std::string why = readBackFault(out, change, restLength, hash.value(), check);
         !why.empty())
         throw platform::Error(unverifiedMessage(path, why));
+    return pending;
+}
 
+// Flushes the new file, gives it the original's owner and mode and renames it over the
+// original, unless the original changed meanwhile.
+void commitRewrite(PendingRewrite &pending, ITagRegionObserver *observer)
+{
+    const std::string &path = pending.path;
+    const struct stat &st = pending.status;
+    const int out = pending.temporary->fd();
+    if (fileSystem().fsync(out) != 0)
+        throw platform::Error(platform::cannotWriteMessage(path), platform::lastError());
     // Owner and group where allowed (a user may give a file to a group of theirs), then the
     // mode, which a change of owner may have cut.
     if (::fchown(out, st.st_uid, st.st_gid) != 0)
         static_cast<void>(::fchown(out, static_cast<uid_t>(-1), st.st_gid));
-    if (fileSystem().fchmod(out, found.st_mode & 07777) != 0)
+    if (fileSystem().fchmod(out, pending.mode & 07777) != 0)
         throw platform::Error(platform::cannotWriteMessage(path), platform::lastError());
 
     // Another program may have written the original while it was copied.
     struct stat now;
-    if (fileSystem().fstat(fd.get(), &now) != 0 || now.st_size != st.st_size
+    if (fileSystem().fstat(pending.original.get(), &now) != 0 || now.st_size != st.st_size
         || now.st_mtim.tv_sec != st.st_mtim.tv_sec || now.st_mtim.tv_nsec != st.st_mtim.tv_nsec)
         throw platform::Error(changedMessage(path));
     if (observer)
-        observer->aboutToReplace(path, statusBefore(st, found.st_mode), change);
-    if (const int error = temporary.commit(target))
+        observer->aboutToReplace(path, statusBefore(st, pending.mode), pending.change);
+    if (const int error = pending.temporary->commit(pending.target))
         throw platform::Error(platform::cannotWriteMessage(path), error);
-    platform::syncFolder(platform::folderOf(target));
     if (observer)
         observer->replaced(path);
+}
+
+// The file a path names and its status; throws when it is not a regular file.
+std::string regularTarget(const std::string &path, struct stat &st)
+{
+    std::string target = linkTarget(path);
+    if (fileSystem().stat(target.c_str(), &st, true) != 0 || !S_ISREG(st.st_mode))
+        throw platform::Error(platform::cannotOpenMessage(path));
+    return target;
 }
 
 } // namespace
@@ -186,52 +228,118 @@ void replaceTagRegion(const std::string &path, const TagRegionChange &change,
     const TagRegionCheck &check, ITagRegionObserver *observer)
 {
     const platform::ScopeGuard told([&path] { tellWriteWatchers(path); });
-    const std::string target = linkTarget(path);
     struct stat st;
-    if (fileSystem().stat(target.c_str(), &st, true) != 0 || !S_ISREG(st.st_mode))
-        throw platform::Error(platform::cannotOpenMessage(path));
-    if (change.inPlace())
+    const std::string target = regularTarget(path, st);
+    if (change.inPlace()) {
         writeInPlace(path, target, st, change, observer);
-    else
-        rewrite(path, target, st, change, check, observer);
+        return;
+    }
+    const std::unique_ptr<PendingRewrite> pending = prepareRewrite(path, target, st, change, check);
+    commitRewrite(*pending, observer);
+    platform::syncFolder(platform::folderOf(target));
 }
 
-void RunningHash::mix(std::uint64_t word)
+TagRegionBatch::TagRegionBatch(ITagRegionObserver *observer, std::size_t groupSize)
+    : m_observer(observer)
+    , m_groupSize(std::max<std::size_t>(groupSize, 1))
+{ }
+
+TagRegionBatch::~TagRegionBatch() = default;
+
+void TagRegionBatch::add(
+    const std::string &path, const TagRegionChange &change, const TagRegionCheck &check)
 {
-    m_state ^= word * 0x87C37B91114253D5ull;
-    m_state = ((m_state << 31) | (m_state >> 33)) * 0x4CF5AD432745937Full;
+    struct stat st;
+    if (change.inPlace()) {
+        const platform::ScopeGuard told([&path] { tellWriteWatchers(path); });
+        writeInPlace(path, regularTarget(path, st), st, change, m_observer);
+        return;
+    }
+    {
+        const platform::ScopeGuard told([&path] { tellWriteWatchers(path); });
+        const std::string target = regularTarget(path, st);
+        m_pending.push_back(prepareRewrite(path, target, st, change, check));
+    }
+    if (m_pending.size() >= m_groupSize)
+        flush();
+}
+
+void TagRegionBatch::flush()
+{
+    // One flush of each file system holding new files, then each file's own fsync finds
+    // little left to write.
+    std::vector<dev_t> devices;
+    for (const auto &pending : m_pending) {
+        if (std::find(devices.begin(), devices.end(), pending->status.st_dev) == devices.end()) {
+            devices.push_back(pending->status.st_dev);
+            ::syncfs(pending->temporary->fd());
+        }
+    }
+    std::vector<std::string> folders;
+    for (const auto &pending : m_pending) {
+        try {
+            commitRewrite(*pending, m_observer);
+            const std::string folder = platform::folderOf(pending->target);
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+                folders.push_back(folder);
+        } catch (const platform::Error &error) {
+            m_failures.push_back({pending->path, error.what()});
+        }
+        tellWriteWatchers(pending->path);
+    }
+    m_pending.clear();
+    for (const std::string &folder : folders)
+        platform::syncFolder(folder);
+}
+
+std::vector<TagRegionBatch::Failure> TagRegionBatch::finish()
+{
+    flush();
+    return std::move(m_failures);
+}
+
+void RunningHash::mix(const unsigned char *block)
+{
+    for (int lane = 0; lane < 4; ++lane) {
+        std::uint64_t word;
+        std::memcpy(&word, block + 8 * lane, 8);
+        std::uint64_t h = m_lanes[lane] ^ (word * 0x87C37B91114253D5ull);
+        m_lanes[lane] = ((h << 31) | (h >> 33)) * 0x4CF5AD432745937Full;
+    }
 }
 
 void RunningHash::add(std::string_view bytes)
 {
     m_length += bytes.size();
-    while (!bytes.empty() && m_pendingBytes != 0) {
-        m_pending |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[0]))
-            << (8 * m_pendingBytes);
-        bytes.remove_prefix(1);
-        if (++m_pendingBytes == 8) {
-            mix(m_pending);
-            m_pending = 0;
-            m_pendingBytes = 0;
-        }
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
+    std::size_t size = bytes.size();
+    if (m_pendingBytes != 0) {
+        const std::size_t n = std::min(size, sizeof m_pending - m_pendingBytes);
+        std::memcpy(m_pending + m_pendingBytes, data, n);
+        m_pendingBytes += n;
+        data += n;
+        size -= n;
+        if (m_pendingBytes < sizeof m_pending)
+            return;
+        mix(m_pending);
+        m_pendingBytes = 0;
     }
-    while (bytes.size() >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes.data(), 8);
-        mix(word);
-        bytes.remove_prefix(8);
-    }
-    for (const char c : bytes)
-        m_pending |= static_cast<std::uint64_t>(static_cast<unsigned char>(c))
-            << (8 * m_pendingBytes++);
+    for (; size >= sizeof m_pending; data += sizeof m_pending, size -= sizeof m_pending)
+        mix(data);
+    std::memcpy(m_pending, data, size);
+    m_pendingBytes = size;
 }
 
 std::uint64_t RunningHash::value() const
 {
-    std::uint64_t h = m_state ^ m_pending ^ (m_length * 0x9E3779B97F4A7C15ull);
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDull;
-    h ^= h >> 33;
+    RunningHash last = *this;
+    std::memset(last.m_pending + m_pendingBytes, 0, sizeof m_pending - m_pendingBytes);
+    last.mix(last.m_pending);
+    std::uint64_t h = m_length * 0x9E3779B97F4A7C15ull;
+    for (const std::uint64_t lane : last.m_lanes) {
+        h = (h ^ lane) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 33;
+    }
     return h;
 }
 

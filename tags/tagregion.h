@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tags/id3v1.h"
 
@@ -63,6 +65,42 @@ using TagRegionCheck = std::function<std::string(std::string_view region)>;
 void replaceTagRegion(const std::string &path, const TagRegionChange &change,
     const TagRegionCheck &check = {}, ITagRegionObserver *observer = nullptr);
 
+struct PendingRewrite;
+
+// Tag region replacements of many files, flushed to disk together: each rewritten file is
+// written and checked at once, then one flush of the file system covers a group of them
+// before each is renamed over its original, as replaceTagRegion does. Writes in place are
+// done at once. Files still pending when the batch is dropped are left as they were.
+class TagRegionBatch final
+{
+public:
+    struct Failure
+    {
+        std::string path;
+        std::string message;
+    };
+
+    explicit TagRegionBatch(ITagRegionObserver *observer = nullptr, std::size_t groupSize = 32);
+    ~TagRegionBatch();
+    TagRegionBatch(const TagRegionBatch &) = delete;
+    TagRegionBatch &operator=(const TagRegionBatch &) = delete;
+
+    // Throws platform::Error for a file that fails before it waits for its group; a file
+    // that fails later is among the failures.
+    void add(
+        const std::string &path, const TagRegionChange &change, const TagRegionCheck &check = {});
+    // Puts every pending file in place and gives the files that failed since the start.
+    std::vector<Failure> finish();
+
+private:
+    void flush();
+
+    ITagRegionObserver *m_observer;
+    std::size_t m_groupSize;
+    std::vector<std::unique_ptr<PendingRewrite>> m_pending;
+    std::vector<Failure> m_failures;
+};
+
 // The file a path names, symbolic links followed (the path itself when it cannot be resolved):
 // a rewrite replaces that file, never the link.
 std::string linkTarget(const std::string &path);
@@ -75,9 +113,12 @@ public:
     std::uint64_t value() const;
 
 private:
-    void mix(std::uint64_t word);
-    std::uint64_t m_state = 0x9E3779B97F4A7C15ull;
-    std::uint64_t m_pending = 0;
+    // Four lanes of eight bytes each, mixed independently so that the processor overlaps
+    // them; a block is 32 bytes.
+    void mix(const unsigned char *block);
+    std::uint64_t m_lanes[4] = {
+        0x9E3779B97F4A7C15ull, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull, 0x27D4EB2F165667C5ull};
+    unsigned char m_pending[32] = {};
     std::size_t m_pendingBytes = 0;
     std::uint64_t m_length = 0;
 };

@@ -9,6 +9,7 @@
 #include <optional>
 #include <random>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "platform/error.h"
@@ -380,6 +381,35 @@ TEST_F(Id3v2Export, KilledRewriteLeavesOldOrNew)
         EXPECT_TRUE(now == old || now == whole) << "trial " << trial;
     }
     std::printf("export kills: %d old, %d new\n", olds, news);
+}
+
+// A batch puts its rewritten files in place when it finishes; one changed meanwhile is left
+// alone and reported, and a batch dropped unfinished changes nothing.
+TEST_F(Id3v2Export, BatchPutsFilesInPlaceWhenItFinishes)
+{
+    const std::string a = tree.file("a.mp3", lameAudio() + tagBytes("A"));
+    const std::string b = tree.file("b.mp3", lameAudio() + tagBytes("B"));
+    const std::string oldA = readBytes(a);
+    {
+        tags::TagRegionBatch dropped;
+        tags::exportToId3v2(a, {}, dropped);
+    }
+    EXPECT_EQ(readBytes(a), oldA);
+
+    tags::TagRegionBatch batch(nullptr, 10);
+    const tags::ExportPlan planA = tags::exportToId3v2(a, {}, batch);
+    tags::exportToId3v2(b, {}, batch);
+    EXPECT_EQ(readBytes(a), oldA);
+    const timespec later[2] = {{0, UTIME_OMIT}, {1, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, b.c_str(), later, 0), 0);
+    const std::vector<tags::TagRegionBatch::Failure> failures = batch.finish();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].path, b);
+    EXPECT_NE(failures[0].message.find("変わっています"), std::string::npos);
+    EXPECT_EQ(readBytes(a), planA.region.newRegion + oldA);
+    EXPECT_EQ(tags::id3v2TagSize(readBytes(b)), 0u);
+    EXPECT_EQ(
+        testing_support::listNames(tree.root()), (std::vector<std::string> {"a.mp3", "b.mp3"}));
 }
 
 } // namespace
