@@ -412,4 +412,21 @@ TEST_F(Id3v2Export, BatchPutsFilesInPlaceWhenItFinishes)
         testing_support::listNames(tree.root()), (std::vector<std::string> {"a.mp3", "b.mp3"}));
 }
 
+// The change reversed puts the old tag region back, in place or by a rewrite, as undo will.
+TEST_F(Id3v2Export, ReversedChangeRestoresTheFile)
+{
+    const std::string padded = tag(4, frame(4, "TPE1", "\x03Someone"s), 512);
+    for (const std::string &head : {""s, padded}) {
+        path = tree.file("a.mp3", head + lameAudio() + tagBytes("Title", "Artist"));
+        const std::string before = readBytes(path);
+        tags::TagRegionChange change = tags::exportToId3v2(path, {}).region;
+        EXPECT_EQ(change.inPlace(), !head.empty());
+        EXPECT_NE(readBytes(path), before);
+        std::swap(change.oldRegion, change.newRegion);
+        change.fileSize = static_cast<off_t>(readBytes(path).size());
+        tags::replaceTagRegion(path, change);
+        EXPECT_EQ(readBytes(path), before);
+    }
+}
+
 } // namespace
