@@ -416,12 +416,17 @@ TEST_F(Id3v2Export, BatchPutsFilesInPlaceWhenItFinishes)
 TEST_F(Id3v2Export, ReversedChangeRestoresTheFile)
 {
     const std::string padded = tag(4, frame(4, "TPE1", "\x03Someone"s), 512);
-    for (const std::string &head : {""s, padded}) {
+    // A tag with a footer has no padding: it is rewritten, and keeps its footer.
+    std::string footed = tag(4, frame(4, "TPE1", "\x03Someone"s), 0, 0x10);
+    footed += "3DI" + footed.substr(3, 7);
+    for (const std::string &head : {""s, padded, footed}) {
         path = tree.file("a.mp3", head + lameAudio() + tagBytes("Title", "Artist"));
         const std::string before = readBytes(path);
         tags::TagRegionChange change = tags::exportToId3v2(path, {}).region;
-        EXPECT_EQ(change.inPlace(), !head.empty());
-        EXPECT_NE(readBytes(path), before);
+        EXPECT_EQ(change.inPlace(), head == padded);
+        EXPECT_EQ(
+            change.newRegion.substr(change.newRegion.size() - 10, 3) == "3DI", head == footed);
+        expectMutagen({{"TIT2", "Title"}, {"TPE1", head.empty() ? "Artist" : "Someone"}});
         std::swap(change.oldRegion, change.newRegion);
         change.fileSize = static_cast<off_t>(readBytes(path).size());
         tags::replaceTagRegion(path, change);
