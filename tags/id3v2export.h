@@ -28,7 +28,7 @@ struct ExportTexts
 {
     std::array<std::string, ExportFieldCount> texts;
     // A double-byte character cut at the end of a full field by an old tagger: its lone
-    // lead byte was dropped ("切り詰め").
+    // lead byte was dropped, which the preview marks with TruncatedMark.
     std::array<bool, ExportFieldCount> truncated {};
     // Why the texts cannot be written (a field the code page cannot decode), or empty.
     std::string refusal;
@@ -38,6 +38,8 @@ struct ExportTexts
         return texts[static_cast<std::size_t>(field)];
     }
 };
+
+constexpr char TruncatedMark[] = "切り詰め";
 
 ExportTexts exportTexts(const Block &block, platform::CodePage codePage);
 

@@ -1,6 +1,7 @@
 #include "tags/tagregion.h"
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -177,6 +178,32 @@ std::unique_ptr<PendingRewrite> prepareRewrite(const std::string &path, const st
     return pending;
 }
 
+// Gives the new file the original's extended attributes (its access control list among them)
+// where the file system and the user's rights allow; one that cannot be set is left out.
+void copyExtendedAttributes(int from, int to)
+{
+    ssize_t size = ::flistxattr(from, nullptr, 0);
+    if (size <= 0)
+        return;
+    std::string names(static_cast<std::size_t>(size), '\0');
+    size = ::flistxattr(from, names.data(), names.size());
+    if (size <= 0)
+        return;
+    names.resize(static_cast<std::size_t>(size));
+    std::vector<char> value;
+    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+        const char *name = names.c_str() + at;
+        const ssize_t length = ::fgetxattr(from, name, nullptr, 0);
+        if (length < 0)
+            continue;
+        value.resize(static_cast<std::size_t>(length) + 1);
+        const ssize_t got = ::fgetxattr(from, name, value.data(), value.size());
+        if (got >= 0)
+            static_cast<void>(
+                ::fsetxattr(to, name, value.data(), static_cast<std::size_t>(got), 0));
+    }
+}
+
 // Flushes the new file, gives it the original's owner and mode and renames it over the
 // original, unless the original changed meanwhile.
 void commitRewrite(PendingRewrite &pending, ITagRegionObserver *observer)
@@ -190,6 +217,7 @@ void commitRewrite(PendingRewrite &pending, ITagRegionObserver *observer)
     // mode, which a change of owner may have cut.
     if (::fchown(out, st.st_uid, st.st_gid) != 0)
         static_cast<void>(::fchown(out, static_cast<uid_t>(-1), st.st_gid));
+    copyExtendedAttributes(pending.original.get(), out);
     if (fileSystem().fchmod(out, pending.mode & 07777) != 0)
         throw platform::Error(platform::cannotWriteMessage(path), platform::lastError());
 

@@ -56,7 +56,8 @@ using TagRegionCheck = std::function<std::string(std::string_view region)>;
 // temporary file in the same folder (the new region, then the rest of the old file copied
 // unchanged), flushed to disk, read back and checked: the region by `check`, the bytes
 // after it against the old file's by a running hash. Only then is it renamed over the
-// original, with the original's mode and, where allowed, its owner and group. A rewritten
+// original, with the original's mode and, where allowed, its owner, group and extended
+// attributes. A rewritten
 // file is a new file: another hard link to the old one keeps the old content.
 //
 // Throws platform::Error with the reason when the file cannot be opened, has changed since

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -319,6 +320,7 @@ TEST(Id3v2ExportTexts, CutCharactersAndTrimming)
 TEST_F(Id3v2Export, RewriteIsCheckedBeforeItReplaces)
 {
     path = tree.file("a.mp3", lameAudio() + tagBytes("T"), 0640);
+    const bool xattrs = ::setxattr(path.c_str(), "user.origin", "x", 1, 0) == 0;
     const std::string link = tree.symlink("link.mp3", "a.mp3");
     const tags::ExportPlan plan = tags::planExport(tags::readExportSource(link), {});
     const testing_support::Snapshot before = testing_support::snapshot(path);
@@ -337,6 +339,8 @@ TEST_F(Id3v2Export, RewriteIsCheckedBeforeItReplaces)
     tags::replaceTagRegion(link, plan.region);
     EXPECT_EQ(readBytes(path), plan.region.newRegion + before.bytes);
     EXPECT_EQ(testing_support::fileMode(path), 0640);
+    char value[4] = {};
+    EXPECT_TRUE(!xattrs || ::getxattr(path.c_str(), "user.origin", value, sizeof value) == 1);
     struct stat st;
     EXPECT_TRUE(::lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode));
 }
