@@ -438,4 +438,39 @@ TEST_F(Id3v2Export, ReversedChangeRestoresTheFile)
     }
 }
 
+// The observer is told before the file changes, with the old region still on disk; when it
+// throws, the file stays as it was, in place and by a rewrite alike.
+TEST_F(Id3v2Export, ObserverIsToldBeforeTheFileChanges)
+{
+    struct Observer final : tags::ITagRegionObserver
+    {
+        std::string seen;
+        bool refuse = false;
+        int done = 0;
+        void aboutToReplace(
+            const std::string &file, const struct stat &, const tags::TagRegionChange &) override
+        {
+            seen = readBytes(file);
+            if (refuse)
+                throw platform::Error("no journal");
+        }
+        void replaced(const std::string &) override { ++done; }
+    };
+    const std::string padded = tag(4, frame(4, "TPE1", "\x03Someone"s), 512);
+    for (const std::string &head : {""s, padded}) {
+        for (const bool refuse : {true, false}) {
+            path = tree.file("a.mp3", head + lameAudio() + tagBytes("Title"));
+            const std::string before = readBytes(path);
+            Observer observer;
+            observer.refuse = refuse;
+            const std::string error = errorOf([&] { tags::exportToId3v2(path, {}, &observer); });
+            EXPECT_EQ(observer.seen, before);
+            EXPECT_EQ(error.empty(), !refuse);
+            EXPECT_EQ(readBytes(path) == before, refuse);
+            EXPECT_EQ(observer.done, refuse ? 0 : 1);
+            EXPECT_EQ(testing_support::listNames(tree.root()), std::vector<std::string> {"a.mp3"});
+        }
+    }
+}
+
 } // namespace
