@@ -272,6 +272,7 @@ TEST_F(BrowseDialog, PathLineFollowsTheSelectionAndEnterGoesToATypedFolder)
     }));
     EXPECT_EQ(dialog.Directory, tree.path("music/\xff\xfe"s));
 
-    EXPECT_EQ(FolderChooser::typedPath(QStringLiteral("~")), tree.path("music"));
-    EXPECT_EQ(FolderChooser::typedPath(QStringLiteral("/a/./b/../c/")), "/a/c");
+    EXPECT_EQ(
+        FolderChooser::typedPath(QStringLiteral("~")), QString::fromStdString(tree.path("music")));
+    EXPECT_EQ(FolderChooser::typedPath(QStringLiteral("/a/./b/../c/")), QStringLiteral("/a/c"));
 }
