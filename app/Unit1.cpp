@@ -237,6 +237,7 @@ void TForm1::buildMenus()
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     View1 = menuBar()->addMenu(text("表示(&V)"));
     CodePage1 = View1->addMenu(text("文字コード"));
+    CodePage1->menuAction()->setAutoRepeat(false);
     auto *codePages = new QActionGroup(this);
     const std::pair<platform::CodePage, const char *> codePageItems[] = {
         {platform::CodePage::Cp932, "日本語 (シフト JIS / CP932)"},

@@ -276,3 +276,88 @@ TEST_F(BrowseDialog, PathLineFollowsTheSelectionAndEnterGoesToATypedFolder)
         FolderChooser::typedPath(QStringLiteral("~")), QString::fromStdString(tree.path("music")));
     EXPECT_EQ(FolderChooser::typedPath(QStringLiteral("/a/./b/../c/")), QStringLiteral("/a/c"));
 }
+
+TEST_F(BrowseDialog, WhatTheUserTouchedLastIsTheChoiceAndNamesLeftAsShownKeepTheirBytes)
+{
+    const std::string soft = "\x83\x5c\x83\x74\x83\x67"; // ソフト in CP932
+    tree.folder("music/" + soft + "/x");
+    tree.folder("music/ソフト"); // the same name in UTF-8, without x
+    tree.folder("other/" + soft + "/y");
+    std::vector<std::string> changes;
+    dialog.OnSelectionChanged = [&](TBrowseDialog *, QWidget *, const std::string &path,
+                                    std::string &, TOKButtonState &) { changes.push_back(path); };
+    const auto type = [](FolderChooser *chooser, const QString &text) {
+        chooser->pathLine()->setText(text);
+        Q_EMIT chooser->pathLine()->textEdited(text);
+    };
+    const auto ok = [](FolderChooser *chooser) { chooser->okButton()->click(); };
+    const auto enter = [](FolderChooser *chooser) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(chooser->pathLine(), &key);
+    };
+    const QString music = QString::fromStdString(tree.path("music"));
+    struct Case
+    {
+        const char *what;
+        std::string selected;
+        std::function<void(FolderChooser *)> act;
+        std::string chosen; // empty: the chooser stays open
+    };
+    const Case cases[] = {
+        {"a typed path, then OK", tree.path("music"),
+            [&](FolderChooser *c) {
+                type(c, music + QStringLiteral("/rock"));
+                ok(c);
+            },
+            tree.path("music/rock")},
+        {"a typed path that is no folder, then OK", tree.path("music"),
+            [&](FolderChooser *c) {
+                type(c, music + QStringLiteral("/none"));
+                ok(c);
+                EXPECT_TRUE(
+                    c->statusText().startsWith(QString::fromUtf8("フォルダが見つかりません")));
+            },
+            ""},
+        {"typed, then a click on the selected folder, then OK", tree.path("music/rock"),
+            [&](FolderChooser *c) {
+                type(c, music);
+                auto *folders = c->findChild<QTreeWidget *>();
+                Q_EMIT folders->itemPressed(folders->currentItem(), 0);
+                EXPECT_EQ(c->pathLine()->text(), music + QStringLiteral("/rock"));
+                ok(c);
+            },
+            tree.path("music/rock")},
+        {"a name added below a CP932 folder, then Enter", tree.path("music/" + soft),
+            [&](FolderChooser *c) {
+                EXPECT_EQ(c->pathLine()->text(), music + QString::fromUtf8("/ソフト"));
+                type(c, c->pathLine()->text() + QStringLiteral("/x"));
+                enter(c);
+            },
+            tree.path("music/" + soft + "/x")},
+        {"a CP932 folder typed as shown, then OK", tree.path("music"),
+            [&](FolderChooser *c) {
+                type(
+                    c, QString::fromStdString(tree.path("other")) + QString::fromUtf8("/ソフト/y"));
+                ok(c);
+            },
+            tree.path("other/" + soft + "/y")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        changes.clear();
+        dialog.Directory.clear();
+        modal.onDialog([&c](QDialog *d) {
+            auto *chooser = qobject_cast<FolderChooser *>(d);
+            EXPECT_TRUE(chooser->selectPath(c.selected));
+            c.act(chooser);
+            return d->result();
+        });
+        EXPECT_EQ(dialog.Execute(), !c.chosen.empty());
+        if (!c.chosen.empty()) {
+            EXPECT_EQ(dialog.Directory, c.chosen);
+            // A typed folder is announced as a clicked one is.
+            ASSERT_FALSE(changes.empty());
+            EXPECT_EQ(changes.back(), c.chosen);
+        }
+    }
+}
