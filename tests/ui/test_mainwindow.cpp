@@ -15,6 +15,7 @@
 
 #include <QTreeView>
 #include <functional>
+#include <stdexcept>
 
 #include <sys/stat.h>
 
@@ -24,6 +25,7 @@
 #include "lists/rowmodel.h"
 #include "platform/errorreport.h"
 #include "platform/paths.h"
+#include "platform/runcontrol.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
@@ -216,7 +218,7 @@ protected:
         for (int i = 0; i < count; ++i)
             tree.file("m/" + std::to_string(1000 + i) + ".mp3", audioBytes(150, i));
     }
-    void scanWithSteps(const std::function<bool(int)> &onStep)
+    void scanWithSteps(const std::function<bool(int)> &onStep, const std::string &folder = "m")
     {
         form.eventStepInterval = 0; // an event step after every file
         form.show();
@@ -228,7 +230,8 @@ protected:
                 QTimer::singleShot(1, &form, next);
         };
         QTimer::singleShot(1, &form, next);
-        form.scanChosenFolder(tree.path("m"));
+        // As the button's handler runs it: an error ends in its report.
+        platform::guarded([&] { form.scanChosenFolder(tree.path(folder)); });
         steps = step;
     }
     // Escape typed into the main window, delivered as the window system would.
@@ -350,4 +353,57 @@ TEST(JapaneseInterface, StandardButtonsAndFontAreJapanese)
     EXPECT_EQ(QApplication::font().pixelSize(), 12);
     EXPECT_EQ(QFontInfo(QApplication::font()).family(), QStringLiteral("IPAPGothic"));
     QCoreApplication::removeTranslator(&translator);
+}
+
+TEST_F(ScanSteps, ACloseDuringAScanOrARunIsCarriedOutHoweverItEndsAndNeverLater)
+{
+    makeFiles(200);
+    tree.folder("m/zzzz.mp3"); // cannot be opened: the scan ends on an error there
+    for (int i = 0; i < 200; ++i)
+        tree.file("ok/" + std::to_string(i) + ".mp3", audioBytes(150, i));
+    const struct
+    {
+        const char *what;
+        const char *folder;
+        bool escape;
+        std::size_t boxes; // error reports so far
+    } cases[] = {
+        {"at its end", "ok", false, 0},
+        {"by Escape", "ok", true, 0},
+        {"on an error, after its report", "m", false, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.boxes > modal.questions.size())
+            modal.answer(platform::IDOK);
+        scanWithSteps(
+            [&](int step) {
+                if (step == 2)
+                    form.close();
+                if (step == 3 && c.escape)
+                    typeEscape();
+                return step < 3;
+            },
+            c.folder);
+        ASSERT_GE(steps, 2) << "the scan handled too few event steps for this test";
+        EXPECT_FALSE(form.isVisible());
+        EXPECT_EQ(modal.questions.size(), c.boxes);
+        // A later scan is not ended by it.
+        form.show();
+        form.scanChosenFolder(tree.path("ok"));
+        EXPECT_TRUE(form.isVisible());
+    }
+
+    // A long operation that fails: its report, then the close.
+    form.show();
+    modal.answer(platform::IDOK);
+    platform::guarded([&] {
+        form.runBusy("書き込み中", [&](platform::IRunControl &) {
+            form.close();
+            throw std::runtime_error("failed");
+        });
+    });
+    EXPECT_FALSE(form.isVisible());
+    ASSERT_EQ(modal.questions.size(), 2u);
+    EXPECT_EQ(modal.questions[1].text, QStringLiteral("failed."));
 }
