@@ -258,6 +258,8 @@ void TForm1::buildMenus()
     Help1 = menuBar()->addMenu(text("ヘルプ(&H)"));
     N15 = addAction(Help1, "ヘルプ表示");
     About1 = addAction(Help1, "バージョン情報");
+    for (QAction *menu : menuBar()->actions())
+        menu->setAutoRepeat(false);
 }
 
 void TForm1::connectHandlers()
@@ -525,12 +527,13 @@ void TForm1::boundResultList()
     const int room = resultListRoom();
     if (ListView1->height() != m_shownViewHeight)
         m_viewHeight = std::min(ListView1->height(), room);
-    m_shownViewHeight = std::min(m_viewHeight, room);
-    if (ListView1->height() == m_shownViewHeight)
-        return;
-    ListView1->resize(ListView1->width(), m_shownViewHeight);
-    m_layout->invalidate();
-    m_layout->activate();
+    const int shown = std::min(m_viewHeight, room);
+    if (ListView1->height() != shown) {
+        ListView1->resize(ListView1->width(), shown);
+        m_layout->invalidate();
+        m_layout->activate();
+    }
+    m_shownViewHeight = ListView1->height();
 }
 
 void TForm1::resizeEvent(QResizeEvent *event)

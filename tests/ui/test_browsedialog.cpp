@@ -187,13 +187,16 @@ private:
     std::string m_old;
 };
 
-// Types `text` into the chooser's path line as the user would, then presses Enter there.
-void typeAndEnter(FolderChooser *chooser, const QString &text, bool edit = true)
+// Types `text` into the chooser's path line as the user would, then presses Enter there or,
+// with `byOk`, clicks OK.
+void typeAndEnter(FolderChooser *chooser, const QString &text, bool edit = true, bool byOk = false)
 {
     if (edit) {
         chooser->pathLine()->setText(text);
         Q_EMIT chooser->pathLine()->textEdited(text);
     }
+    if (byOk)
+        return chooser->okButton()->click();
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(chooser->pathLine(), &enter);
 }
@@ -272,92 +275,34 @@ TEST_F(BrowseDialog, PathLineFollowsTheSelectionAndEnterGoesToATypedFolder)
     }));
     EXPECT_EQ(dialog.Directory, tree.path("music/\xff\xfe"s));
 
-    EXPECT_EQ(
-        FolderChooser::typedPath(QStringLiteral("~")), QString::fromStdString(tree.path("music")));
-    EXPECT_EQ(FolderChooser::typedPath(QStringLiteral("/a/./b/../c/")), QStringLiteral("/a/c"));
-}
+    // OK takes a typed path as Enter does, refusal included; a click on the selected folder
+    // after typing puts its path back on the line.
+    EXPECT_TRUE(run([&](FolderChooser *chooser) {
+        typeAndEnter(chooser, QStringLiteral("~/none"), true, true);
+        EXPECT_TRUE(chooser->statusText().contains(QStringLiteral("none")));
+        auto *folders = chooser->findChild<QTreeWidget *>();
+        Q_EMIT folders->itemPressed(folders->currentItem(), 0);
+        EXPECT_EQ(chooser->pathLine()->text(), QString::fromStdString(chooser->selectedPath()));
+        typeAndEnter(chooser, QStringLiteral("~/rock"), true, true);
+    }));
+    EXPECT_EQ(dialog.Directory, tree.path("music/rock"));
+    EXPECT_EQ(changes.back(), tree.path("music/rock"));
 
-TEST_F(BrowseDialog, WhatTheUserTouchedLastIsTheChoiceAndNamesLeftAsShownKeepTheirBytes)
-{
-    const std::string soft = "\x83\x5c\x83\x74\x83\x67"; // ソフト in CP932
+    // Names left as shown keep their bytes, below a CP932 folder with a UTF-8 twin too; a
+    // typed CP932 name is found as the tree shows it.
+    const std::string soft = "\x83\x5c\x83\x74\x83\x67"; // ソフト
     tree.folder("music/" + soft + "/x");
-    tree.folder("music/ソフト"); // the same name in UTF-8, without x
-    tree.folder("other/" + soft + "/y");
-    std::vector<std::string> changes;
-    dialog.OnSelectionChanged = [&](TBrowseDialog *, QWidget *, const std::string &path,
-                                    std::string &, TOKButtonState &) { changes.push_back(path); };
-    const auto type = [](FolderChooser *chooser, const QString &text) {
-        chooser->pathLine()->setText(text);
-        Q_EMIT chooser->pathLine()->textEdited(text);
-    };
-    const auto ok = [](FolderChooser *chooser) { chooser->okButton()->click(); };
-    const auto enter = [](FolderChooser *chooser) {
-        QKeyEvent key(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QApplication::sendEvent(chooser->pathLine(), &key);
-    };
-    const QString music = QString::fromStdString(tree.path("music"));
-    struct Case
-    {
-        const char *what;
-        std::string selected;
-        std::function<void(FolderChooser *)> act;
-        std::string chosen; // empty: the chooser stays open
-    };
-    const Case cases[] = {
-        {"a typed path, then OK", tree.path("music"),
-            [&](FolderChooser *c) {
-                type(c, music + QStringLiteral("/rock"));
-                ok(c);
-            },
-            tree.path("music/rock")},
-        {"a typed path that is no folder, then OK", tree.path("music"),
-            [&](FolderChooser *c) {
-                type(c, music + QStringLiteral("/none"));
-                ok(c);
-                EXPECT_TRUE(
-                    c->statusText().startsWith(QString::fromUtf8("フォルダが見つかりません")));
-            },
-            ""},
-        {"typed, then a click on the selected folder, then OK", tree.path("music/rock"),
-            [&](FolderChooser *c) {
-                type(c, music);
-                auto *folders = c->findChild<QTreeWidget *>();
-                Q_EMIT folders->itemPressed(folders->currentItem(), 0);
-                EXPECT_EQ(c->pathLine()->text(), music + QStringLiteral("/rock"));
-                ok(c);
-            },
-            tree.path("music/rock")},
-        {"a name added below a CP932 folder, then Enter", tree.path("music/" + soft),
-            [&](FolderChooser *c) {
-                EXPECT_EQ(c->pathLine()->text(), music + QString::fromUtf8("/ソフト"));
-                type(c, c->pathLine()->text() + QStringLiteral("/x"));
-                enter(c);
-            },
-            tree.path("music/" + soft + "/x")},
-        {"a CP932 folder typed as shown, then OK", tree.path("music"),
-            [&](FolderChooser *c) {
-                type(
-                    c, QString::fromStdString(tree.path("other")) + QString::fromUtf8("/ソフト/y"));
-                ok(c);
-            },
-            tree.path("other/" + soft + "/y")},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        changes.clear();
-        dialog.Directory.clear();
-        modal.onDialog([&c](QDialog *d) {
-            auto *chooser = qobject_cast<FolderChooser *>(d);
-            EXPECT_TRUE(chooser->selectPath(c.selected));
-            c.act(chooser);
-            return d->result();
-        });
-        EXPECT_EQ(dialog.Execute(), !c.chosen.empty());
-        if (!c.chosen.empty()) {
-            EXPECT_EQ(dialog.Directory, c.chosen);
-            // A typed folder is announced as a clicked one is.
-            ASSERT_FALSE(changes.empty());
-            EXPECT_EQ(changes.back(), c.chosen);
-        }
-    }
+    tree.folder("music/ソフト");
+    EXPECT_TRUE(run([&](FolderChooser *chooser) {
+        chooser->selectPath(tree.path("music/" + soft));
+        typeAndEnter(chooser, chooser->pathLine()->text() + QStringLiteral("/x"));
+    }));
+    EXPECT_EQ(dialog.Directory, tree.path("music/" + soft + "/x"));
+    tree.folder("other/" + soft);
+    EXPECT_TRUE(run([&](FolderChooser *chooser) {
+        typeAndEnter(chooser, QString::fromStdString(tree.path("other/ソフト")), true, true);
+    }));
+    EXPECT_EQ(dialog.Directory, tree.path("other/" + soft));
+
+    EXPECT_EQ(FolderChooser::typedPath(QStringLiteral("/a/./b/../c/")), QStringLiteral("/a/c"));
 }

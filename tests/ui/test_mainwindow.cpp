@@ -357,53 +357,32 @@ TEST(JapaneseInterface, StandardButtonsAndFontAreJapanese)
 
 TEST_F(ScanSteps, ACloseDuringAScanOrARunIsCarriedOutHoweverItEndsAndNeverLater)
 {
-    makeFiles(200);
-    tree.folder("m/zzzz.mp3"); // cannot be opened: the scan ends on an error there
-    for (int i = 0; i < 200; ++i)
-        tree.file("ok/" + std::to_string(i) + ".mp3", audioBytes(150, i));
-    const struct
-    {
-        const char *what;
-        const char *folder;
-        bool escape;
-        std::size_t boxes; // error reports so far
-    } cases[] = {
-        {"at its end", "ok", false, 0},
-        {"by Escape", "ok", true, 0},
-        {"on an error, after its report", "m", false, 1},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        if (c.boxes > modal.questions.size())
+    makeFiles(100);
+    tree.file("ok/a.mp3", audioBytes(150));
+    tree.folder("m/zzzz.mp3");                // cannot be opened: the scan ends on an error there
+    for (const bool escape : {true, false}) { // ends by Escape; on the error, after its report
+        if (!escape)
             modal.answer(platform::IDOK);
-        scanWithSteps(
-            [&](int step) {
-                if (step == 2)
-                    form.close();
-                if (step == 3 && c.escape)
-                    typeEscape();
-                return step < 3;
-            },
-            c.folder);
-        ASSERT_GE(steps, 2) << "the scan handled too few event steps for this test";
-        EXPECT_FALSE(form.isVisible());
-        EXPECT_EQ(modal.questions.size(), c.boxes);
-        // A later scan is not ended by it.
+        scanWithSteps([&](int step) {
+            if (step == 2)
+                form.close();
+            if (step == 3 && escape)
+                typeEscape();
+            return step < 3;
+        });
+        EXPECT_FALSE(form.isVisible()) << escape;
+        EXPECT_EQ(modal.questions.size(), escape ? 0u : 1u);
         form.show();
-        form.scanChosenFolder(tree.path("ok"));
-        EXPECT_TRUE(form.isVisible());
+        form.scanChosenFolder(tree.path("ok")); // a later scan is not ended by it
+        EXPECT_TRUE(form.isVisible()) << escape;
     }
-
-    // A long operation that fails: its report, then the close.
-    form.show();
     modal.answer(platform::IDOK);
-    platform::guarded([&] {
+    platform::guarded([&] { // a long operation that fails
         form.runBusy("書き込み中", [&](platform::IRunControl &) {
             form.close();
             throw std::runtime_error("failed");
         });
     });
     EXPECT_FALSE(form.isVisible());
-    ASSERT_EQ(modal.questions.size(), 2u);
-    EXPECT_EQ(modal.questions[1].text, QStringLiteral("failed."));
+    EXPECT_EQ(modal.questions.size(), 2u);
 }
