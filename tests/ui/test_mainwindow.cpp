@@ -359,8 +359,9 @@ TEST_F(ScanSteps, ACloseDuringAScanOrARunIsCarriedOutHoweverItEndsAndNeverLater)
 {
     makeFiles(100);
     tree.file("ok/a.mp3", audioBytes(150));
-    tree.folder("m/zzzz.mp3");                // cannot be opened: the scan ends on an error there
-    for (const bool escape : {true, false}) { // ends by Escape; on the error, after its report
+    tree.folder("m/zzzz.mp3"); // cannot be opened: the scan ends on an error there
+    // The scan ends by Escape, or on the error after its report.
+    for (const bool escape : {true, false}) {
         if (!escape)
             modal.answer(platform::IDOK);
         scanWithSteps([&](int step) {
