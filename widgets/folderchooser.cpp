@@ -128,8 +128,8 @@ std::string FolderChooser::typedPathBytes(const QString &text) const
         const std::string shown = name.toStdString();
         asSelected = asSelected && index < selected.size()
             && platform::fileNameToUtf8(selected[index]) == shown;
+        std::string bytes = asSelected ? selected[index] : shown;
         ++index;
-        std::string bytes = asSelected ? selected[index - 1] : shown;
         struct stat st;
         if (!asSelected && ::lstat((path + '/' + bytes).c_str(), &st) != 0) {
             // Not there as UTF-8: an entry whose name shows as the typed one.
