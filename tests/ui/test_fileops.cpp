@@ -14,15 +14,16 @@
 #include "app/Unit1.h"
 #include "fileops/Unit2.h"
 #include "fileops/filecommands.h"
+#include "fileops/foldermaker.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
-#include "platform/errorreport.h"
 #include "platform/filesystem.h"
 #include "tests/support/faults.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 #include "widgets/BrowsDlg.h"
+#include "widgets/errorreport.h"
 
 using fileops::Transfer;
 using testing_support::exists;
@@ -373,7 +374,7 @@ TEST_F(FileOps, NewFolderIsMadeAndRefusalsKeepTheDialogOpen)
     EXPECT_EQ(accepted, 1);
     ASSERT_EQ(modal.questions.size(), 3u);
     EXPECT_EQ(modal.questions[0].text, text("I/O エラー (183)"));
-    EXPECT_EQ(modal.questions[0].caption, platform::applicationTitle());
+    EXPECT_EQ(modal.questions[0].caption, widgets::applicationTitle());
     EXPECT_EQ(modal.questions[0].flags, platform::MB_OK | platform::MB_ICONERROR);
     EXPECT_EQ(modal.questions[1].text, text("I/O エラー (183)"));
     EXPECT_EQ(modal.questions[2].text, text("不正なファイル名です."));
@@ -389,4 +390,43 @@ TEST_F(FileOps, NewFolderIsMadeAndRefusalsKeepTheDialogOpen)
     fileops::showNewFolderDialog(*form.Form2);
     EXPECT_FALSE(exists(tree.path("cancelled")));
     EXPECT_TRUE(modal.allAnswersUsed());
+}
+
+TEST(NewFolderDialog, GivesTheFolderItMadeAndNothingWhenCancelled)
+{
+    struct Case
+    {
+        const char *name;
+        std::vector<const char *> typed; // each pressed with "作成"; then "キャンセル"
+        std::optional<std::string> made;
+    };
+    const Case cases[] = {
+        {"made at once", {"a"}, "a"},
+        {"refused, then made", {"a", "b"}, "b"},
+        {"refused, then cancelled", {"a"}, std::nullopt},
+        {"nothing typed, cancelled", {}, std::nullopt},
+    };
+    testing_support::TempTree tree;
+    fileops::FolderMakerIn maker(tree.root());
+    testing_support::ScriptedModal modal;
+    const platform::ScopedModal modalGuard(modal);
+    modal.unqueuedAnswer = [](const auto &) { return platform::IDOK; };
+    TForm2 dialog(nullptr, maker);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        modal.onDialog([&c](QDialog *d) {
+            auto *form2 = static_cast<TForm2 *>(d);
+            form2->setResult(0); // as exec() starts
+            EXPECT_EQ(form2->Edit1->text(), QStringLiteral("preset"));
+            for (const char *name : c.typed) {
+                form2->Edit1->setText(QString::fromUtf8(name));
+                form2->Button1->click();
+            }
+            if (form2->result() != QDialog::Accepted)
+                form2->Button2->click();
+            return form2->result();
+        });
+        const std::optional<std::string> made = dialog.ask(QStringLiteral("preset"));
+        EXPECT_EQ(made, c.made ? std::optional(tree.path(*c.made)) : std::nullopt);
+    }
 }

@@ -137,3 +137,82 @@ TEST(SearchStep, SelectsExactlyTheMatchingRowsOfItsListWithoutAWindow)
     EXPECT_EQ(list.selectionFlags(), (std::vector<bool> {false, false, true}));
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
+
+TEST(SearchDialog, GivesTheSearchThatClosedItAndStartsEmptyEachTime)
+{
+    // A step that fails while its text says so: the dialog then stays open.
+    struct Step final : search::ISearchStep
+    {
+        int runs = 0;
+        void run(const search::Conditions &c) override
+        {
+            ++runs;
+            if (c.title == "fail")
+                throw std::runtime_error("failed");
+        }
+    } step;
+    struct Case
+    {
+        const char *name;
+        std::function<void(TForm4 *)> act;
+        bool gives;
+        std::optional<std::string> title;
+        bool allMustMatch;
+        bool addToWorkList;
+        int runs;
+    };
+    const auto start = [](const char *title) {
+        return [title](TForm4 *d) {
+            d->Edit6->setText(QString::fromUtf8(title));
+            d->Button1->click();
+        };
+    };
+    const Case cases[] = {
+        {"start", start("love"), true, "love", false, true, 1},
+        {"AND, marking",
+            [](TForm4 *d) {
+                d->ComboBox2->setCurrentIndex(1);
+                d->ComboBox3->setCurrentIndex(1);
+                d->Button1->click();
+            },
+            true, "", true, false, 1},
+        {"cancel",
+            [](TForm4 *d) {
+                d->Edit6->setText(QStringLiteral("love"));
+                d->Button2->click();
+            },
+            false, {}, false, false, 0},
+        {"failed search, then the close box",
+            [&start](TForm4 *d) {
+                start("fail")(d);
+                d->reject();
+            },
+            false, {}, false, false, 1},
+        {"a tag text the code page cannot hold", start("\xe2\x98\x83"), true, std::nullopt, false,
+            true, 1},
+    };
+    testing_support::ScriptedModal modal;
+    const platform::ScopedModal modalGuard(modal);
+    modal.unqueuedAnswer = [](const auto &) { return platform::IDOK; };
+    TForm4 dialog(nullptr, step);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        step.runs = 0;
+        modal.onDialog([&c](QDialog *d) {
+            auto *search = static_cast<TForm4 *>(d);
+            EXPECT_EQ(search->Edit6->text(), QString());
+            EXPECT_EQ(search->ComboBox2->currentIndex(), 0);
+            EXPECT_EQ(search->ComboBox3->currentIndex(), 0);
+            c.act(search);
+            return search->result();
+        });
+        const std::optional<TForm4::Choice> choice = dialog.ask();
+        EXPECT_EQ(step.runs, c.runs);
+        ASSERT_EQ(choice.has_value(), c.gives);
+        if (!choice)
+            continue;
+        EXPECT_EQ(choice->conditions.title, c.title);
+        EXPECT_EQ(choice->conditions.allMustMatch, c.allMustMatch);
+        EXPECT_EQ(choice->addToWorkList, c.addToWorkList);
+    }
+}

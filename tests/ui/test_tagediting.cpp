@@ -19,11 +19,11 @@
 #include "editing/Unit6.h"
 #include "editing/cp932lineedit.h"
 #include "lists/filelistview.h"
-#include "platform/errorreport.h"
 #include "tags/tagfile.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
+#include "widgets/errorreport.h"
 
 using namespace std::string_literals;
 using testing_support::audioBytes;
@@ -399,4 +399,74 @@ TEST_F(TagEditing, BulkEraseOfGenreSpacesAndCancel)
     });
     form.N17Click(form.N18); // the work list has no selection anyway
     EXPECT_EQ(readBytes(a), audioBytes(100) + tagBytes("T", "  ", "", "", "", 255));
+}
+
+TEST(BulkDialog, GivesItsDecisionsOnlyWhenSavedAndStartsEmptyEachTime)
+{
+    using Kind = tags::TextChange::Kind;
+    struct Case
+    {
+        const char *name;
+        std::function<void(TForm6 *)> act;
+        bool gives;
+        Kind title, album; // block order: Title 0, Album 2
+        tags::GenreChange::Kind genre;
+    };
+    const auto type = [](QLineEdit *edit, const char *text) {
+        edit->setText(QString::fromUtf8(text));
+        edit->setModified(true);
+    };
+    const Case cases[] = {
+        {"title set, rest kept",
+            [&](TForm6 *d) {
+                type(d->Edit2, "New");
+                d->Button1->click();
+            },
+            true, Kind::Set, Kind::Keep, tags::GenreChange::Kind::Keep},
+        {"album erased, genre set",
+            [&](TForm6 *d) {
+                type(d->Edit3, "ignored");
+                d->CheckBox2->setChecked(true);
+                d->ComboBox1->setCurrentText(QStringLiteral("Pop"));
+                d->Button1->click();
+            },
+            true, Kind::Keep, Kind::Erase, tags::GenreChange::Kind::Set},
+        {"cancel",
+            [&](TForm6 *d) {
+                type(d->Edit2, "New");
+                d->CheckBox5->setChecked(true);
+                d->Button2->click();
+            },
+            false, Kind::Keep, Kind::Keep, tags::GenreChange::Kind::Keep},
+        {"escape", [](TForm6 *d) { d->reject(); }, false, Kind::Keep, Kind::Keep,
+            tags::GenreChange::Kind::Keep},
+        {"genre erased",
+            [](TForm6 *d) {
+                d->CheckBox5->setChecked(true);
+                d->Button1->click();
+            },
+            true, Kind::Keep, Kind::Keep, tags::GenreChange::Kind::Erase},
+    };
+    testing_support::ScriptedModal modal;
+    const platform::ScopedModal modalGuard(modal);
+    TForm6 dialog(nullptr);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        modal.onDialog([&c](QDialog *d) {
+            auto *bulk = static_cast<TForm6 *>(d);
+            EXPECT_EQ(bulk->Edit2->text(), QString());
+            EXPECT_FALSE(bulk->CheckBox5->isChecked());
+            EXPECT_TRUE(bulk->ComboBox1->isEnabled());
+            EXPECT_EQ(bulk->ComboBox1->currentIndex(), 0);
+            c.act(bulk);
+            return bulk->result();
+        });
+        const std::optional<tags::TagMerge> merge = dialog.ask();
+        ASSERT_EQ(merge.has_value(), c.gives);
+        if (!merge)
+            continue;
+        EXPECT_EQ(merge->texts[0].kind, c.title);
+        EXPECT_EQ(merge->texts[2].kind, c.album);
+        EXPECT_EQ(merge->genre.kind, c.genre);
+    }
 }
