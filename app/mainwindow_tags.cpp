@@ -12,7 +12,6 @@
 #include "editing/tagwriter.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
-#include "platform/modal.h"
 #include "platform/scopeguard.h"
 #include "widgets/errorreport.h"
 
@@ -77,12 +76,12 @@ void TForm1::N9Click(QObject *Sender)
     const std::string path = list->row(index).path();
     // What the file holds now, not the row's text; a file that cannot be read shows the
     // error and no editor.
-    Form3->fill(path, tags::ReadTag(path));
-    if (platform::modal().execDialog(Form3) != QDialog::Accepted)
+    const std::optional<tags::CompleteTag> saved = Form3->ask(path, tags::ReadTag(path));
+    if (!saved)
         return;
     // The row gets exactly what was written; the same file's row in the other list keeps
     // its old text, and nothing is re-sorted.
-    list->model()->setSubItems(index, editing::cellsAfter(Form3->savedTag()));
+    list->model()->setSubItems(index, editing::cellsAfter(*saved));
 }
 
 void TForm1::N17Click(QObject *Sender)

@@ -52,6 +52,14 @@ void TForm3::FormCreate()
     editing::fillGenreList(ComboBox1);
 }
 
+std::optional<tags::CompleteTag> TForm3::ask(const std::string &path, const tags::TTagRecord &tag)
+{
+    fill(path, tag);
+    m_saved.reset();
+    platform::modal().execDialog(this);
+    return m_saved;
+}
+
 void TForm3::fill(const std::string &path, const tags::TTagRecord &tag)
 {
     m_path = path;
