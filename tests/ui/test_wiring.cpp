@@ -110,16 +110,15 @@ Binding button(const char *name, QPushButton *TForm1::*control,
         std::move(check)};
 }
 
-Binding action(const char *name, QAction *TForm1::*control,
-    std::function<void(Window &)> prepare, std::function<void(Window &)> check)
+Binding action(const char *name, QAction *TForm1::*control, std::function<void(Window &)> prepare,
+    std::function<void(Window &)> check)
 {
     return {name, std::move(prepare), [control](Window &w) { (w.form.*control)->trigger(); },
         std::move(check)};
 }
 
 // The folder chooser was shown with the caption its handler sets.
-std::function<void(Window &)> chooserWith(
-    TBrowseDialog *TForm1::*browser, const char *caption)
+std::function<void(Window &)> chooserWith(TBrowseDialog *TForm1::*browser, const char *caption)
 {
     return [browser, caption](Window &w) {
         EXPECT_TRUE(w.chooserShown);
@@ -132,20 +131,17 @@ std::function<void(Window &)> asked(const char *question)
     return [question](Window &w) { EXPECT_EQ(w.question(), text(question)); };
 }
 
-template<typename Dialog>
-std::function<void(Window &)> dialogShown(Dialog *TForm1::*dialog)
+template<typename Dialog> std::function<void(Window &)> dialogShown(Dialog *TForm1::*dialog)
 {
     return [dialog](Window &w) { EXPECT_EQ(w.shown(), w.form.*dialog); };
 }
 
-std::function<void(Window &)> selection(
-    FileListView *TForm1::*list, std::vector<bool> flags)
+std::function<void(Window &)> selection(FileListView *TForm1::*list, std::vector<bool> flags)
 {
     return [list, flags](Window &w) { EXPECT_EQ((w.form.*list)->selectionFlags(), flags); };
 }
 
-std::function<void(Window &)> style(
-    FileListView *TForm1::*list, FileListView::ViewStyle s)
+std::function<void(Window &)> style(FileListView *TForm1::*list, FileListView::ViewStyle s)
 {
     return [list, s](Window &w) { EXPECT_EQ((w.form.*list)->viewStyle(), s); };
 }
