@@ -395,31 +395,21 @@ TEST_F(FileOps, NewFolderIsMadeAndRefusalsKeepTheDialogOpen)
 
 TEST(NewFolderDialog, GivesTheFolderItMadeAndNothingWhenCancelled)
 {
-    struct Case
-    {
-        const char *name;
-        std::vector<const char *> typed; // each pressed with "作成"; then "キャンセル"
-        std::optional<std::string> made;
-    };
-    const Case cases[] = {
-        {"made at once", {"a"}, "a"},
-        {"refused, then made", {"a", "b"}, "b"},
-        {"refused, then cancelled", {"a"}, std::nullopt},
-        {"nothing typed, cancelled", {}, std::nullopt},
-    };
+    // Each name is pressed with "作成" (the second "a" is refused), then "キャンセル".
+    const std::pair<std::vector<const char *>, const char *> cases[]
+        = {{{"a"}, "a"}, {{"a", "b"}, "b"}, {{"a"}, nullptr}, {{}, nullptr}};
     testing_support::TempTree tree;
     fileops::FolderMakerIn maker(tree.root());
     testing_support::ScriptedModal modal;
     const platform::ScopedModal modalGuard(modal);
     modal.unqueuedAnswer = [](const auto &) { return platform::IDOK; };
     TForm2 dialog(nullptr, maker);
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        modal.onDialog([&c](QDialog *d) {
+    for (const auto &[typed, made] : cases) {
+        modal.onDialog([&typed = typed](QDialog *d) {
             auto *form2 = static_cast<TForm2 *>(d);
             form2->setResult(0); // as exec() starts
             EXPECT_EQ(form2->Edit1->text(), QStringLiteral("preset"));
-            for (const char *name : c.typed) {
+            for (const char *name : typed) {
                 form2->Edit1->setText(QString::fromUtf8(name));
                 form2->Button1->click();
             }
@@ -427,7 +417,7 @@ TEST(NewFolderDialog, GivesTheFolderItMadeAndNothingWhenCancelled)
                 form2->Button2->click();
             return form2->result();
         });
-        const std::optional<std::string> made = dialog.ask(QStringLiteral("preset"));
-        EXPECT_EQ(made, c.made ? std::optional(tree.path(*c.made)) : std::nullopt);
+        EXPECT_EQ(dialog.ask(QStringLiteral("preset")),
+            made ? std::optional(tree.path(made)) : std::nullopt);
     }
 }
