@@ -78,7 +78,7 @@ TEST_F(Focus, AScanFromItsButtonNeverHandsTheFocusToTheNextButton)
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(focusDuringScan ? focusDuringScan : &form, &enter);
     });
-    form.eventStepInterval = 0;
+    form.setEventStepInterval(0);
     chooseFolder(tree.path("music"));
     form.Button1->click();
     EXPECT_EQ(form.ListView1->rowCount(), 1);
