@@ -34,7 +34,7 @@ std::string tagBody(int version, const std::uint8_t *data, std::size_t size, boo
         body.append(reinterpret_cast<const char *>(data) + at + 4, length);
         at += 4 + length;
     }
-    return body + std::string(data[0] % 64, '\0');
+    return body + std::string(size > 0 ? data[0] % 64 : 0, '\0');
 }
 
 } // namespace
