@@ -12,7 +12,7 @@
 
 #include "app/Unit1.h"
 #include "editing/Unit3.h"
-#include "editing/cp932lineedit.h"
+#include "editing/tagfieldedit.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "platform/textcodec.h"
@@ -152,7 +152,7 @@ TEST_F(CodePages, TheEditorShowsTakesAndWritesTextsInTheChosenCodePage)
     std::vector<QString> refusals;
     modal.onDialog([&](QDialog *d) {
         auto *editor = qobject_cast<TForm3 *>(d);
-        QObject::connect(editor->Edit3, &Cp932LineEdit::refused,
+        QObject::connect(editor->Edit3, &TagFieldEdit::refused,
             [&](editing::Refusal, const QString &text) { refusals.push_back(text); });
         shown << editor->Edit2->text() << editor->Edit6->text();
         editor->Edit3->setText(QStringLiteral("Crème 日本"));

@@ -17,7 +17,7 @@
 #include "app/Unit1.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
-#include "editing/cp932lineedit.h"
+#include "editing/tagfieldedit.h"
 #include "lists/filelistview.h"
 #include "platform/errorreport.h"
 #include "tags/tagfile.h"
@@ -147,12 +147,12 @@ TEST_F(TagEditing, MissingFileKeepsTheDialogOpenAndWritesNothing)
 
 TEST_F(TagEditing, FieldsTakeOnlyWhatShiftJisHoldsUpToTheirBytes)
 {
-    Cp932LineEdit edit(4);
+    TagFieldEdit edit(4);
     edit.setOriginalBytes("");
     type(&edit, QString::fromUtf8("日本語")); // 6 bytes: cut after the last whole character
     EXPECT_EQ(edit.text(), QString::fromUtf8("日本"));
     EXPECT_EQ(edit.bytes(), "\x93\xfa\x96\x7b"s);
-    Cp932LineEdit title(30);
+    TagFieldEdit title(30);
     title.setOriginalBytes("");
     type(&title, QString::fromUtf8("aé😀b")); // refused characters are left out
     EXPECT_EQ(title.text(), QStringLiteral("ab"));
@@ -188,7 +188,7 @@ TEST_F(TagEditing, PasteAtTheStartOfAFieldWithInvalidBytesEndsWithinItsBytes)
         auto *editor = qobject_cast<TForm3 *>(d);
         const QString mark(QChar(0xFFFD));
         EXPECT_EQ(editor->Edit2->text(), mark + mark + QStringLiteral("Live!"));
-        QObject::connect(editor->Edit2, &Cp932LineEdit::refused,
+        QObject::connect(editor->Edit2, &TagFieldEdit::refused,
             [&](editing::Refusal reason, const QString &) { refusals.push_back(reason); });
         QGuiApplication::clipboard()->setText(QString(20, QChar(0x3042))); // 20 "あ", 40 bytes
         editor->Edit2->setCursorPosition(0);
@@ -252,9 +252,9 @@ TEST_F(TagEditing, RefusedInputIsDroppedAndToldOncePerEdit)
     std::vector<std::pair<editing::Refusal, QString>> refusals;
     modal.onDialog([&](QDialog *d) {
         auto *editor = qobject_cast<TForm3 *>(d);
-        for (Cp932LineEdit *edit : {editor->Edit2, editor->Edit3, editor->Edit4}) {
+        for (TagFieldEdit *edit : {editor->Edit2, editor->Edit3, editor->Edit4}) {
             QObject::connect(
-                edit, &Cp932LineEdit::refused, [&](editing::Refusal reason, const QString &text) {
+                edit, &TagFieldEdit::refused, [&](editing::Refusal reason, const QString &text) {
                     refusals.emplace_back(reason, text);
                 });
         }
@@ -302,7 +302,7 @@ TEST_F(TagEditing, EditorKeepsTheTrackNumberOfAnId3v11Tag)
     QString told;
     modal.onDialog([&](QDialog *d) {
         auto *editor = qobject_cast<TForm3 *>(d);
-        QObject::connect(editor->Edit5, &Cp932LineEdit::refused,
+        QObject::connect(editor->Edit5, &TagFieldEdit::refused,
             [&](editing::Refusal, const QString &text) { told = text; });
         type(editor->Edit5, QString(30, QLatin1Char('c')));
         editor->Button1->click();

@@ -12,12 +12,12 @@
 // the user types is encoded, and what the field refuses (control characters, characters the
 // code page cannot hold, bytes past its limit, a character that would join a kept byte) is
 // dropped with a beep and a tooltip, and told by refused().
-class Cp932LineEdit final : public QLineEdit
+class TagFieldEdit final : public QLineEdit
 {
     Q_OBJECT
 
 public:
-    explicit Cp932LineEdit(std::size_t maxBytes, QWidget *parent = nullptr);
+    explicit TagFieldEdit(std::size_t maxBytes, QWidget *parent = nullptr);
 
     // Shows the bytes up to their first zero and keeps them all; the field is untouched.
     void setOriginalBytes(const std::string &bytes);

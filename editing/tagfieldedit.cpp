@@ -1,19 +1,19 @@
-#include "editing/cp932lineedit.h"
+#include "editing/tagfieldedit.h"
 
 #include <algorithm>
 
 #include <QApplication>
 #include <QToolTip>
 
-Cp932LineEdit::Cp932LineEdit(std::size_t maxBytes, QWidget *parent)
+TagFieldEdit::TagFieldEdit(std::size_t maxBytes, QWidget *parent)
     : QLineEdit(parent)
     , m_field(maxBytes)
 {
     // textChanged, not textEdited: the line edit's own undo and redo change the text too.
-    connect(this, &QLineEdit::textChanged, this, &Cp932LineEdit::spliceEdit);
+    connect(this, &QLineEdit::textChanged, this, &TagFieldEdit::spliceEdit);
 }
 
-void Cp932LineEdit::setOriginalBytes(const std::string &bytes)
+void TagFieldEdit::setOriginalBytes(const std::string &bytes)
 {
     m_field.setOriginal(bytes);
     const std::u32string text = m_field.text();
@@ -21,13 +21,13 @@ void Cp932LineEdit::setOriginalBytes(const std::string &bytes)
     setModified(false);
 }
 
-void Cp932LineEdit::setMaxBytes(std::size_t maxBytes, editing::LimitNote note)
+void TagFieldEdit::setMaxBytes(std::size_t maxBytes, editing::LimitNote note)
 {
     m_field.setMaxBytes(maxBytes);
     m_note = note;
 }
 
-void Cp932LineEdit::showText(const std::u32string &text, std::size_t cursor)
+void TagFieldEdit::showText(const std::u32string &text, std::size_t cursor)
 {
     m_settingText = true;
     setText(QString::fromUcs4(text.data(), static_cast<qsizetype>(text.size())));
@@ -37,7 +37,7 @@ void Cp932LineEdit::showText(const std::u32string &text, std::size_t cursor)
     setCursorPosition(static_cast<int>(cursor));
 }
 
-void Cp932LineEdit::spliceEdit(const QString &edited)
+void TagFieldEdit::spliceEdit(const QString &edited)
 {
     if (m_settingText)
         return;
