@@ -161,3 +161,30 @@ TEST(TextCodec, FileNamesFallBackToTheChosenCodePage)
         EXPECT_EQ(platform::fileNameToUtf8("/m/\x95\x5c/曲.mp3"s), "/m/" + Mark + "\\/曲.mp3");
     }
 }
+
+TEST(TextCodec, EveryInvisibleCharacterShowsAsOneMark)
+{
+    using platform::CodePage;
+    const struct
+    {
+        CodePage codePage;
+        std::string bytes;
+        std::string shown;
+    } tagTexts[] = {
+        {CodePage::Utf8, "abc\u202Edef", "abc▯def"}, // a right-to-left override reorders nothing
+        {CodePage::Utf8, "a\u200Bb\uFEFFc\u2028d\u2066e", "a▯b▯c▯d▯e"},
+        {CodePage::Utf8, "a\xff\xfe", "a▯▯"}, // undecodable bytes
+        {CodePage::Utf8, "\U0001F468\u200D\U0001F469 \u05E9\u05DC\u05D5\u05DD",
+            "\U0001F468\u200D\U0001F469 \u05E9\u05DC\u05D5\u05DD"}, // joiner and Hebrew kept
+        {CodePage::Cp1252, "co\xadop", "co▯op"},                    // a soft hyphen
+        {CodePage::Cp1251, "\xcf\xf0\xe8\xad", "При▯"},
+        {CodePage::Cp932, "\xf0\x40x", "▯x"}, // a user-defined pair is one mark
+    };
+    for (const auto &c : tagTexts) {
+        const testing_support::CodePageScope scope(c.codePage);
+        EXPECT_EQ(platform::shownTagText(c.bytes), c.shown) << c.shown;
+    }
+    // A path the same way, name by name: a newline never breaks a line.
+    EXPECT_EQ(platform::shownPath("/m/\x83\x74\x83\x48\x83\x8b\x83\x5f/a\nb\xff.mp3"s),
+        "/m/フォルダ/a▯b▯.mp3");
+}

@@ -107,8 +107,7 @@ TEST_F(CodePages, SwitchingRedrawsBothListsFromTheRowsBytesAndTouchesNoFile)
 
     // Read as CP932 the pairs are user-defined characters: marks, one per pair.
     EXPECT_EQ(cell(form.ListView1, 0, lists::Column::Title), QStringLiteral("Mot▯head"));
-    EXPECT_EQ(
-        cell(form.ListView2, 0, lists::Column::Artist), QStringLiteral("Caf\uFFFD \uFFFDber"));
+    EXPECT_EQ(cell(form.ListView2, 0, lists::Column::Artist), QStringLiteral("Caf▯ ▯ber"));
 
     QSignalSpy reset1(form.ListView1->model(), &QAbstractItemModel::modelReset);
     QSignalSpy changed1(form.ListView1->model(), &QAbstractItemModel::dataChanged);
@@ -184,4 +183,23 @@ TEST_F(CodePages, TheEditorShowsTakesAndWritesTextsInTheChosenCodePage)
     for (int k = 0; k < 10; ++k)
         full += "\xe3\x81\x82";
     EXPECT_EQ(readBytes(a).substr(100 + 3, 30), full);
+}
+
+TEST(InvisibleCharacters, AreTheControlFormatPrivateUseAndSeparatorCategories)
+{
+    std::vector<char32_t> wrong;
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue; // surrogates are never decoded text
+        const QChar::Category category = QChar::category(c);
+        const bool invisible = c == 0xFFFD
+            || ((category == QChar::Other_Control || category == QChar::Other_Format
+                    || category == QChar::Other_PrivateUse || category == QChar::Separator_Line
+                    || category == QChar::Separator_Paragraph)
+                && c != 0x200C && c != 0x200D);
+        if (platform::isInvisible(c) != invisible)
+            wrong.push_back(c);
+    }
+    EXPECT_TRUE(wrong.empty()) << wrong.size() << " code points differ, the first U+" << std::hex
+                               << static_cast<unsigned>(wrong.empty() ? 0 : wrong.front());
 }

@@ -21,6 +21,7 @@
 #include "lists/filelistview.h"
 #include "platform/errorreport.h"
 #include "tags/tagfile.h"
+#include "tests/support/codepage.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
@@ -49,6 +50,19 @@ protected:
         QInputMethodEvent commit;
         commit.setCommitString(text);
         QCoreApplication::sendEvent(edit, &commit);
+    }
+
+    static void press(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers);
+        QCoreApplication::sendEvent(widget, &event);
+    }
+
+    // Pastes as the user would, by Ctrl+V.
+    static void paste(QLineEdit *edit, const QString &text)
+    {
+        QGuiApplication::clipboard()->setText(text);
+        press(edit, Qt::Key_V, Qt::ControlModifier);
     }
 };
 
@@ -174,6 +188,72 @@ TEST_F(TagEditing, FieldsTakeOnlyWhatShiftJisHoldsUpToTheirBytes)
         "b"s);
 }
 
+TEST_F(TagEditing, RefusalsKeepTheOtherCharactersTheCursorAndTheUndoHistory)
+{
+    using editing::Refusal;
+    using platform::CodePage;
+    // A step: text typed, text pasted, or a key (with Ctrl when `control`).
+    struct Step
+    {
+        enum { Type, Paste, Key } kind;
+        QString text;
+        int key = 0;
+        bool control = false;
+    };
+    const Step end {Step::Key, {}, Qt::Key_End};
+    const Step undo {Step::Key, {}, Qt::Key_Z, true};
+    const Step backspace {Step::Key, {}, Qt::Key_Backspace};
+    const struct
+    {
+        CodePage codePage;
+        std::size_t maxBytes;
+        std::string original;
+        std::vector<Step> steps;
+        QString text;
+        std::string bytes;
+        std::vector<Refusal> refusals;
+    } cases[] = {
+        // The cursor stays behind the emoji's two UTF-16 units.
+        {CodePage::Utf8, 30, "a😀",
+            {end, {Step::Paste, QStringLiteral("\t")}, {Step::Type, QStringLiteral("Z")}},
+            QStringLiteral("a😀Z"), "a😀Z", {Refusal::Control}},
+        {CodePage::Utf8, 4, "😀", {end, {Step::Type, QStringLiteral("1")}, backspace}, QString(), "",
+            {Refusal::TooLong}},
+        // Undo takes back the edit before a refused one, and a paste kept in part is one step.
+        {CodePage::Cp932, 30, "ab",
+            {end, {Step::Type, QStringLiteral("c")}, {Step::Paste, QStringLiteral("\t")}, undo},
+            QStringLiteral("ab"), "ab", {Refusal::Control}},
+        {CodePage::Cp932, 30, "",
+            {{Step::Type, QStringLiteral("x")}, {Step::Paste, QStringLiteral("1\t2")}},
+            QStringLiteral("x12"), "x12", {Refusal::Control}},
+        {CodePage::Cp932, 30, "",
+            {{Step::Type, QStringLiteral("x")}, {Step::Paste, QStringLiteral("1\t2")}, undo},
+            QStringLiteral("x"), "x", {Refusal::Control}},
+        // Invisible characters cannot be typed, a zero-width joiner can.
+        {CodePage::Utf8, 30, "", {{Step::Paste, QStringLiteral("a\u200Bb\u202Ec\u00AD\u200Dd")}},
+            QStringLiteral("abc\u200Dd"), "abc\u200Dd", {Refusal::Control}},
+    };
+    for (const auto &c : cases) {
+        const testing_support::CodePageScope scope(c.codePage);
+        TagFieldEdit edit(c.maxBytes);
+        edit.setOriginalBytes(c.original);
+        std::vector<Refusal> refusals;
+        QObject::connect(&edit, &TagFieldEdit::refused,
+            [&](Refusal reason, const QString &) { refusals.push_back(reason); });
+        for (const Step &step : c.steps) {
+            if (step.kind == Step::Type)
+                type(&edit, step.text);
+            else if (step.kind == Step::Paste)
+                paste(&edit, step.text);
+            else
+                press(&edit, step.key, step.control ? Qt::ControlModifier : Qt::NoModifier);
+        }
+        EXPECT_EQ(edit.text(), c.text) << c.original;
+        EXPECT_EQ(edit.bytes(), c.bytes) << c.original;
+        EXPECT_EQ(refusals, c.refusals) << c.original;
+    }
+}
+
 TEST_F(TagEditing, PasteAtTheStartOfAFieldWithInvalidBytesEndsWithinItsBytes)
 {
     // Two bytes that start no CP932 character, then "Live!": 7 bytes the field must count.
@@ -186,13 +266,12 @@ TEST_F(TagEditing, PasteAtTheStartOfAFieldWithInvalidBytesEndsWithinItsBytes)
     std::vector<editing::Refusal> refusals;
     modal.onDialog([&](QDialog *d) {
         auto *editor = qobject_cast<TForm3 *>(d);
-        const QString mark(QChar(0xFFFD));
+        const QString mark = QStringLiteral("▯");
         EXPECT_EQ(editor->Edit2->text(), mark + mark + QStringLiteral("Live!"));
         QObject::connect(editor->Edit2, &TagFieldEdit::refused,
             [&](editing::Refusal reason, const QString &) { refusals.push_back(reason); });
-        QGuiApplication::clipboard()->setText(QString(20, QChar(0x3042))); // 20 "あ", 40 bytes
         editor->Edit2->setCursorPosition(0);
-        editor->Edit2->paste();
+        paste(editor->Edit2, QString(20, QChar(0x3042))); // 20 "あ", 40 bytes
         EXPECT_EQ(editor->Edit2->text(),
             QString(11, QChar(0x3042)) + mark + mark + QStringLiteral("Live!"));
         // Typing a character and taking it back again, in a field whose last byte is a lone
@@ -258,8 +337,7 @@ TEST_F(TagEditing, RefusedInputIsDroppedAndToldOncePerEdit)
                     refusals.emplace_back(reason, text);
                 });
         }
-        QGuiApplication::clipboard()->setText(QStringLiteral("Tab\tand\nline\x7f!"));
-        editor->Edit2->paste();
+        paste(editor->Edit2, QStringLiteral("Tab\tand\nline\x7f!"));
         type(editor->Edit3, QString::fromUtf8("Café ok"));
         type(editor->Edit4, QStringLiteral("19999"));
         type(editor->Edit4, QStringLiteral("8"));
