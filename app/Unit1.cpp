@@ -360,7 +360,7 @@ void TForm1::FormDestroy()
     app::makeSettingsFolder(path);
     if (!app::writeSettings(path, currentSettings())
         || !app::writeCodePage(path, platform::tagCodePage()))
-        platform::showErrorReport(QString::fromStdString(platform::cannotWriteMessage(path)));
+        platform::showErrorReport(platform::cannotWriteMessage(path));
 }
 
 app::WindowSettings TForm1::currentSettings() const

@@ -23,7 +23,7 @@ void TForm1::CodePageClick(QObject *Sender)
 void TForm1::setStatusText(const std::string &path)
 {
     m_statusPath = path;
-    StatusBar1->setText(QString::fromStdString(platform::fileNameToUtf8(path)));
+    StatusBar1->setText(QString::fromStdString(platform::shownPath(path)));
 }
 
 void TForm1::clearStatusText()

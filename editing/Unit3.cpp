@@ -55,7 +55,7 @@ void TForm3::FormCreate()
 void TForm3::fill(const std::string &path, const tags::TTagRecord &tag)
 {
     m_path = path;
-    Edit1->setText(QString::fromStdString(platform::fileNameToUtf8(path)));
+    Edit1->setText(QString::fromStdString(platform::shownPath(path)));
     Edit2->setOriginalBytes(platform::trimmed(tag.Title));
     Edit6->setOriginalBytes(platform::trimmed(tag.Artist));
     Edit3->setOriginalBytes(platform::trimmed(tag.Album));

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "platform/modal.h"
+#include "platform/textcodec.h"
 
 namespace platform {
 
@@ -39,6 +40,16 @@ void showErrorReport(const QString &text)
 {
     platform::modal().messageBox(nullptr, errorReportText(text), applicationTitle(),
         platform::MB_OK | platform::MB_ICONERROR);
+}
+
+QString shownMessage(const PathMessage &message)
+{
+    return QString::fromStdString(message.before + shownPath(message.path) + message.after);
+}
+
+void showErrorReport(const PathMessage &message)
+{
+    showErrorReport(shownMessage(message));
 }
 
 void showFileMissingBox()
