@@ -2,8 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
+#include <QFontInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -202,4 +206,31 @@ TEST(InvisibleCharacters, AreTheControlFormatPrivateUseAndSeparatorCategories)
     }
     EXPECT_TRUE(wrong.empty()) << wrong.size() << " code points differ, the first U+" << std::hex
                                << static_cast<unsigned>(wrong.empty() ? 0 : wrong.front());
+}
+
+TEST_F(CodePages, ListsAndFieldsDrawEachCodePageWithItsOwnFaceFirst)
+{
+    // Needs fonts-wqy-microhei and fonts-dejavu-core, as the package does.
+    const std::pair<platform::CodePage, QString> cases[] = {
+        {platform::CodePage::Cp936, QStringLiteral("WenQuanYi Micro Hei")},
+        {platform::CodePage::Cp950, QStringLiteral("WenQuanYi Micro Hei")},
+        {platform::CodePage::Cp1251, QStringLiteral("DejaVu Sans")},
+        {platform::CodePage::Cp1252, QStringLiteral("DejaVu Sans")},
+        {platform::CodePage::Utf8, QStringLiteral("DejaVu Sans")},
+        {platform::CodePage::Cp932, QFontInfo(QApplication::font()).family()},
+    };
+    for (const auto &[codePage, family] : cases) {
+        item(codePage)->trigger();
+        const QWidget *widgets[]
+            = {form.ListView1->currentView(), form.ListView2->currentView(), form.Form3->Edit2};
+        for (const QWidget *widget : widgets)
+            EXPECT_EQ(QFontInfo(widget->font()).family(), family)
+                << platform::codePageName(codePage);
+    }
+    // Korean takes a Korean face where one is installed, else the same Chinese one.
+    item(platform::CodePage::Cp949)->trigger();
+    const QString korean = QFontInfo(form.ListView1->currentView()->font()).family();
+    EXPECT_TRUE(korean == QStringLiteral("NanumGothic") || korean.startsWith(QStringLiteral("Noto"))
+        || korean == QStringLiteral("WenQuanYi Micro Hei"))
+        << korean.toStdString();
 }
