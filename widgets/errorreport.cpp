@@ -1,11 +1,11 @@
-#include "platform/errorreport.h"
+#include "widgets/errorreport.h"
 
 #include <QCoreApplication>
 
 #include "platform/modal.h"
 #include "platform/textcodec.h"
 
-namespace platform {
+namespace widgets {
 
 namespace {
 QString title;
@@ -42,12 +42,13 @@ void showErrorReport(const QString &text)
         platform::MB_OK | platform::MB_ICONERROR);
 }
 
-QString shownMessage(const PathMessage &message)
+QString shownMessage(const platform::PathMessage &message)
 {
-    return QString::fromStdString(message.before + shownPath(message.path) + message.after);
+    return QString::fromStdString(
+        message.before + platform::shownPath(message.path) + message.after);
 }
 
-void showErrorReport(const PathMessage &message)
+void showErrorReport(const platform::PathMessage &message)
 {
     showErrorReport(shownMessage(message));
 }
@@ -58,4 +59,4 @@ void showFileMissingBox()
         QString::fromUtf8("エラー"), platform::MB_OK | platform::MB_ICONEXCLAMATION);
 }
 
-} // namespace platform
+} // namespace widgets

@@ -8,10 +8,12 @@
 
 #include "platform/error.h"
 
-namespace platform {
+namespace widgets {
 
 // The application title: the executable's file name cut before its first ".", its first
 // letter raised to upper case and every later letter lowered ("bellwick" gives "Bellwick").
+// Set once at start-up and read by the message boxes that carry it. It is kept here rather
+// than as the application's display name, which X11 would append to every window caption.
 QString applicationTitle();
 QString titleFromExecutableName(const std::string &fileName);
 void setApplicationTitle(const QString &title);
@@ -22,8 +24,8 @@ void showErrorReport(const QString &text);
 QString errorReportText(const QString &text);
 // The same for a message that may name a path: the path shown as the lists show it, decoded
 // name by name with marks for what cannot be seen, so no byte of it breaks the message.
-void showErrorReport(const PathMessage &message);
-QString shownMessage(const PathMessage &message);
+void showErrorReport(const platform::PathMessage &message);
+QString shownMessage(const platform::PathMessage &message);
 
 // The box of a tag write whose file has gone: "ファイルが開けません", caption "エラー".
 void showFileMissingBox();
@@ -35,7 +37,7 @@ template<typename F> bool guarded(F &&handler)
     try {
         std::forward<F>(handler)();
         return true;
-    } catch (const Error &error) {
+    } catch (const platform::Error &error) {
         showErrorReport(error.message());
     } catch (const std::exception &error) {
         showErrorReport(QString::fromUtf8(error.what()));
@@ -45,4 +47,4 @@ template<typename F> bool guarded(F &&handler)
     return false;
 }
 
-} // namespace platform
+} // namespace widgets
