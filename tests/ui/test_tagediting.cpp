@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <tuple>
 
@@ -195,47 +196,30 @@ TEST_F(TagEditing, RefusalsKeepTheOtherCharactersTheCursorAndTheUndoHistory)
 {
     using editing::Refusal;
     using platform::CodePage;
-    // A step: text typed, text pasted, or a key (with Ctrl when `control`).
-    struct Step
-    {
-        enum { Type, Paste, Key } kind;
-        QString text;
-        int key = 0;
-        bool control = false;
-    };
-    const Step end {Step::Key, {}, Qt::Key_End};
-    const Step undo {Step::Key, {}, Qt::Key_Z, true};
-    const Step backspace {Step::Key, {}, Qt::Key_Backspace};
+    // Steps: "t..." types, "p..." pastes, "E" End, "B" Backspace, "Z" Ctrl+Z.
     const struct
     {
         CodePage codePage;
         std::size_t maxBytes;
         std::string original;
-        std::vector<Step> steps;
-        QString text;
+        std::vector<std::string> steps;
         std::string bytes;
         std::vector<Refusal> refusals;
     } cases[] = {
         // The cursor stays behind the emoji's two UTF-16 units.
-        {CodePage::Utf8, 30, "a😀",
-            {end, {Step::Paste, QStringLiteral("\t")}, {Step::Type, QStringLiteral("Z")}},
-            QStringLiteral("a😀Z"), "a😀Z", {Refusal::Control}},
-        {CodePage::Utf8, 4, "😀", {end, {Step::Type, QStringLiteral("1")}, backspace}, QString(), "",
-            {Refusal::TooLong}},
-        // Undo takes back the edit before a refused one, and a paste kept in part is one step.
-        {CodePage::Cp932, 30, "ab",
-            {end, {Step::Type, QStringLiteral("c")}, {Step::Paste, QStringLiteral("\t")}, undo},
-            QStringLiteral("ab"), "ab", {Refusal::Control}},
-        {CodePage::Cp932, 30, "",
-            {{Step::Type, QStringLiteral("x")}, {Step::Paste, QStringLiteral("1\t2")}},
-            QStringLiteral("x12"), "x12", {Refusal::Control}},
-        {CodePage::Cp932, 30, "",
-            {{Step::Type, QStringLiteral("x")}, {Step::Paste, QStringLiteral("1\t2")}, undo},
-            QStringLiteral("x"), "x", {Refusal::Control}},
+        {CodePage::Utf8, 30, "a😀", {"E", "p\t", "tZ"}, "a😀Z", {Refusal::Control}},
+        {CodePage::Utf8, 4, "😀", {"E", "t1", "B"}, "", {Refusal::TooLong}},
+        // Undo takes back the edit before a refused one; a paste kept in part is one step.
+        {CodePage::Cp932, 30, "ab", {"E", "tc", "p\t", "Z"}, "ab", {Refusal::Control}},
+        {CodePage::Cp932, 30, "", {"tx", "p1\t2"}, "x12", {Refusal::Control}},
+        {CodePage::Cp932, 30, "", {"tx", "p1\t2", "Z"}, "x", {Refusal::Control}},
         // Invisible characters cannot be typed, a zero-width joiner can.
-        {CodePage::Utf8, 30, "", {{Step::Paste, QStringLiteral("a\u200Bb\u202Ec\u00AD\u200Dd")}},
-            QStringLiteral("abc\u200Dd"), "abc\u200Dd", {Refusal::Control}},
+        {CodePage::Utf8, 30, "", {"pa\u200Bb\u202Ec\u00AD\u200Dd"}, "abc\u200Dd",
+            {Refusal::Control}},
     };
+    const std::map<char, std::pair<int, Qt::KeyboardModifiers>> keys
+        = {{'E', {Qt::Key_End, Qt::NoModifier}}, {'B', {Qt::Key_Backspace, Qt::NoModifier}},
+            {'Z', {Qt::Key_Z, Qt::ControlModifier}}};
     for (const auto &c : cases) {
         const testing_support::CodePageScope scope(c.codePage);
         TagFieldEdit edit(c.maxBytes);
@@ -243,15 +227,16 @@ TEST_F(TagEditing, RefusalsKeepTheOtherCharactersTheCursorAndTheUndoHistory)
         std::vector<Refusal> refusals;
         QObject::connect(&edit, &TagFieldEdit::refused,
             [&](Refusal reason, const QString &) { refusals.push_back(reason); });
-        for (const Step &step : c.steps) {
-            if (step.kind == Step::Type)
-                type(&edit, step.text);
-            else if (step.kind == Step::Paste)
-                paste(&edit, step.text);
+        for (const std::string &step : c.steps) {
+            const QString text = QString::fromStdString(step.substr(1));
+            if (step[0] == 't')
+                type(&edit, text);
+            else if (step[0] == 'p')
+                paste(&edit, text);
             else
-                press(&edit, step.key, step.control ? Qt::ControlModifier : Qt::NoModifier);
+                press(&edit, keys.at(step[0]).first, keys.at(step[0]).second);
         }
-        EXPECT_EQ(edit.text(), c.text) << c.original;
+        EXPECT_EQ(edit.text(), QString::fromStdString(c.bytes)) << c.original;
         EXPECT_EQ(edit.bytes(), c.bytes) << c.original;
         EXPECT_EQ(refusals, c.refusals) << c.original;
     }
