@@ -139,7 +139,6 @@ TEST_F(MainWindow, AMessageShowsItsPathAsTheListsDoAndKeepsItsBytes)
     const std::pair<std::string, std::string> cases[] = {
         {"\x83\x74\x83\x48\x83\x8b\x83\x5f/\x8b\xc8.mp3"s, "フォルダ/曲.mp3"},
         {"a\nb.mp3", "a▯b.mp3"},
-        {"c\xff.mp3"s, "c▯.mp3"},
         {"d\u202Efed.mp3", "d▯fed.mp3"},
     };
     for (const auto &[name, shown] : cases) {

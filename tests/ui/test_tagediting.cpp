@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <optional>
 #include <tuple>
 
@@ -196,49 +195,45 @@ TEST_F(TagEditing, RefusalsKeepTheOtherCharactersTheCursorAndTheUndoHistory)
 {
     using editing::Refusal;
     using platform::CodePage;
+    using Result = std::pair<std::string, std::vector<Refusal>>; // bytes, refusals told
     // Steps: "t..." types, "p..." pastes, "E" End, "B" Backspace, "Z" Ctrl+Z.
-    const struct
-    {
-        CodePage codePage;
-        std::size_t maxBytes;
-        std::string original;
-        std::vector<std::string> steps;
-        std::string bytes;
-        std::vector<Refusal> refusals;
-    } cases[] = {
-        // The cursor stays behind the emoji's two UTF-16 units.
-        {CodePage::Utf8, 30, "a😀", {"E", "p\t", "tZ"}, "a😀Z", {Refusal::Control}},
-        {CodePage::Utf8, 4, "😀", {"E", "t1", "B"}, "", {Refusal::TooLong}},
-        // Undo takes back the edit before a refused one; a paste kept in part is one step.
-        {CodePage::Cp932, 30, "ab", {"E", "tc", "p\t", "Z"}, "ab", {Refusal::Control}},
-        {CodePage::Cp932, 30, "", {"tx", "p1\t2", "Z"}, "x", {Refusal::Control}},
-        // Invisible characters cannot be typed, a zero-width joiner can.
-        {CodePage::Utf8, 30, "", {"pa\u200Bb\u202Ec\u00AD\u200Dd"}, "abc\u200Dd",
-            {Refusal::Control}},
-    };
-    const std::map<char, std::pair<int, Qt::KeyboardModifiers>> keys
-        = {{'E', {Qt::Key_End, Qt::NoModifier}}, {'B', {Qt::Key_Backspace, Qt::NoModifier}},
-            {'Z', {Qt::Key_Z, Qt::ControlModifier}}};
-    for (const auto &c : cases) {
-        const testing_support::CodePageScope scope(c.codePage);
-        TagFieldEdit edit(c.maxBytes);
-        edit.setOriginalBytes(c.original);
-        std::vector<Refusal> refusals;
+    const auto edited = [](CodePage codePage, std::size_t maxBytes, const std::string &original,
+                            const std::vector<std::string> &steps) {
+        const testing_support::CodePageScope scope(codePage);
+        TagFieldEdit edit(maxBytes);
+        edit.setOriginalBytes(original);
+        Result result;
         QObject::connect(&edit, &TagFieldEdit::refused,
-            [&](Refusal reason, const QString &) { refusals.push_back(reason); });
-        for (const std::string &step : c.steps) {
+            [&](Refusal reason, const QString &) { result.second.push_back(reason); });
+        for (const std::string &step : steps) {
             const QString text = QString::fromStdString(step.substr(1));
             if (step[0] == 't')
                 type(&edit, text);
             else if (step[0] == 'p')
                 paste(&edit, text);
             else
-                press(&edit, keys.at(step[0]).first, keys.at(step[0]).second);
+                press(&edit,
+                    step == "E"       ? Qt::Key_End
+                        : step == "B" ? Qt::Key_Backspace
+                                      : Qt::Key_Z,
+                    step == "Z" ? Qt::ControlModifier : Qt::NoModifier);
         }
-        EXPECT_EQ(edit.text(), QString::fromStdString(c.bytes)) << c.original;
-        EXPECT_EQ(edit.bytes(), c.bytes) << c.original;
-        EXPECT_EQ(refusals, c.refusals) << c.original;
-    }
+        result.first = edit.bytes();
+        EXPECT_EQ(edit.text(), QString::fromStdString(result.first));
+        return result;
+    };
+    // The cursor stays behind the emoji's two UTF-16 units.
+    EXPECT_EQ(
+        edited(CodePage::Utf8, 30, "a😀", {"E", "p\t", "tZ"}), Result("a😀Z", {Refusal::Control}));
+    EXPECT_EQ(edited(CodePage::Utf8, 4, "😀", {"E", "t1", "B"}), Result("", {Refusal::TooLong}));
+    // Undo takes back the edit before a refused one; a paste kept in part is one step.
+    EXPECT_EQ(edited(CodePage::Cp932, 30, "ab", {"E", "tc", "p\t", "Z"}),
+        Result("ab", {Refusal::Control}));
+    EXPECT_EQ(
+        edited(CodePage::Cp932, 30, "", {"tx", "p1\t2", "Z"}), Result("x", {Refusal::Control}));
+    // Invisible characters cannot be typed, a zero-width joiner can.
+    EXPECT_EQ(edited(CodePage::Utf8, 30, "", {"pa\u200Bb\u202Ec\u00AD\u200Dd"}),
+        Result("abc\u200Dd", {Refusal::Control}));
 }
 
 TEST_F(TagEditing, PasteAtTheStartOfAFieldWithInvalidBytesEndsWithinItsBytes)
