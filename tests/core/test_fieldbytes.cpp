@@ -232,13 +232,6 @@ TEST(FieldBytes, InvisibleCharactersAreOneMarkForAllTheirBytes)
     EXPECT_EQ(field.bytes(), "Mothead\x01"s);
     // The mark cannot be typed, though CP932 has no use for U+25AF anyway.
     EXPECT_EQ(insert(field, 0, std::u32string(1, Invisible)).refusal, Refusal::Unencodable);
-    // Under UTF-8 a zero-width space and a right-to-left override are one mark each, and a
-    // zero-width joiner is itself.
-    const testing_support::CodePageScope scope(platform::CodePage::Utf8);
-    field.setOriginal("a\u200Bb\u202Ec\u200Dd");
-    EXPECT_EQ(field.text(), U"a"s + Invisible + U"b" + Invisible + U"c\u200Dd");
-    remove(field, 0, 1);
-    EXPECT_EQ(field.bytes(), "\u200Bb\u202Ec\u200Dd");
 }
 
 TEST(FieldBytes, AnyEditKeepsTheFieldWithinItsLimitAndReadableAsItShows)
