@@ -72,8 +72,8 @@ public:
     // after every file would cost more than reading the files.
     int eventStepInterval = 20;
 
-    // Shared sort state of both lists: -2 no column yet, -1 the caption, k sub-item k.
-    int SortKey = -2;
+    // Shared sort state of both lists: the column last clicked (none yet), +1 or -1.
+    std::optional<lists::Column> SortKey;
     int SortOrder = 1;
 
     // Controls, as the window's definition names them.
@@ -184,8 +184,6 @@ public:
     void ListView1DblClick(QObject *Sender);
     bool ListView2DragOver(QObject *Sender, QObject *Source);
     void ListView2DragDrop(QObject *Sender, QObject *Source);
-    // The row comparison of both lists' sort, by the shared sort state.
-    int ListView1Compare(const lists::Row &a, const lists::Row &b) const;
 
     // Search, tag editing, file operations.
     void Button2Click(QObject *Sender);

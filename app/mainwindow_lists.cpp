@@ -9,7 +9,6 @@
 
 #include "app/Unit1.h"
 #include "lists/filelistview.h"
-#include "lists/rowsort.h"
 #include "platform/modal.h"
 #include "platform/scopeguard.h"
 #include "search/Unit4.h"
@@ -37,13 +36,16 @@ bool TForm1::askYesNo(const char *question)
 
 void TForm1::sortByHeader(FileListView *list, int column)
 {
-    if (column - 1 == SortKey)
+    if (column < 0 || column >= lists::ColumnCount)
+        return;
+    const auto clicked = static_cast<lists::Column>(column);
+    if (clicked == SortKey)
         SortOrder = -SortOrder;
     else
         SortOrder = 1;
-    SortKey = column - 1;
+    SortKey = clicked;
     QCoreApplication::processEvents();
-    list->sortRows(SortKey, SortOrder);
+    list->sortRows(clicked, SortOrder);
     if (list == ListView1)
         m_resultListSorted = true;
 }
@@ -56,12 +58,6 @@ void TForm1::ListView1ColumnClick(QObject *, int column)
 void TForm1::ListView2ColumnClick(QObject *, int column)
 {
     sortByHeader(ListView2, column);
-}
-
-int TForm1::ListView1Compare(const lists::Row &a, const lists::Row &b) const
-{
-    return lists::CompareSortText(
-        lists::sortText(a, SortKey), lists::sortText(b, SortKey), SortOrder);
 }
 
 void TForm1::N1Click(QObject *Sender)

@@ -82,7 +82,7 @@ void TForm1::N9Click(QObject *Sender)
         return;
     // The row gets exactly what was written; the same file's row in the other list keeps
     // its old text, and nothing is re-sorted.
-    list->model()->setSubItems(index, editing::cellsAfter(Form3->savedTag()));
+    list->model()->setSubItems(index, lists::cellsAfter(lists::mergeOf(Form3->savedTag())));
 }
 
 void TForm1::N17Click(QObject *Sender)
@@ -112,7 +112,7 @@ void TForm1::N17Click(QObject *Sender)
         if (!batch.started())
             return;
         runBusy("タグ書き込み中", [&](platform::IRunControl &status) {
-            ListCellsReport report(*list, std::move(rows), editing::cellsAfter(merge),
+            ListCellsReport report(*list, std::move(rows), lists::cellsAfter(merge),
                 std::chrono::milliseconds(eventStepInterval), status);
             QWidget *viewport = list->currentView()->viewport();
             const platform::ScopeGuard finalPaint([viewport] { viewport->repaint(); });

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include <unistd.h>

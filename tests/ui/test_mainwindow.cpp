@@ -61,7 +61,7 @@ TEST_F(MainWindow, ControlsStandWhereTheWindowDefinitionPutsThem)
     EXPECT_EQ(form.PopupMenu1->actions().size(), 7);
     EXPECT_EQ(form.N2->text(), QString::fromUtf8("小さなアイコン"));
     EXPECT_EQ(form.Exit1->text(), QString::fromUtf8("終了(&C)"));
-    EXPECT_EQ(form.SortKey, -2);
+    EXPECT_EQ(form.SortKey, std::nullopt);
     EXPECT_EQ(form.SortOrder, 1);
 }
 

@@ -126,7 +126,7 @@ TEST(SearchStep, SelectsExactlyTheMatchingRowsOfItsListWithoutAWindow)
     list.setSelected(2, true);
     search::ListSearch step(list);
     search::Conditions conditions;
-    conditions.title = std::string("love");
+    conditions.text(tags::TextField::Title) = std::string("love");
     step.run(conditions);
     EXPECT_EQ(list.selectionFlags(), (std::vector<bool> {true, true, false}));
 
