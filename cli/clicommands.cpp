@@ -42,7 +42,7 @@ std::string lineOf(const lists::Row &row)
     for (const lists::ColumnSpec &spec : lists::Columns) {
         const std::string_view bytes = lists::shownBytes(row, spec.column);
         // The file name is printed as the file system's bytes, tag texts in UTF-8.
-        if (spec.tagPart == lists::TagPart::None)
+        if (spec.subItem == lists::SubItem::Path)
             appendEscaped(line, bytes);
         else
             appendEscaped(line, platform::tagTextToUtf8(bytes));
@@ -158,7 +158,7 @@ int searchCommand(const Options &options, std::FILE *out)
         const std::string *text = textOption(options, spec.name);
         if (!text)
             continue;
-        if (spec.tagPart == lists::TagPart::None)
+        if (spec.subItem == lists::SubItem::Path)
             conditions.fileName = *text; // matched as file-system bytes
         else if (spec.tagPart == lists::TagPart::Text)
             conditions.text(spec.textField) = tagBytes(spec.name, *text);

@@ -17,8 +17,8 @@ bool isField(const lists::ColumnSpec &spec)
     return spec.tagPart != lists::TagPart::None;
 }
 
-// The text options each command takes: search a condition per column, set and write a text
-// per tag field.
+// The text options each command takes: search a condition on the file name and on each tag
+// field, set and write a text per tag field.
 std::vector<std::string> textOptionsOf(const std::string &command)
 {
     const bool search = command == "search";
@@ -26,7 +26,7 @@ std::vector<std::string> textOptionsOf(const std::string &command)
         return {};
     std::vector<std::string> names;
     for (const lists::ColumnSpec &spec : lists::Columns) {
-        if (search || isField(spec))
+        if (isField(spec) || (search && spec.subItem == lists::SubItem::Path))
             names.emplace_back(spec.name);
     }
     return names;
