@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/clioptions.h"
 #include "lists/row.h"
 
 using namespace std::string_literals;
@@ -40,4 +41,10 @@ TEST(Columns, ATagsCellsAreTheScannedRowsTexts)
         for (const auto &[item, text] : cells)
             EXPECT_EQ(text, row.subItem(item)) << static_cast<int>(item);
     }
+}
+
+TEST(Columns, TheCompanionNamesColumnsAndFieldsInItsMessages)
+{
+    EXPECT_EQ(cli::columnNames(false), "name, title, artist, album, year, genre or comment");
+    EXPECT_EQ(cli::columnNames(true), "title, artist, album, year, genre or comment");
 }
