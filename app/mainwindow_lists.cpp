@@ -3,8 +3,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include "app/Unit1.h"
@@ -159,15 +157,8 @@ void TForm1::ListView2DragDrop(QObject *, QObject *)
 
 void TForm1::Button2Click(QObject *)
 {
-    // Every launch starts from empty conditions; the dialog's start button selects the
-    // matching rows of the result list.
-    for (QLineEdit *edit :
-        {Form4->Edit1, Form4->Edit2, Form4->Edit3, Form4->Edit4, Form4->Edit5, Form4->Edit6})
-        edit->clear();
-    Form4->ComboBox1->setCurrentIndex(0);
-    Form4->ComboBox2->setCurrentIndex(0);
-    Form4->ComboBox3->setCurrentIndex(0);
-    platform::modal().execDialog(Form4);
-    if (Form4->ComboBox3->currentIndex() == 0)
+    // The dialog's start button selects the matching rows of the result list.
+    const std::optional<TForm4::Choice> choice = Form4->ask();
+    if (choice && choice->addToWorkList)
         ListView2DragDrop(nullptr, nullptr);
 }
