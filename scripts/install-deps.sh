@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     libtag1-dev
     libgl-dev
-    fonts-ipafont-gothic
+    fonts-ipafont-gothic fonts-dejavu-core fonts-wqy-microhei
     xdg-utils
     googletest libgtest-dev libgmock-dev
     xvfb xauth
