@@ -241,9 +241,14 @@ void TagReadAhead::readLoop()
 void scanFolderReadingAhead(const std::string &folder, const TagHandler &onTag,
     const WalkStep &step, std::chrono::milliseconds stepWait, std::size_t readers, ReaderHost *host)
 {
-    // How far the walk may run ahead of the tags handed over: enough to keep every reader
-    // busy on a cold disk, little enough to stop a scan at once.
+    // How far the walk may run ahead of the tags handed over: enough to keep the first
+    // readers busy on a warm cache. With readers added for the disk, further, so the walk
+    // goes on listing folders while the reads wait for the disk, as a walk that lists
+    // everything before reading does (on a busy machine a cold scan of 100,000 files took
+    // 2.2 times as long as that walk at 512, 1.45 times at 4096). A stop is prompt either
+    // way: the reads not begun are dropped.
     constexpr std::size_t Window = 512;
+    constexpr std::size_t DiskWindow = 4096;
     stepWait = std::max(stepWait, std::chrono::milliseconds(1));
     TagReadAhead ahead(readers ? readers : TagReadAhead::FirstReaders,
         readers ? readers : TagReadAhead::MostReaders, host);
@@ -257,7 +262,9 @@ void scanFolderReadingAhead(const std::string &folder, const TagHandler &onTag,
     // is pending, or for every read when `all`.
     const auto handOver = [&](bool all) {
         while (!stopped && ahead.pending() > 0) {
-            const bool mustWait = all || ahead.pending() > Window;
+            const std::size_t window
+                = ahead.readers() > TagReadAhead::FirstReaders ? DiskWindow : Window;
+            const bool mustWait = all || ahead.pending() > window;
             auto taken = ahead.takeOldest(mustWait ? stepWait : std::chrono::milliseconds(0));
             if (taken) {
                 onTag(taken->first, taken->second);
