@@ -7,18 +7,20 @@
 
 #include <QApplication>
 
-#include "app/Unit1.h"
 #include "bench/benchtree.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "search/searchmatch.h"
+#include "tests/support/mainwindowaccess.h"
+
+using testing_support::MainWindowAccess;
 
 int main(int argc, char **argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const bench::TemporaryStateFolders states; // tag writes never reach the user's journal
     QApplication app(argc, argv);
-    TForm1 form;
+    MainWindowAccess form;
     form.show();
     const std::size_t n = 100000;
     std::vector<lists::Row> rows(n);
@@ -37,9 +39,9 @@ int main(int argc, char **argv)
 
     search::Conditions conditions;
     conditions.fileName = "artist1";
-    conditions.title = "love";
-    conditions.album = "album 3";
-    conditions.year = "199";
+    conditions.text(tags::TextField::Title) = "love";
+    conditions.text(tags::TextField::Album) = "album 3";
+    conditions.text(tags::TextField::Year) = "199";
     int met = 0;
     for (bool all : {false, true}) {
         conditions.allMustMatch = all;
