@@ -12,6 +12,8 @@
 
 #include "platform/filemode.h"
 #include "platform/filesystem.h"
+#include "platform/pathwatch.h"
+#include "platform/scopeguard.h"
 #include "platform/temporaryfile.h"
 
 namespace fileops {
@@ -127,6 +129,7 @@ int copyFile(const std::string &source, const std::string &destination)
 
 int deleteFile(const std::string &path)
 {
+    const platform::ScopeGuard told([&path] { platform::tellPathChanged(path); });
     struct stat st;
     if (fileSystem().stat(path.c_str(), &st, false) != 0)
         return lastError();

@@ -1,7 +1,9 @@
 #include "platform/modal.h"
 
+#include <sys/syscall.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <csignal>
 #include <thread>
 
@@ -13,7 +15,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPointer>
+#include <QSocketNotifier>
 
 extern char **environ;
 
@@ -136,22 +138,32 @@ long QtModal::spawn(const std::vector<std::string> &argv, const std::string &wor
         return 0;
     }
 
-    // Reap the child, and tell the user when the opener could not open the document.
-    QPointer<QApplication> app(qobject_cast<QApplication *>(QCoreApplication::instance()));
-    std::thread([pid, app, failureText, failureCaption] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
-        const bool failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
-        if (failed && app && !failureText.isEmpty()) {
-            QMetaObject::invokeMethod(
-                app.data(),
-                [failureText, failureCaption] {
-                    modal().messageBox(
-                        nullptr, failureText, failureCaption, MB_OK | MB_ICONEXCLAMATION);
-                },
-                Qt::QueuedConnection);
-        }
-    }).detach();
+    // Reap the child when it ends, and tell the user when the opener could not open the
+    // document: on the main thread, woken by the child's process descriptor, so nothing of
+    // the window is touched from another thread. The watch ends with the application.
+    QCoreApplication *const app = QCoreApplication::instance();
+    const int pidFd = app ? static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)) : -1;
+    if (pidFd < 0) {
+        // No application to tell, or a kernel without process descriptors: only reaped.
+        std::thread([pid] {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+        }).detach();
+        return static_cast<long>(pid);
+    }
+    auto *const ended = new QSocketNotifier(pidFd, QSocketNotifier::Read, app);
+    QObject::connect(ended, &QSocketNotifier::activated, ended,
+        [ended, pid, pidFd, failureText, failureCaption] {
+            ended->setEnabled(false);
+            ended->deleteLater();
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+            ::close(pidFd);
+            const bool failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+            if (failed && !failureText.isEmpty())
+                modal().messageBox(
+                    nullptr, failureText, failureCaption, MB_OK | MB_ICONEXCLAMATION);
+        });
     return static_cast<long>(pid);
 }
 

@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include "platform/paths.h"
+#include "platform/pathwatch.h"
+#include "platform/scopeguard.h"
 
 namespace platform {
 
@@ -111,6 +113,7 @@ int TemporaryFile::create(bool replaces, mode_t mode)
 
 int TemporaryFile::commit(const std::string &destination)
 {
+    const ScopeGuard told([&destination] { tellPathChanged(destination); });
     if (m_unnamed && !m_replaces) {
         if (linkTo(destination) != 0)
             return lastError();

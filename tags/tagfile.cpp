@@ -2,47 +2,19 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <mutex>
-#include <vector>
 
 #include <fcntl.h>
 
 #include "platform/error.h"
 #include "platform/filemode.h"
 #include "platform/filesystem.h"
+#include "platform/pathwatch.h"
 #include "platform/scopeguard.h"
 
 namespace tags {
 
 using platform::fileSystem;
-
-namespace {
-
-std::mutex watchersMutex;
-std::vector<IWriteWatcher *> watchers;
-
-} // namespace
-
-void tellWriteWatchers(const std::string &path)
-{
-    const std::lock_guard<std::mutex> lock(watchersMutex);
-    for (IWriteWatcher *watcher : watchers)
-        watcher->tagWritten(path);
-}
-
-void addWriteWatcher(IWriteWatcher &watcher)
-{
-    const std::lock_guard<std::mutex> lock(watchersMutex);
-    watchers.push_back(&watcher);
-}
-
-void removeWriteWatcher(IWriteWatcher &watcher)
-{
-    const std::lock_guard<std::mutex> lock(watchersMutex);
-    watchers.erase(std::remove(watchers.begin(), watchers.end(), &watcher), watchers.end());
-}
 
 TTagRecord ReadTag(const std::string &path, FileKind kind)
 {
@@ -67,7 +39,7 @@ WriteOutcome WriteTagBlock(
     const std::string &path, const BlockBuilder &build, IWriteObserver *observer)
 {
     // Told on every way out: even a failed write may have changed the file for a moment.
-    const platform::ScopeGuard told([&path] { tellWriteWatchers(path); });
+    const platform::ScopeGuard told([&path] { platform::tellPathChanged(path); });
     struct stat st;
     // Only a file that is not there is missing; a link loop, a path too long or a folder
     // that cannot be searched is a file that cannot be opened.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/pathwatch.h"
 #include "tags/id3v1.h"
 
 namespace tags {
@@ -60,18 +61,29 @@ WriteOutcome WriteTagBlock(
 WriteOutcome WriteTagBlock(
     const std::string &path, const TagMerge &merge, IWriteObserver *observer = nullptr);
 
-// Told of every path WriteTagBlock has been at, once the call is over (written or not), on
-// the writing thread: a tag read ahead of its row is then read again. Watchers are added
-// and removed from any thread; one is never told after its removal has returned.
-class IWriteWatcher
+// Every path WriteTagBlock has been at is a changed path (platform/pathwatch.h), told once
+// the call is over, written or not. For code that only cares about tags, a watcher of
+// changed paths under the name of written tags.
+class IWriteWatcher : public platform::IPathWatcher
 {
 public:
-    virtual ~IWriteWatcher() = default;
     virtual void tagWritten(const std::string &path) = 0;
+
+private:
+    void pathChanged(const std::string &path) final { tagWritten(path); }
 };
-void addWriteWatcher(IWriteWatcher &watcher);
-void removeWriteWatcher(IWriteWatcher &watcher);
-// Tells the watchers of a path that something other than WriteTagBlock wrote its tail.
-void tellWriteWatchers(const std::string &path);
+inline void addWriteWatcher(IWriteWatcher &watcher)
+{
+    platform::addPathWatcher(watcher);
+}
+inline void removeWriteWatcher(IWriteWatcher &watcher)
+{
+    platform::removePathWatcher(watcher);
+}
+// Tells the watchers that something other than WriteTagBlock wrote a file's tail.
+inline void tellWriteWatchers(const std::string &path)
+{
+    platform::tellPathChanged(path);
+}
 
 } // namespace tags

@@ -3,7 +3,6 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 
 #include <unistd.h>
@@ -116,10 +115,9 @@ TEST_F(Cli, ScanFollowsTheWalkRulesAndEndsOnTheSystemsPseudoFileSystems)
     tree.symlink("music/sub/up", "..");
     Result r = run({"scan", music("")});
     EXPECT_EQ(r.out, "c.MP2\t\t\t\t\t\t\t" + music("again/c.MP2") + "\n"); // first path met
+    // A walk into the whole disk would outlast the test's time-out.
     for (const char *folder : {"/sys", "/proc"}) {
-        const auto start = std::chrono::steady_clock::now();
         r = run({"scan", folder});
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << folder;
         EXPECT_EQ(r.status, 0) << folder << ": " << r.err;
     }
 }

@@ -7,8 +7,6 @@
 
 #include <sys/stat.h>
 
-#include <chrono>
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -105,9 +103,7 @@ TEST_F(ScanFaults, A4FoldersThatCannotBeListedArePassedOverInSilence)
         Deny deny(mode, EIO, {tree.path("b")});
         if (!deny.error().empty())
             GTEST_SKIP() << deny.error();
-        const auto start = std::chrono::steady_clock::now();
         result = scan();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
         EXPECT_EQ(result.message, "");
         EXPECT_EQ(names(result), (std::vector<std::string> {"a/1.mp3", "c/3.mp3"}));
         EXPECT_LE(deny.denied(), 2); // no retry loop on a folder that fails
@@ -133,9 +129,7 @@ TEST_F(ScanFaults, D3LinksBackUpTheTreeEndTheScan)
     tree.symlink("sub/loop", "..");
     tree.symlink("sub/deeper/loop", "../..");
     tree.symlink("sub/deeper/self", ".");
-    const auto start = std::chrono::steady_clock::now();
     const ScanResult result = scan();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     EXPECT_EQ(names(result), std::vector<std::string> {"sub/a.mp3"});
 }
 

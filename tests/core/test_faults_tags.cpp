@@ -284,7 +284,8 @@ TEST_F(TagFaults, D1D2EntriesThatAreNoRegularFileAreNeverOpenedOrWritten)
     // Should a FIFO block, the watchdog fails the test and frees it.
     std::atomic<bool> finished {false};
     std::thread watchdog([&] {
-        for (int i = 0; i < 30 && !finished; ++i)
+        // A minute: only a read that blocks takes so long, however busy the machine.
+        for (int i = 0; i < 600 && !finished; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (!finished) {
             ADD_FAILURE() << "blocked on a FIFO";

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 
@@ -110,9 +109,7 @@ TEST_F(FolderScan, LinkLoopsEndAndEveryFolderIsEnteredOnceByItsFirstPath)
     tree.symlink("music/self", ".");
     tree.symlink("music/dangling.mp3", "nowhere");
     tree.symlink("other", "music");
-    const auto start = std::chrono::steady_clock::now();
     const std::vector<std::string> found = scanRoot();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     // "other" is the folder "music" again: it was entered by its first path already.
     EXPECT_EQ(found, (std::vector<std::string> {"music/a.mp3", "music/dangling.mp3"}));
 }
@@ -131,14 +128,13 @@ TEST_F(FolderScan, ADiamondOfLinksIsWalkedOnceNotOncePerPath)
     tree.symlink("top", ".levels/0");
     int steps = 0;
     std::vector<std::string> found;
-    const auto start = std::chrono::steady_clock::now();
     lists::scanFolder(
         tree.root(),
         [&](const std::string &path, tags::FileKind) {
             found.push_back(path.substr(tree.root().size() + 1));
         },
         [&] { return ++steps > 1000; });
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_LE(steps, 1000);
     std::string first = "top";
     for (int i = 0; i < levels; ++i)
         first += "/a";
@@ -255,14 +251,14 @@ TEST_F(FolderScan, AChosenPseudoFileSystemIsWalkedWithoutFollowingItsLinks)
     // /proc/*/cwd and /proc/*/root lead into the whole disk: no folder is entered through a
     // link, so every folder listed is where its path says.
     ListingRecorder fs;
-    const auto start = std::chrono::steady_clock::now();
+    bool stopped = false;
     {
         platform::ScopedFileSystem installed(fs);
         lists::scanFolder(
             tree.path("proc"), [](const std::string &, tags::FileKind) {},
-            [&] { return std::chrono::steady_clock::now() - start > std::chrono::seconds(30); });
+            [&] { return stopped = fs.listed.size() > 100000; });
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_FALSE(stopped) << "the walk went on past 100,000 folders";
     EXPECT_GT(fs.listed.size(), 10u);
     int throughLinks = 0;
     for (const std::string &folder : fs.listed) {

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -121,9 +122,10 @@ TEST_F(TagFile, FifoNamedLikeAudioNeverBlocks)
 {
     const std::string fifo = tree.path("x.mp3");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    bool finished = false;
+    std::atomic<bool> finished {false};
     std::thread watchdog([&] {
-        for (int i = 0; i < 30 && !finished; ++i)
+        // A minute: only a read that blocks takes so long, however busy the machine.
+        for (int i = 0; i < 600 && !finished; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (!finished) { // free a blocked reader or writer so the test can fail
             ADD_FAILURE() << "blocked on a FIFO";

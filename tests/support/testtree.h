@@ -2,8 +2,10 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/error.h"
@@ -75,6 +77,20 @@ template<typename F> std::string errorOf(F &&f)
         return error.what();
     }
     return {};
+}
+
+// Waits for a condition that another thread or process brings about, looking every
+// millisecond. False only when it has not come within a minute: a hung run, never merely a
+// slow or busy machine.
+template<typename F> bool waitUntil(F &&condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 } // namespace testing_support

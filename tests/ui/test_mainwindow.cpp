@@ -184,10 +184,21 @@ TEST_F(MainWindow, CommandsDuringAScanTakeEffectBetweenFiles)
     const std::string added = tree.file("added.mp3", audioBytes(10));
     // Each command runs once from inside the scan's event step; each step schedules the
     // next one when it is done.
+    // A command runs once more rows came in since the last one, so each falls between files
+    // however fast the scan goes.
+    int rowsIn = 0, rowsInAtLastStep = 0;
+    const QMetaObject::Connection counting
+        = QObject::connect(form.ListView1->model(), &QAbstractItemModel::rowsInserted, &form,
+            [&](const QModelIndex &, int first, int last) { rowsIn += last - first + 1; });
     int step = 0;
     std::function<void()> next = [&] {
         if (!form.isScanning())
             return;
+        if (rowsIn == rowsInAtLastStep) {
+            QMetaObject::invokeMethod(&form, next, Qt::QueuedConnection);
+            return;
+        }
+        rowsInAtLastStep = rowsIn;
         ++step;
         if (step == 1) {
             EXPECT_FALSE(form.Button1->isEnabled());
@@ -216,11 +227,13 @@ TEST_F(MainWindow, CommandsDuringAScanTakeEffectBetweenFiles)
             form.close();
         }
         if (step < 5)
-            QTimer::singleShot(1, &form, next);
+            QMetaObject::invokeMethod(&form, next, Qt::QueuedConnection);
     };
-    QTimer::singleShot(1, &form, next);
+    // Posted, not timed: each runs in the scan's next event step however fast it goes.
+    QMetaObject::invokeMethod(&form, next, Qt::QueuedConnection);
     form.show();
     form.scanChosenFolder(tree.path("m"));
+    QObject::disconnect(counting);
     ASSERT_EQ(step, 5) << "the scan handled too few event steps for this test";
     EXPECT_TRUE(form.Button1->isEnabled());
     EXPECT_FALSE(form.isVisible()); // closed once the scan had returned
@@ -235,7 +248,7 @@ TEST_F(MainWindow, CommandsDuringAScanTakeEffectBetweenFiles)
 }
 
 // A scan of many files driven step by step: `onStep(n)` runs from inside the scan's n-th
-// event step (counting from 1) and answers whether to be called again.
+// event step that follows new rows (counting from 1) and answers whether to be called again.
 class ScanSteps : public MainWindow
 {
 protected:
@@ -251,13 +264,26 @@ protected:
         form.activateWindow();
         form.ListView1->setFocus();
         int step = 0;
+        // Posted, not timed, and counted once more rows came in: each step falls between
+        // files however fast the scan goes.
+        int rowsIn = 0, rowsInAtLastStep = 0;
+        const QMetaObject::Connection counting
+            = QObject::connect(form.ListView1->model(), &QAbstractItemModel::rowsInserted, &form,
+                [&](const QModelIndex &, int first, int last) { rowsIn += last - first + 1; });
         std::function<void()> next = [&] {
-            if (form.isScanning() && onStep(++step))
-                QTimer::singleShot(1, &form, next);
+            if (!form.isScanning())
+                return;
+            if (rowsIn != rowsInAtLastStep) {
+                rowsInAtLastStep = rowsIn;
+                if (!onStep(++step))
+                    return;
+            }
+            QMetaObject::invokeMethod(&form, next, Qt::QueuedConnection);
         };
-        QTimer::singleShot(1, &form, next);
+        QMetaObject::invokeMethod(&form, next, Qt::QueuedConnection);
         // As the button's handler runs it: an error ends in its report.
         widgets::guarded([&] { form.scanChosenFolder(tree.path(folder)); });
+        QObject::disconnect(counting);
         steps = step;
     }
     // Escape typed into the main window, delivered as the window system would.

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
+
+#include <QTest>
 
 #include "app/Unit1.h"
 #include "lists/filelistview.h"
@@ -77,8 +77,7 @@ TEST(ShellSpawn, TheRealSpawnPassesTheBytesWithoutAShell)
     const long pid = modal.spawn({"xdg-open", name}, tree.path("work"), QString(), QString());
     ::setenv("PATH", oldPath.c_str(), 1);
     ASSERT_NE(pid, 0);
-    for (int i = 0; i < 300 && !testing_support::exists(out); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    testing_support::waitUntil([&] { return testing_support::exists(out); });
     EXPECT_EQ(testing_support::readBytes(out), "1\0"s + name + "\0"s);
     EXPECT_FALSE(testing_support::exists(tree.path("work/pwned")));
     EXPECT_FALSE(testing_support::exists(tree.path("pwned")));
@@ -103,4 +102,15 @@ TEST_F(Shell, AnOpenerThatCannotBeStartedGivesTheSameWarningAsOneThatFails)
     EXPECT_EQ(platform::QtModal().spawn({"xdg-open", "x"}, std::string(), QString(), QString()), 0);
     ::setenv("PATH", oldPath.c_str(), 1);
     EXPECT_EQ(modal.questions.size(), 1u);
+
+    // An opener that starts and fails: the warning comes from the event loop once it ends.
+    tree.file("failing/xdg-open", "#!/bin/sh\nexit 1\n", 0755);
+    ::setenv("PATH", (tree.path("failing") + ":" + oldPath).c_str(), 1);
+    modal.answer(platform::IDOK);
+    EXPECT_NE(platform::QtModal().spawn({"xdg-open", "/music/b.mp3"}, std::string(),
+                  QString::fromUtf8("b.mp3 を開けません。"), QStringLiteral("b.mp3")),
+        0);
+    ::setenv("PATH", oldPath.c_str(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return modal.questions.size() == 2; }, 60000));
+    EXPECT_EQ(modal.questions[1].text, QString::fromUtf8("b.mp3 を開けません。"));
 }
