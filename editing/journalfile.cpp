@@ -172,7 +172,8 @@ void JournalFile::refresh()
     if (validEnd < m_end) {
         // A torn or damaged tail, left by a writer that was killed: it is never read as
         // records, and is cut off (the lock is held, so no one is writing it) so that what is
-        // appended next follows a whole record.
+        // appended next follows a whole record. Whole records of kinds this reader does not
+        // know lie before validEnd and stay.
         if (fileSystem().ftruncate(m_fd.get(), validEnd) == 0)
             m_end = validEnd;
     }
@@ -221,6 +222,7 @@ void JournalFile::take(const journal::Record &record, std::int64_t offset)
     }
     case RecordType::After:
     case RecordType::Restore:
+    case RecordType::Format:
         break;
     }
 }

@@ -317,6 +317,56 @@ TEST_F(UndoJournal, DamagedOrTornTailIsIgnoredAndLaterBatchesStillRead)
     (void)afterFirst;
 }
 
+TEST_F(UndoJournal, WholeRecordsOfANewerWriterStayAndOnlyADamagedTailIsCut)
+{
+    using editing::journal::appendRecord;
+    using editing::journal::RecordType;
+    const std::string a = tree.file("a.mp3", audioBytes(1000, 1) + tagBytes("A", "Old"));
+    const auto unknown = [](std::size_t size) {
+        std::string bytes;
+        appendRecord(bytes, static_cast<RecordType>(200), 1, std::string(size, 'x'));
+        return bytes;
+    };
+    std::string badBegin; // a known type with a kind this reader has never heard of
+    appendRecord(badBegin, RecordType::Begin, 9, std::string(1, '\x07') + std::string(20, '\0'));
+    std::string damaged = unknown(100);
+    damaged[30] ^= 0x20;
+    struct Case
+    {
+        const char *name;
+        std::string middle, tail;
+        bool tailCut;
+    } cases[] = {
+        {"unknown type at the end", "", unknown(40), false},
+        {"unknown type between batches, large one at the end", unknown(40), unknown(5 << 20),
+            false},
+        {"known type it cannot read at the end", badBegin, badBegin, false},
+        {"checksum failed at the end", unknown(40), damaged, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = tree.path("state/bellwick/tag-journal");
+        ::unlink(path.c_str());
+        bulk(journal(), {a}, artistMerge("One"), "first");
+        tree.file("state/bellwick/tag-journal", readBytes(path) + c.middle, 0600);
+        bulk(journal(), {a}, artistMerge("Two"), "second");
+        const std::string written = readBytes(path) + c.tail;
+        tree.file("state/bellwick/tag-journal", written, 0600);
+
+        const auto file = journal();
+        EXPECT_EQ(file->nextUndo()->name, "second");
+        EXPECT_EQ(file->history(5).size(), 2u);
+        const std::string kept
+            = c.tailCut ? written.substr(0, written.size() - c.tail.size()) : written;
+        EXPECT_EQ(readBytes(path), kept);
+        // What is appended next follows it, and the batches on both sides are read.
+        bulk(file, {a}, artistMerge("Three"), "third");
+        EXPECT_EQ(readBytes(path).compare(0, kept.size(), kept), 0);
+        EXPECT_EQ(journal()->history(5).size(), 3u);
+    }
+    EXPECT_THROW(unknown(editing::journal::MaxPayload), std::length_error);
+}
+
 TEST_F(UndoJournal, SizeBoundDropsOldestBatchesButKeepsTheNewest)
 {
     std::vector<std::string> paths;
