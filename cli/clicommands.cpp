@@ -211,15 +211,32 @@ public:
     void written(std::size_t) override { }
 };
 
+// The journal's lock, waited for as long as another process holds it, saying once what for.
+std::unique_ptr<editing::JournalHold> holdJournal(editing::ITagJournal &journal, std::FILE *err)
+{
+    if (std::unique_ptr<editing::JournalHold> held = journal.tryHold())
+        return held;
+    std::string line = "bellwick-cli: タグ履歴の使用を待っています";
+    if (const std::string holder = journal.batchInProgress(); !holder.empty()) {
+        line += ": ";
+        appendEscaped(line, holder);
+    }
+    line += '\n';
+    print(err, line);
+    return journal.hold();
+}
+
 // The writer of set and write: through the journal, so that `bellwick-cli undo` (or the
 // window) can take the command back. Without a journal it writes only when given
 // --no-journal.
 class CommandWriter
 {
 public:
-    CommandWriter(const Options &options, const char *batchName)
-        : m_writer(options.noJournal ? nullptr : std::shared_ptr(editing::TagJournal::open()),
-            [&options] { return options.noJournal; })
+    CommandWriter(const Options &options, std::FILE *err, const char *batchName)
+        : m_writer(
+            options.noJournal ? nullptr : std::shared_ptr(editing::ITagJournal::open()),
+            [&options] { return options.noJournal; },
+            [err](editing::ITagJournal &journal) { return holdJournal(journal, err); })
         , m_batch(m_writer, batchName)
     { }
 
@@ -244,7 +261,7 @@ int noJournal(std::FILE *err)
 // first file that has gone.
 int mergeIntoFiles(const Options &options, std::FILE *err, const tags::TagMerge &merge)
 {
-    CommandWriter command(options, "bellwick-cli set");
+    CommandWriter command(options, err, "bellwick-cli set");
     if (!command.started())
         return noJournal(err);
     SilentReport report;
@@ -298,7 +315,7 @@ int writeCommand(const Options &options, std::FILE *err)
     if (options.arguments.size() != 1)
         throw Usage {"write takes exactly one FILE"};
     const std::string &path = options.arguments.front();
-    CommandWriter command(options, "bellwick-cli write");
+    CommandWriter command(options, err, "bellwick-cli write");
     if (!command.started())
         return noJournal(err);
     if (command.writer().write(path, tags::completeBlock(tag)) == tags::WriteOutcome::FileMissing)
@@ -306,9 +323,9 @@ int writeCommand(const Options &options, std::FILE *err)
     return Done;
 }
 
-std::unique_ptr<editing::TagJournal> openJournal()
+std::unique_ptr<editing::ITagJournal> openJournal()
 {
-    std::unique_ptr<editing::TagJournal> journal = editing::TagJournal::open();
+    std::unique_ptr<editing::ITagJournal> journal = editing::ITagJournal::open();
     if (!journal)
         throw platform::Error("the undo journal cannot be read or kept (neither "
                               "$XDG_STATE_HOME/bellwick nor $XDG_CACHE_HOME/bellwick can be "
@@ -341,7 +358,12 @@ int historyCommand(const Options &options, std::FILE *out)
         std::string line = std::to_string(batch.id) + '\t' + when + '\t';
         appendEscaped(line, batch.name);
         line += '\t' + std::to_string(batch.files) + (batch.files == 1 ? " file" : " files");
-        line += batch.undone ? "\tundone\n" : "\t\n";
+        line += '\t';
+        if (batch.undone)
+            line += "undone";
+        if (batch.leftAlone > 0)
+            line += ", " + std::to_string(batch.leftAlone) + " left alone";
+        line += '\n';
         print(out, line);
     }
     return Done;
@@ -358,11 +380,12 @@ int restoreCommand(const Options &options, std::FILE *err)
 {
     if (!options.arguments.empty())
         throw Usage {options.command + " takes no arguments"};
-    const std::unique_ptr<editing::TagJournal> journal = openJournal();
+    const std::unique_ptr<editing::ITagJournal> journal = openJournal();
     RestoreReport report;
-    const bool undo = options.command == "undo";
+    const std::string name = "bellwick-cli " + options.command;
+    const auto held = holdJournal(*journal, err);
     const editing::RestoreResult result
-        = undo ? editing::undoLatest(*journal, report) : editing::redoLatest(*journal, report);
+        = options.command == "undo" ? journal->undo(name, report) : journal->redo(name, report);
     if (result.nothingToDo) {
         std::fprintf(err, "bellwick-cli: nothing to %s\n", options.command.c_str());
         return UsageError;

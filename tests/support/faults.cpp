@@ -1,5 +1,7 @@
 #include "tests/support/faults.h"
 
+#include <gtest/gtest.h>
+
 #include <linux/capability.h>
 #include <linux/fs.h>
 #include <sys/fanotify.h>
@@ -92,6 +94,24 @@ int runAsNobody(const std::function<int()> &work)
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool passesInChild(const std::function<void()> &work)
+{
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0) {
+        try {
+            work();
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 Chattr::Chattr(const std::string &path, Flag flag)

@@ -26,6 +26,9 @@ std::string runWithoutDacOverride(const std::function<void()> &work);
 
 // Runs `work` in a child process as nobody:nogroup; gives its exit status or -1.
 int runAsNobody(const std::function<int()> &work);
+// Runs `work` in a forked child (a process of its own, as the companion is); true when it
+// returned without a test failure or an exception.
+bool passesInChild(const std::function<void()> &work);
 
 // chattr +i (FS_IMMUTABLE_FL) or +a (FS_APPEND_FL) on a file or folder, cleared again at
 // destruction.

@@ -30,6 +30,7 @@
 #include "lists/filelistview.h"
 #include "lists/row.h"
 #include "platform/filesystem.h"
+#include "tests/support/faults.h"
 #include "tests/support/faultyfs.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scopedenv.h"
@@ -95,15 +96,18 @@ protected:
         bulkTitle(form, form.ListView1, rows, title);
     }
 
-    // The files the companion's `set` writes: one batch, a complete tag with this title each.
+    // The files the companion's `set` writes, in a process of its own: one batch, a
+    // complete tag with this title each.
     static void companionSet(const std::vector<std::string> &paths, const std::string &title)
     {
-        editing::JournaledTagWriter writer(editing::TagJournal::open(), [] { return false; });
-        const editing::TagWriteBatch batch(writer, "bellwick-cli set");
-        ASSERT_TRUE(batch.started());
-        for (const std::string &path : paths)
-            ASSERT_EQ(writer.write(path, testing_support::completeTagBlock(title)),
-                tags::WriteOutcome::Written);
+        EXPECT_TRUE(testing_support::passesInChild([&] {
+            editing::JournaledTagWriter writer(editing::ITagJournal::open(), [] { return false; });
+            const editing::TagWriteBatch batch(writer, "bellwick-cli set");
+            ASSERT_TRUE(batch.started());
+            for (const std::string &path : paths)
+                ASSERT_EQ(writer.write(path, testing_support::completeTagBlock(title)),
+                    tags::WriteOutcome::Written);
+        }));
     }
 
     static std::string title(const FileListView *list, int row)
