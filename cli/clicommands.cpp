@@ -465,8 +465,10 @@ const char *usageText()
            "(~/.cache/bellwick/), shared with the window; when neither can be written they\n"
            "write nothing (exit 1) unless given --no-journal. history lines: batch number, date "
            "and\n"
-           "time, name, files, and \"undone\" when undone. undo and redo put a file back only\n"
-           "when it is still as the batch left it and name every file left alone.\n"
+           "time, name, files, and the mark of the last undo or redo that finished on it:\n"
+           "\"undone\" or \"undone, N left alone\" after an undo, none after a redo. undo takes\n"
+           "the newest batch without a mark, redo the one undone last. undo and redo put a file\n"
+           "back only when it is still as the batch left it and name every file left alone.\n"
            "Exit status: 0 done, 1 a file failed (the run stops there) or undo or redo left\n"
            "files alone, 2 usage error or nothing to undo or redo.\n";
 }
