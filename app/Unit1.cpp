@@ -28,7 +28,6 @@
 #include "lists/row.h"
 #include "lists/rowmodel.h"
 #include "platform/error.h"
-#include "platform/errorreport.h"
 #include "platform/scopeguard.h"
 #include "platform/textcodec.h"
 #include "search/Unit4.h"
@@ -37,6 +36,8 @@
 #include "widgets/PanelEx.h"
 #include "widgets/SplitPnl.h"
 #include "widgets/alignlayout.h"
+#include "widgets/errorreport.h"
+#include "widgets/heldkeyfilter.h"
 
 using widgets::TAlign;
 
@@ -87,10 +88,13 @@ private:
 
 } // namespace
 
-TForm1::TForm1(QWidget *parent)
+TForm1::TForm1(QWidget *parent, app::RunIntervals intervals)
     : QMainWindow(parent)
+    , m_intervals(intervals)
 {
     setWindowTitle(QStringLiteral("Bellwick"));
+    // A held Enter or Escape acts once, in this window and in every dialog and box it opens.
+    qApp->installEventFilter(new HeldKeyFilter(this));
     buildControls();
     buildMenus();
     connectHandlers();
@@ -131,6 +135,7 @@ void TForm1::buildControls()
 
     ListView1 = new FileListView(FileListView::Role::ResultList, central);
     ListView1->setGeometry(0, BarHeight, DesignWidth, DesignViewHeight);
+    m_viewHeight = m_shownViewHeight = DesignViewHeight;
 
     SplitPanel1 = new TSplitPanel(central);
     SplitPanel1->setGeometry(0, BarHeight + DesignViewHeight, DesignWidth, 4);
@@ -164,7 +169,11 @@ void TForm1::buildControls()
     // Dragging the split bar sets the result list's height.
     SplitPanel1->SetAlign(TAlign::alTop);
     SplitPanel1->SetHostComponent(ListView1);
-    SplitPanel1->OnEndSizing = [this](QObject *) { boundResultList(); };
+    // A drag sets the user's height, as far as the window shows it.
+    SplitPanel1->OnEndSizing = [this](QObject *) {
+        m_viewHeight = std::clamp(ListView1->height(), 0, resultListRoom());
+        boundResultList();
+    };
 
     for (FileListView *list : {ListView1, ListView2}) {
         for (int c = 0; c < lists::ColumnCount; ++c)
@@ -193,8 +202,11 @@ QList<QWidget *> TForm1::tabOrder() const
 void TForm1::buildMenus()
 {
     const auto addAction = [](QMenu *menu, const char *caption) {
-        return caption[0] == '-' && caption[1] == '\0' ? menu->addSeparator()
-                                                       : menu->addAction(text(caption));
+        QAction *action = caption[0] == '-' && caption[1] == '\0' ? menu->addSeparator()
+                                                                  : menu->addAction(text(caption));
+        // A held shortcut runs its command once.
+        action->setAutoRepeat(false);
+        return action;
     };
     PopupMenu1 = new QMenu(this);
     N9 = addAction(PopupMenu1, "タグ変更");
@@ -226,6 +238,7 @@ void TForm1::buildMenus()
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     View1 = menuBar()->addMenu(text("表示(&V)"));
     CodePage1 = View1->addMenu(text("文字コード"));
+    CodePage1->menuAction()->setAutoRepeat(false);
     auto *codePages = new QActionGroup(this);
     const std::pair<platform::CodePage, const char *> codePageItems[] = {
         {platform::CodePage::Cp932, "日本語 (シフト JIS / CP932)"},
@@ -246,6 +259,8 @@ void TForm1::buildMenus()
     Help1 = menuBar()->addMenu(text("ヘルプ(&H)"));
     N15 = addAction(Help1, "ヘルプ表示");
     About1 = addAction(Help1, "バージョン情報");
+    for (QAction *menu : menuBar()->actions())
+        menu->setAutoRepeat(false);
 }
 
 void TForm1::connectHandlers()
@@ -255,7 +270,7 @@ void TForm1::connectHandlers()
     const auto bind = [this](auto *control, auto signal, void (TForm1::*handler)(QObject *)) {
         connect(control, signal, this, [this, control, handler] {
             const FocusKeeper keep(this);
-            platform::guarded([&] { (this->*handler)(control); });
+            widgets::guarded([&] { (this->*handler)(control); });
         });
     };
     bind(Button1, &QPushButton::clicked, &TForm1::Button1Click);
@@ -285,7 +300,7 @@ void TForm1::connectHandlers()
     bind(Undo1, &QAction::triggered, &TForm1::Undo1Click);
     bind(Redo1, &QAction::triggered, &TForm1::Redo1Click);
     connect(Edit1, &QMenu::aboutToShow, this,
-        [this] { platform::guarded([this] { Edit1Popup(Edit1); }); });
+        [this] { widgets::guarded([this] { Edit1Popup(Edit1); }); });
     // Greyed entries take no shortcut: they are greyed only while the menu shows.
     connect(Edit1, &QMenu::aboutToHide, this, [this] {
         Undo1->setEnabled(true);
@@ -302,11 +317,11 @@ void TForm1::connectHandlers()
         connect(list, &FileListView::keyPressed, this,
             [this, list](int key, Qt::KeyboardModifiers shift) {
                 const FocusKeeper keep(this);
-                platform::guarded([&] { ListView1KeyDown(list, key, shift); });
+                widgets::guarded([&] { ListView1KeyDown(list, key, shift); });
             });
         connect(list, &FileListView::popupRequested, this, [this, list](const QPoint &at) {
             QMenu *menu = list == ListView1 ? PopupMenu1 : PopupMenu2;
-            platform::guarded([&] { PopupMenu2Popup(menu); });
+            widgets::guarded([&] { PopupMenu2Popup(menu); });
             // The work list's menu opens centred on the pointer, the result list's with its
             // left edge there.
             QPoint pos = at;
@@ -315,16 +330,14 @@ void TForm1::connectHandlers()
             menu->popup(pos);
         });
     }
-    connect(ListView1, &FileListView::headerClicked, this, [this](int column) {
-        platform::guarded([&] { ListView1ColumnClick(ListView1, column); });
-    });
-    connect(ListView2, &FileListView::headerClicked, this, [this](int column) {
-        platform::guarded([&] { ListView2ColumnClick(ListView2, column); });
-    });
+    connect(ListView1, &FileListView::headerClicked, this,
+        [this](int column) { widgets::guarded([&] { ListView1ColumnClick(ListView1, column); }); });
+    connect(ListView2, &FileListView::headerClicked, this,
+        [this](int column) { widgets::guarded([&] { ListView2ColumnClick(ListView2, column); }); });
     ListView2->acceptsDropFrom
         = [this](QObject *source) { return ListView2DragOver(ListView2, source); };
     connect(ListView2, &FileListView::dropped, this, [this](QObject *source) {
-        platform::guarded([&] { ListView2DragDrop(ListView2, source); });
+        widgets::guarded([&] { ListView2DragDrop(ListView2, source); });
     });
 }
 
@@ -361,7 +374,7 @@ void TForm1::FormDestroy()
     app::makeSettingsFolder(path);
     if (!app::writeSettings(path, currentSettings())
         || !app::writeCodePage(path, platform::tagCodePage()))
-        platform::showErrorReport(QString::fromStdString(platform::cannotWriteMessage(path)));
+        widgets::showErrorReport(QString::fromStdString(platform::cannotWriteMessage(path)));
 }
 
 app::WindowSettings TForm1::currentSettings() const
@@ -372,7 +385,8 @@ app::WindowSettings TForm1::currentSettings() const
     s[at(SettingKey::Left)] = x();
     s[at(SettingKey::Width)] = width();
     s[at(SettingKey::Height)] = height();
-    s[at(SettingKey::ViewHeight)] = ListView1->height();
+    // The user's height, not the one a small window squeezed it to.
+    s[at(SettingKey::ViewHeight)] = userViewHeight();
     for (int c = 0; c < lists::ColumnCount; ++c) {
         s[at(SettingKey::Columns10, c)] = ListView1->reportView()->header()->sectionSize(c);
         s[at(SettingKey::Columns20, c)] = ListView2->reportView()->header()->sectionSize(c);
@@ -395,10 +409,8 @@ void TForm1::applySettings(const app::WindowSettings &s)
                s[at(SettingKey::Width)], least.width(), std::max(least.width(), screen.width())),
         std::clamp(
             s[at(SettingKey::Height)], least.height(), std::max(least.height(), screen.height())));
-    const int fixed = menuBar()->sizeHint().height() + Panel1->height() + SplitPanel1->height()
-        + PanelEx1->height() + LeastWorkListHeight + StatusBar1->height();
-    ListView1->resize(ListView1->width(),
-        std::clamp(s[at(SettingKey::ViewHeight)], 0, std::max(0, height() - fixed)));
+    m_viewHeight = std::clamp(s[at(SettingKey::ViewHeight)], 0, std::max(0, screen.height()));
+    boundResultList();
     for (int c = 0; c < lists::ColumnCount; ++c) {
         ListView1->reportView()->header()->resizeSection(
             c, std::clamp(s[at(SettingKey::Columns10, c)], 0, 4096));
@@ -458,35 +470,69 @@ bool TForm1::focusNextPrevChild(bool next)
 
 void TForm1::runBusy(const char *verb, const std::function<void(platform::IRunControl &)> &work)
 {
-    {
+    runHonouringClose([&] {
         const QString before = StatusBar1->text();
         ++m_busyDepth;
         const platform::ScopeGuard end([this, before] {
             --m_busyDepth;
             StatusBar1->setText(before);
         });
-        app::StatusProgress progress(
-            *StatusBar1, text(verb), std::chrono::milliseconds(progressStepInterval));
+        app::StatusProgress progress(*StatusBar1, text(verb), m_intervals.progressStep);
         work(progress);
+    });
+}
+
+void TForm1::runHonouringClose(const std::function<void()> &work)
+{
+    std::exception_ptr failure;
+    try {
+        work();
+    } catch (...) {
+        failure = std::current_exception();
     }
-    if (m_closeRequested && !isBusy() && !isScanning()) {
-        m_closeRequested = false;
-        close();
+    if (!m_closeRequested || isBusy() || isScanning()) {
+        // An outer run carries the close out; a failure goes on to its report.
+        if (failure)
+            std::rethrow_exception(failure);
+        return;
     }
+    if (failure)
+        widgets::guarded([&] { std::rethrow_exception(failure); });
+    m_closeRequested = false;
+    close();
+}
+
+int TForm1::resultListRoom() const
+{
+    // The window's height less the menu bar, before the window is laid out for the first time.
+    const int central = centralWidget()->isVisible() ? centralWidget()->height()
+                                                     : height() - menuBar()->sizeHint().height();
+    return std::max(0,
+        central - Panel1->height() - SplitPanel1->height() - PanelEx1->height()
+            - LeastWorkListHeight - StatusBar1->height());
+}
+
+int TForm1::userViewHeight() const
+{
+    // A height the window did not set (the split bar's) is the user's.
+    return ListView1->height() == m_shownViewHeight ? m_viewHeight : ListView1->height();
 }
 
 void TForm1::boundResultList()
 {
     // The work list's bar, the least of the work list and the status line stay visible: the
-    // result list gives way first, down to nothing.
-    const int room = centralWidget()->height() - Panel1->height() - SplitPanel1->height()
-        - PanelEx1->height() - LeastWorkListHeight - StatusBar1->height();
-    const int bound = std::max(0, room);
-    if (ListView1->height() <= bound)
-        return;
-    ListView1->resize(ListView1->width(), bound);
-    m_layout->invalidate();
-    m_layout->activate();
+    // result list gives way first, down to nothing, and takes the user's height back when the
+    // window grows.
+    const int room = resultListRoom();
+    if (ListView1->height() != m_shownViewHeight)
+        m_viewHeight = std::min(ListView1->height(), room);
+    const int shown = std::min(m_viewHeight, room);
+    if (ListView1->height() != shown) {
+        ListView1->resize(ListView1->width(), shown);
+        m_layout->invalidate();
+        m_layout->activate();
+    }
+    m_shownViewHeight = ListView1->height();
 }
 
 void TForm1::resizeEvent(QResizeEvent *event)

@@ -1,5 +1,8 @@
 // The main window's folder scan and the adding of chosen files.
 
+#include <functional>
+
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -20,21 +23,21 @@ namespace {
 class ResultListScanHost final : public lists::IScanHost
 {
 public:
-    ResultListScanHost(TForm1 &window, const bool &stopRequested)
-        : m_window(window)
+    ResultListScanHost(FileListView &list, QLabel &statusLine,
+        std::function<void(const std::string &)> showPath, const bool &stopRequested)
+        : m_list(list)
+        , m_statusLine(statusLine)
+        , m_showPath(std::move(showPath))
         , m_stopRequested(stopRequested)
     { }
 
-    void appendRows(std::vector<lists::Row> rows) override
-    {
-        m_window.ListView1->appendRows(std::move(rows));
-    }
+    void appendRows(std::vector<lists::Row> rows) override { m_list.appendRows(std::move(rows)); }
     void handleWaitingEvents() override
     {
         // The status line shows the file at hand only when it is drawn: setting its text for
         // every file would cost the scan more than reading the file does.
         showLatestPath();
-        m_window.StatusBar1->repaint();
+        m_statusLine.repaint();
         QCoreApplication::processEvents();
     }
     void progress(const platform::RunProgress &progress) override
@@ -46,13 +49,15 @@ public:
     void showLatestPath()
     {
         if (m_hasNewPath) {
-            m_window.setStatusText(m_path);
+            m_showPath(m_path);
             m_hasNewPath = false;
         }
     }
 
 private:
-    TForm1 &m_window;
+    FileListView &m_list;
+    QLabel &m_statusLine;
+    std::function<void(const std::string &)> m_showPath;
     const bool &m_stopRequested;
     std::string m_path;
     bool m_hasNewPath = false;
@@ -62,8 +67,10 @@ private:
 
 void TForm1::runScan(const std::function<void(lists::ScanRun &)> &work)
 {
-    ResultListScanHost host(*this, m_scanStopRequested);
-    lists::ScanRun run(host, std::chrono::milliseconds(eventStepInterval));
+    ResultListScanHost host(
+        *ListView1, *StatusBar1, [this](const std::string &path) { setStatusText(path); },
+        m_scanStopRequested);
+    lists::ScanRun run(host, m_intervals.eventStep);
     lists::ScanRun *const outer = std::exchange(m_scanRun, &run);
     const platform::ScopeGuard end([this, &host, &run, outer] {
         m_scanRun = outer;
@@ -88,13 +95,19 @@ void TForm1::ScanFolder(const std::string &folder)
 
 void TForm1::Button1Click(QObject *)
 {
-    if (BrowseDialog1->Execute())
-        scanChosenFolder(BrowseDialog1->Directory);
+    // The button is greyed while its scan runs: a focus it had (which the chooser may have
+    // taken away meanwhile) goes to the result list, where Enter starts nothing.
+    const bool hadFocus = focusWidget() == Button1;
+    if (!BrowseDialog1->Execute())
+        return;
+    if (hadFocus || focusWidget() == Button1)
+        ListView1->currentView()->setFocus(Qt::OtherFocusReason);
+    scanChosenFolder(BrowseDialog1->Directory);
 }
 
 void TForm1::scanChosenFolder(const std::string &folder)
 {
-    {
+    runHonouringClose([&] {
         Button1->setEnabled(false);
         N13->setEnabled(false);
         ListView1->setDrawingSuspended(true);
@@ -113,11 +126,7 @@ void TForm1::scanChosenFolder(const std::string &folder)
             QApplication::restoreOverrideCursor();
         });
         ScanFolder(folder);
-    }
-    if (m_closeRequested) {
-        m_closeRequested = false;
-        close();
-    }
+    });
 }
 
 void TForm1::keyPressEvent(QKeyEvent *event)

@@ -15,6 +15,7 @@
 
 #include <QTreeView>
 #include <functional>
+#include <stdexcept>
 
 #include <sys/stat.h>
 
@@ -22,11 +23,12 @@
 #include "app/startup.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
-#include "platform/errorreport.h"
 #include "platform/paths.h"
+#include "platform/runcontrol.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
+#include "widgets/errorreport.h"
 
 using namespace std::string_literals;
 using testing_support::audioBytes;
@@ -67,13 +69,13 @@ TEST_F(MainWindow, ControlsStandWhereTheWindowDefinitionPutsThem)
 
 TEST_F(MainWindow, ApplicationTitleRule)
 {
-    EXPECT_EQ(platform::titleFromExecutableName("bellwick"), QStringLiteral("Bellwick"));
-    EXPECT_EQ(platform::titleFromExecutableName("BELLWICK.EXE"), QStringLiteral("Bellwick"));
-    EXPECT_EQ(platform::titleFromExecutableName("bell.wick.bin"), QStringLiteral("Bell"));
-    EXPECT_EQ(platform::errorReportText(QString::fromUtf8("ファイル /a は開けません")),
+    EXPECT_EQ(widgets::titleFromExecutableName("bellwick"), QStringLiteral("Bellwick"));
+    EXPECT_EQ(widgets::titleFromExecutableName("BELLWICK.EXE"), QStringLiteral("Bellwick"));
+    EXPECT_EQ(widgets::titleFromExecutableName("bell.wick.bin"), QStringLiteral("Bell"));
+    EXPECT_EQ(widgets::errorReportText(QString::fromUtf8("ファイル /a は開けません")),
         QString::fromUtf8("ファイル /a は開けません."));
-    EXPECT_EQ(platform::errorReportText(QStringLiteral("done.")), QStringLiteral("done."));
-    EXPECT_EQ(platform::errorReportText(QStringLiteral("(x)")), QStringLiteral("(x)"));
+    EXPECT_EQ(widgets::errorReportText(QStringLiteral("done.")), QStringLiteral("done."));
+    EXPECT_EQ(widgets::errorReportText(QStringLiteral("(x)")), QStringLiteral("(x)"));
 }
 
 TEST_F(MainWindow, ScanListsRowsInNameOrderAndRestoresTheWindow)
@@ -107,7 +109,7 @@ TEST_F(MainWindow, UnreadableFileEndsTheScanWithItsPathAndKeepsEarlierRows)
     tree.folder("m/b.mp3"); // a folder named like an audio file cannot be opened
     tree.file("m/c.mp3", audioBytes(200));
     modal.answer(platform::IDOK);
-    platform::guarded([&] { form.scanChosenFolder(tree.path("m")); });
+    widgets::guarded([&] { form.scanChosenFolder(tree.path("m")); });
     EXPECT_EQ(captions(form.ListView1), (std::vector<std::string> {"a.mp3"}));
     ASSERT_EQ(modal.questions.size(), 1u);
     EXPECT_EQ(modal.questions[0].text,
@@ -124,7 +126,7 @@ TEST_F(MainWindow, FifoAndUnreadableNamesNeverHangTheScan)
     tree.file("m/\xff\xfe.mp3"s, audioBytes(200));
     ASSERT_EQ(::mkfifo(tree.path("m/\xff\xff.mp3"s).c_str(), 0644), 0);
     modal.answer(platform::IDOK);
-    platform::guarded([&] { form.scanChosenFolder(tree.path("m")); });
+    widgets::guarded([&] { form.scanChosenFolder(tree.path("m")); });
     EXPECT_EQ(captions(form.ListView1), (std::vector<std::string> {"a.mp3", "\xff\xfe.mp3"s}));
     EXPECT_EQ(modal.questions.size(), 1u);
     EXPECT_EQ(form.ListView1->model()->data(form.ListView1->model()->index(1, 0)).toString(),
@@ -152,7 +154,7 @@ TEST_F(MainWindow, CommandsDuringAScanTakeEffectBetweenFiles)
 {
     for (int i = 0; i < 400; ++i)
         tree.file("m/" + std::to_string(1000 + i) + ".mp3", audioBytes(150, i));
-    form.eventStepInterval = 0; // an event step after every file
+    form.setEventStepInterval(0); // an event step after every file
     const std::string added = tree.file("added.mp3", audioBytes(10));
     // Each command runs once from inside the scan's event step; each step schedules the
     // next one when it is done.
@@ -216,9 +218,9 @@ protected:
         for (int i = 0; i < count; ++i)
             tree.file("m/" + std::to_string(1000 + i) + ".mp3", audioBytes(150, i));
     }
-    void scanWithSteps(const std::function<bool(int)> &onStep)
+    void scanWithSteps(const std::function<bool(int)> &onStep, const std::string &folder = "m")
     {
-        form.eventStepInterval = 0; // an event step after every file
+        form.setEventStepInterval(0); // an event step after every file
         form.show();
         form.activateWindow();
         form.ListView1->setFocus();
@@ -228,7 +230,8 @@ protected:
                 QTimer::singleShot(1, &form, next);
         };
         QTimer::singleShot(1, &form, next);
-        form.scanChosenFolder(tree.path("m"));
+        // As the button's handler runs it: an error ends in its report.
+        widgets::guarded([&] { form.scanChosenFolder(tree.path(folder)); });
         steps = step;
     }
     // Escape typed into the main window, delivered as the window system would.
@@ -350,4 +353,37 @@ TEST(JapaneseInterface, StandardButtonsAndFontAreJapanese)
     EXPECT_EQ(QApplication::font().pixelSize(), 12);
     EXPECT_EQ(QFontInfo(QApplication::font()).family(), QStringLiteral("IPAPGothic"));
     QCoreApplication::removeTranslator(&translator);
+}
+
+TEST_F(ScanSteps, ACloseDuringAScanOrARunIsCarriedOutHoweverItEndsAndNeverLater)
+{
+    makeFiles(100);
+    tree.file("ok/a.mp3", audioBytes(150));
+    tree.folder("m/zzzz.mp3"); // cannot be opened: the scan ends on an error there
+    // The scan ends by Escape, or on the error after its report.
+    for (const bool escape : {true, false}) {
+        if (!escape)
+            modal.answer(platform::IDOK);
+        scanWithSteps([&](int step) {
+            if (step == 2)
+                form.close();
+            if (step == 3 && escape)
+                typeEscape();
+            return step < 3;
+        });
+        EXPECT_FALSE(form.isVisible()) << escape;
+        EXPECT_EQ(modal.questions.size(), escape ? 0u : 1u);
+        form.show();
+        form.scanChosenFolder(tree.path("ok")); // a later scan is not ended by it
+        EXPECT_TRUE(form.isVisible()) << escape;
+    }
+    modal.answer(platform::IDOK);
+    widgets::guarded([&] { // a long operation that fails
+        form.runBusy("書き込み中", [&](platform::IRunControl &) {
+            form.close();
+            throw std::runtime_error("failed");
+        });
+    });
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(modal.questions.size(), 2u);
 }

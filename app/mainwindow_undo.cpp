@@ -20,9 +20,9 @@
 #include "lists/filelistview.h"
 #include "lists/row.h"
 #include "lists/rowmodel.h"
-#include "platform/errorreport.h"
 #include "platform/modal.h"
 #include "platform/scopeguard.h"
+#include "widgets/errorreport.h"
 
 namespace {
 
@@ -228,7 +228,7 @@ void TForm1::restoreBatch(bool undo)
             text("確認"), platform::MB_OK | platform::MB_ICONINFORMATION);
     // A file that could not be written is neither changed nor gone: its own error says why.
     if (failed)
-        platform::showErrorReport(QString::fromStdString(failed->message));
+        widgets::showErrorReport(QString::fromStdString(failed->message));
 }
 
 std::unique_ptr<editing::JournalHold> TForm1::holdJournal()
