@@ -126,8 +126,9 @@ protected:
 TEST_F(JournalWait, TheWindowKeepsTurningNamesTheHolderAndEscapeGivesUp)
 {
     const std::string a = addFile(form.ListView1, "a.mp3", audioBytes(200) + tagBytes("A"));
-    const std::string before = readBytes(a);
     showWindow();
+    bulkTitle("First"); // a batch for the undo to take
+    const std::string before = readBytes(a);
     form.setStatusText(a);
     LockHolder holder("bellwick-cli set");
 
@@ -149,6 +150,11 @@ TEST_F(JournalWait, TheWindowKeepsTurningNamesTheHolderAndEscapeGivesUp)
                 form.N9Click(form.N9);
             }},
         {"bulk run", [&] { bulkTitle("Bulk"); }},
+        {"undo",
+            [&] {
+                modal.answer(platform::IDYES);
+                form.Undo1->trigger();
+            }},
     };
     for (const auto &[name, command] : commands) {
         SCOPED_TRACE(name);
