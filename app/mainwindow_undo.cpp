@@ -20,6 +20,7 @@
 #include "lists/filelistview.h"
 #include "lists/row.h"
 #include "lists/rowmodel.h"
+#include "platform/error.h"
 #include "platform/modal.h"
 #include "platform/scopeguard.h"
 #include "widgets/errorreport.h"
@@ -249,7 +250,12 @@ std::unique_ptr<editing::JournalHold> TForm1::holdJournal()
     }
     const QString before = StatusBar1->text();
     const auto showHolder = [this] {
-        const std::string holder = m_journal->batchInProgress();
+        std::string holder;
+        try {
+            holder = m_journal->batchInProgress();
+        } catch (const platform::Error &) {
+            // Unreadable for now: the line says what it waits for without the name.
+        }
         StatusBar1->setText(holder.empty()
                 ? text("タグ履歴の使用を待っています")
                 : text("タグ履歴の使用を待っています: %1").arg(QString::fromStdString(holder)));
