@@ -5,13 +5,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include <unistd.h>
 
 #include "cli/clicommands.h"
 #include "cli/clioptions.h"
-#include "editing/tagjournal.h"
 #include "tags/tagfile.h"
+#include "tests/support/faults.h"
 #include "tests/support/testtree.h"
 
 using namespace std::string_literals;
@@ -443,27 +444,15 @@ TEST_F(Cli, SaysOnceWhatItWaitsForWhileAnotherProcessHoldsTheJournal)
     const std::string a = tree.file("music/a.mp3", audioBytes(300, 1));
     const std::string err = tree.path("err.txt");
     tree.file("err.txt", "");
-    // The other process holds the journal in a batch of its own until the companion has
-    // said what it waits for.
-    const pid_t holder = ::fork();
-    if (holder == 0) {
-        ::setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
-        editing::JournaledTagWriter writer(editing::ITagJournal::open(), nullptr);
-        const bool began = writer.beginBatch("タグ一括設定");
-        tree.file("held", "");
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(50);
-        while (readBytes(err).find('\n') == std::string::npos
-            && std::chrono::steady_clock::now() < deadline)
-            ::usleep(10 * 1000);
-        writer.endBatch();
-        ::_exit(began ? 0 : 1);
-    }
-    while (!testing_support::exists(tree.path("held")))
+    testing_support::JournalLockHolder holder("タグ一括設定", stateHome);
+    Result r;
+    std::thread companion([&] { r = run({"set", "--artist", "A", a}); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(50);
+    while (readBytes(err).find('\n') == std::string::npos
+        && std::chrono::steady_clock::now() < deadline)
         ::usleep(10 * 1000);
-    const Result r = run({"set", "--artist", "A", a});
-    int status = 0;
-    ASSERT_EQ(::waitpid(holder, &status, 0), holder);
-    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(holder.end());
+    companion.join();
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "bellwick-cli: タグ履歴の使用を待っています: タグ一括設定\n");
     EXPECT_EQ(tags::ReadTag(a).Artist.substr(0, 1), "A");

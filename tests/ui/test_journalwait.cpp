@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <functional>
 #include <memory>
 
@@ -24,6 +22,7 @@
 #include "editing/tagjournal.h"
 #include "lists/filelistview.h"
 #include "tags/tagfile.h"
+#include "tests/support/faults.h"
 #include "tests/support/mainwindowfixture.h"
 
 using testing_support::audioBytes;
@@ -31,52 +30,6 @@ using testing_support::readBytes;
 using testing_support::tagBytes;
 
 namespace {
-
-// A process that holds the journal's lock in a batch of its own until it is told to end.
-class LockHolder
-{
-public:
-    explicit LockHolder(const char *name)
-    {
-        int ready[2];
-        EXPECT_EQ(::pipe(ready), 0);
-        EXPECT_EQ(::pipe(m_go), 0);
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(m_go[1]); // the parent's closing it is the word to end
-            editing::JournaledTagWriter writer(editing::ITagJournal::open(), nullptr);
-            const bool began = writer.beginBatch(name);
-            char byte = 0;
-            const bool told = ::write(ready[1], &byte, 1) == 1 && ::read(m_go[0], &byte, 1) >= 0;
-            writer.endBatch();
-            ::_exit(began && told ? 0 : 1);
-        }
-        ::close(ready[1]);
-        ::close(m_go[0]);
-        char byte = 0;
-        EXPECT_EQ(::read(ready[0], &byte, 1), 1);
-        ::close(ready[0]);
-    }
-    ~LockHolder() { end(); }
-
-    // Ends the batch and the process; true when it held the lock throughout.
-    bool end()
-    {
-        if (m_pid <= 0)
-            return m_passed;
-        ::close(m_go[1]);
-        int status = 0;
-        m_passed = ::waitpid(m_pid, &status, 0) == m_pid && WIFEXITED(status)
-            && WEXITSTATUS(status) == 0;
-        m_pid = -1;
-        return m_passed;
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_go[2] = {-1, -1};
-    bool m_passed = false;
-};
 
 class JournalWait : public testing_support::MainWindowTest
 {
@@ -130,7 +83,7 @@ TEST_F(JournalWait, TheWindowKeepsTurningNamesTheHolderAndEscapeGivesUp)
     bulkTitle("First"); // a batch for the undo to take
     const std::string before = readBytes(a);
     form.setStatusText(a);
-    LockHolder holder("bellwick-cli set");
+    testing_support::JournalLockHolder holder("bellwick-cli set");
 
     // The edit menu's captions need no lock.
     form.Edit1->popup(QPoint(0, 0));
