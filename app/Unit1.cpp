@@ -25,7 +25,6 @@
 #include "fileops/Unit2.h"
 #include "fileops/foldermaker.h"
 #include "lists/filelistview.h"
-#include "lists/row.h"
 #include "lists/rowmodel.h"
 #include "platform/error.h"
 #include "platform/scopeguard.h"
@@ -57,7 +56,6 @@ constexpr int BarHeight = 41;
 constexpr int DesignViewHeight = 200;
 // The least of the work list that the result list's height leaves visible.
 constexpr int LeastWorkListHeight = 60;
-constexpr int ColumnWidths[lists::ColumnCount] = {160, 130, 120, 120, 50, 50, 120};
 
 // A setting's place among the window settings; `column` counts from a column group's first.
 constexpr std::size_t at(app::SettingKey key, int column = 0)
@@ -177,7 +175,7 @@ void TForm1::buildControls()
 
     for (FileListView *list : {ListView1, ListView2}) {
         for (int c = 0; c < lists::ColumnCount; ++c)
-            list->reportView()->header()->resizeSection(c, ColumnWidths[c]);
+            list->reportView()->header()->resizeSection(c, lists::Columns[c].defaultWidth);
     }
 
     const QList<QWidget *> order = tabOrder();
@@ -359,7 +357,7 @@ void TForm1::createDialogs()
 
 void TForm1::FormCreate()
 {
-    SortKey = -2;
+    SortKey.reset();
     SortOrder = 1;
     applySettings(app::readSettings(app::settingsPath(), currentSettings()));
     platform::setTagCodePage(app::readCodePage(app::settingsPath()));
@@ -374,7 +372,7 @@ void TForm1::FormDestroy()
     app::makeSettingsFolder(path);
     if (!app::writeSettings(path, currentSettings())
         || !app::writeCodePage(path, platform::tagCodePage()))
-        widgets::showErrorReport(QString::fromStdString(platform::cannotWriteMessage(path)));
+        widgets::showErrorReport(platform::cannotWriteMessage(path));
 }
 
 app::WindowSettings TForm1::currentSettings() const

@@ -99,8 +99,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    // Shared sort state of both lists: -2 no column yet, -1 the caption, k sub-item k.
-    int SortKey = -2;
+    // Shared sort state of both lists: the column last clicked (none yet), +1 or -1.
+    std::optional<lists::Column> SortKey;
     int SortOrder = 1;
 
     // Controls, as the window's definition names them.

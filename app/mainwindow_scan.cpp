@@ -119,8 +119,8 @@ void TForm1::scanChosenFolder(const std::string &folder)
             m_scanStopRequested = false;
             clearStatusText();
             ListView1->setDrawingSuspended(false);
-            if (m_resultListSorted)
-                ListView1->sortRows(SortKey, SortOrder);
+            if (m_resultListSorted && SortKey)
+                ListView1->sortRows(*SortKey, SortOrder);
             N13->setEnabled(true);
             Button1->setEnabled(true);
             QApplication::restoreOverrideCursor();

@@ -18,7 +18,7 @@
 #include "app/Unit1.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
-#include "editing/cp932lineedit.h"
+#include "editing/tagfieldedit.h"
 #include "editing/tagjournal.h"
 #include "lists/filelistview.h"
 #include "tags/tagfile.h"
