@@ -342,9 +342,10 @@ void TForm1::connectHandlers()
 void TForm1::createDialogs()
 {
     // The journal is opened, not read: what it holds is read when the edit menu opens.
-    m_journal = editing::TagJournal::open();
+    m_journal = editing::ITagJournal::open();
     m_tagWriter = std::make_unique<editing::JournaledTagWriter>(
-        m_journal, [this] { return mayWriteWithoutJournal(); });
+        m_journal, [this] { return mayWriteWithoutJournal(); },
+        [this](editing::ITagJournal &) { return holdJournal(); });
     m_resultListSearch = std::make_unique<search::ListSearch>(*ListView1);
     m_folderMaker = std::make_unique<fileops::FolderMakerIn>(BrowseDialog2->Directory);
     Form3 = new TForm3(this, *m_tagWriter);

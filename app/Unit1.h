@@ -31,7 +31,8 @@ class IRunControl;
 }
 namespace editing {
 class ITagWriter;
-class TagJournal;
+class ITagJournal;
+class JournalHold;
 } // namespace editing
 namespace fileops {
 class FolderMakerIn;
@@ -281,10 +282,15 @@ private:
     // Asked by the tag writer when there is no journal: the user's leave to write without
     // one, asked until it is given, then kept for the session.
     bool mayWriteWithoutJournal();
+    // The journal's lock for a write batch or an undo. While another process holds it, a
+    // thread waits for it and the window is busy meanwhile: its commands greyed, the status
+    // line naming what the lock is held for, a close request deferred, and Escape giving the
+    // wait up (null: the command does nothing).
+    std::unique_ptr<editing::JournalHold> holdJournal();
 
     // The journal of tag writes (null when it could not be opened) and the writer that
     // records into it; the dialogs' own buttons write through the writer.
-    std::shared_ptr<editing::TagJournal> m_journal;
+    std::shared_ptr<editing::ITagJournal> m_journal;
     std::unique_ptr<editing::ITagWriter> m_tagWriter;
     bool m_writesWithoutJournal = false;
     std::unique_ptr<search::ListSearch> m_resultListSearch;

@@ -8,12 +8,19 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPointer>
+#include <QTimer>
 
 #include "app/Unit1.h"
 #include "editing/tagjournal.h"
 #include "lists/filelistview.h"
 #include "lists/row.h"
 #include "lists/rowmodel.h"
+#include "platform/error.h"
 #include "platform/modal.h"
 #include "platform/scopeguard.h"
 #include "widgets/errorreport.h"
@@ -80,6 +87,45 @@ private:
     std::unordered_map<std::string, tags::TTagRecord> m_tags;
 };
 
+// Keeps user input from the window while it waits for the journal's lock; Escape gives the
+// wait up.
+class WaitInput final : public QObject
+{
+public:
+    explicit WaitInput(QEventLoop &loop)
+        : m_loop(loop)
+    { }
+    bool gaveUp() const { return m_gaveUp; }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+                m_gaveUp = true;
+                m_loop.quit();
+            }
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QEventLoop &m_loop;
+    bool m_gaveUp = false;
+};
+
 } // namespace
 
 void TForm1::Edit1Popup(QObject *)
@@ -119,7 +165,9 @@ void TForm1::restoreBatch(bool undo)
     const char *question = undo ? "%1 個のファイルのタグを書き込み前に戻します。よろしいですか？"
                                 : "%1 個のファイルのタグをもう一度書き込みます。よろしいですか？";
     // The companion may write a batch while the question waits: the run must take the batch
-    // the user agreed to, so a batch that changed meanwhile is asked about again.
+    // the user agreed to, so a batch that changed meanwhile, as seen once the lock is held,
+    // is asked about again. No question is asked with the lock held.
+    std::unique_ptr<editing::JournalHold> held;
     for (auto batch = next();;) {
         if (!batch)
             return;
@@ -127,24 +175,31 @@ void TForm1::restoreBatch(bool undo)
                 text("確認"), platform::MB_YESNO | platform::MB_DEFBUTTON2)
             != platform::IDYES)
             return;
+        held = holdJournal();
+        if (!held)
+            return;
         auto now = next();
         if (now && now->id == batch->id)
             break;
+        held.reset();
         batch = std::move(now);
     }
 
     editing::RestoreResult result;
-    runBusy(undo ? "元に戻し中" : "やり直し中", [&](platform::IRunControl &status) {
-        RestoreReport report(status);
-        // The rows follow the files however the run ends, a journal error included.
-        const platform::ScopeGuard showRestored([this, &report] {
-            report.applyTo({ListView1, ListView2});
-            for (FileListView *list : {ListView1, ListView2})
-                list->currentView()->viewport()->update();
+    {
+        const platform::ScopeGuard release([&held] { held.reset(); });
+        runBusy(undo ? "元に戻し中" : "やり直し中", [&](platform::IRunControl &status) {
+            RestoreReport report(status);
+            // The rows follow the files however the run ends, a journal error included.
+            const platform::ScopeGuard showRestored([this, &report] {
+                report.applyTo({ListView1, ListView2});
+                for (FileListView *list : {ListView1, ListView2})
+                    list->currentView()->viewport()->update();
+            });
+            result
+                = undo ? m_journal->undo("元に戻す", report) : m_journal->redo("やり直し", report);
         });
-        result = undo ? editing::undoLatest(*m_journal, report)
-                      : editing::redoLatest(*m_journal, report);
-    });
+    }
 
     std::size_t changedOrGone = 0;
     const editing::LeftAloneFile *failed = nullptr;
@@ -165,6 +220,80 @@ void TForm1::restoreBatch(bool undo)
     // A file that could not be written is neither changed nor gone: its own error says why.
     if (failed)
         widgets::showErrorReport(failed->message);
+}
+
+std::unique_ptr<editing::JournalHold> TForm1::holdJournal()
+{
+    if (!m_journal)
+        return nullptr;
+    if (std::unique_ptr<editing::JournalHold> held = m_journal->tryHold())
+        return held;
+    QEventLoop loop;
+    WaitInput input(loop);
+    QWidget *const dialog = QApplication::activeModalWidget();
+    std::vector<QPointer<QWidget>> greyed;
+    for (QWidget *part : {static_cast<QWidget *>(menuBar()), centralWidget(), dialog}) {
+        if (part && part->isEnabled()) {
+            part->setEnabled(false);
+            greyed.emplace_back(part);
+        }
+    }
+    const QString before = StatusBar1->text();
+    const auto showHolder = [this] {
+        std::string holder;
+        try {
+            holder = m_journal->batchInProgress();
+        } catch (const platform::Error &) {
+            // Unreadable for now: the line says what it waits for without the name.
+        }
+        StatusBar1->setText(holder.empty()
+                ? text("タグ履歴の使用を待っています")
+                : text("タグ履歴の使用を待っています: %1").arg(QString::fromStdString(holder)));
+    };
+    // The holder's Begin record may follow its lock by a moment: the line is read again.
+    QTimer statusTimer;
+    statusTimer.setInterval(250);
+    connect(&statusTimer, &QTimer::timeout, this, showHolder);
+    ++m_busyDepth;
+    qApp->installEventFilter(&input);
+    const platform::ScopeGuard restore([&] {
+        qApp->removeEventFilter(&input);
+        --m_busyDepth;
+        for (const QPointer<QWidget> &part : greyed) {
+            if (part)
+                part->setEnabled(true);
+        }
+        StatusBar1->setText(before);
+    });
+    showHolder();
+    statusTimer.start();
+
+    std::unique_ptr<editing::JournalHold> held;
+    while (!held) {
+        // Called on the waiting thread: the loop is ended from this one.
+        m_journal->waitForLock([waiting = QPointer<QEventLoop>(&loop)] {
+            QMetaObject::invokeMethod(
+                qApp,
+                [waiting] {
+                    if (waiting)
+                        waiting->quit();
+                },
+                Qt::QueuedConnection);
+        });
+        loop.exec();
+        if (input.gaveUp()) {
+            m_journal->abandonWait();
+            break;
+        }
+        held = m_journal->takeWaited(); // null when the journal was replaced meanwhile
+    }
+    // A close asked for meanwhile is asked again, to be carried out or deferred as it finds
+    // the window then.
+    if (m_closeRequested) {
+        m_closeRequested = false;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+    return held;
 }
 
 bool TForm1::mayWriteWithoutJournal()

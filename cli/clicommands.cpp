@@ -197,15 +197,32 @@ public:
     void written(std::size_t) override { }
 };
 
+// The journal's lock, waited for as long as another process holds it, saying once what for.
+std::unique_ptr<editing::JournalHold> holdJournal(editing::ITagJournal &journal, std::FILE *err)
+{
+    if (std::unique_ptr<editing::JournalHold> held = journal.tryHold())
+        return held;
+    std::string line = "bellwick-cli: タグ履歴の使用を待っています";
+    if (const std::string holder = journal.batchInProgress(); !holder.empty()) {
+        line += ": ";
+        appendEscaped(line, holder);
+    }
+    line += '\n';
+    print(err, line);
+    return journal.hold();
+}
+
 // The writer of set and write: through the journal, so that `bellwick-cli undo` (or the
 // window) can take the command back. Without a journal it writes only when given
 // --no-journal.
 class CommandWriter
 {
 public:
-    CommandWriter(const Options &options, const char *batchName)
-        : m_writer(options.noJournal ? nullptr : std::shared_ptr(editing::TagJournal::open()),
-            [&options] { return options.noJournal; })
+    CommandWriter(const Options &options, std::FILE *err, const char *batchName)
+        : m_writer(
+            options.noJournal ? nullptr : std::shared_ptr(editing::ITagJournal::open()),
+            [&options] { return options.noJournal; },
+            [err](editing::ITagJournal &journal) { return holdJournal(journal, err); })
         , m_batch(m_writer, batchName)
     { }
 
@@ -230,7 +247,7 @@ int noJournal(std::FILE *err)
 // first file that has gone.
 int mergeIntoFiles(const Options &options, std::FILE *err, const tags::TagMerge &merge)
 {
-    CommandWriter command(options, "bellwick-cli set");
+    CommandWriter command(options, err, "bellwick-cli set");
     if (!command.started())
         return noJournal(err);
     SilentReport report;
@@ -283,7 +300,7 @@ int writeCommand(const Options &options, std::FILE *err)
     if (options.arguments.size() != 1)
         throw Usage {"write takes exactly one FILE"};
     const std::string &path = options.arguments.front();
-    CommandWriter command(options, "bellwick-cli write");
+    CommandWriter command(options, err, "bellwick-cli write");
     if (!command.started())
         return noJournal(err);
     if (command.writer().write(path, tags::completeBlock(tag)) == tags::WriteOutcome::FileMissing)
@@ -291,9 +308,9 @@ int writeCommand(const Options &options, std::FILE *err)
     return Done;
 }
 
-std::unique_ptr<editing::TagJournal> openJournal()
+std::unique_ptr<editing::ITagJournal> openJournal()
 {
-    std::unique_ptr<editing::TagJournal> journal = editing::TagJournal::open();
+    std::unique_ptr<editing::ITagJournal> journal = editing::ITagJournal::open();
     if (!journal)
         throw platform::Error("the undo journal cannot be read or kept (neither "
                               "$XDG_STATE_HOME/bellwick nor $XDG_CACHE_HOME/bellwick can be "
@@ -326,7 +343,12 @@ int historyCommand(const Options &options, std::FILE *out)
         std::string line = std::to_string(batch.id) + '\t' + when + '\t';
         appendEscaped(line, batch.name);
         line += '\t' + std::to_string(batch.files) + (batch.files == 1 ? " file" : " files");
-        line += batch.undone ? "\tundone\n" : "\t\n";
+        line += '\t';
+        if (batch.undone)
+            line += "undone";
+        if (batch.leftAlone > 0)
+            line += ", " + std::to_string(batch.leftAlone) + " left alone";
+        line += '\n';
         print(out, line);
     }
     return Done;
@@ -343,11 +365,12 @@ int restoreCommand(const Options &options, std::FILE *err)
 {
     if (!options.arguments.empty())
         throw Usage {options.command + " takes no arguments"};
-    const std::unique_ptr<editing::TagJournal> journal = openJournal();
+    const std::unique_ptr<editing::ITagJournal> journal = openJournal();
     RestoreReport report;
-    const bool undo = options.command == "undo";
+    const std::string name = "bellwick-cli " + options.command;
+    const auto held = holdJournal(*journal, err);
     const editing::RestoreResult result
-        = undo ? editing::undoLatest(*journal, report) : editing::redoLatest(*journal, report);
+        = options.command == "undo" ? journal->undo(name, report) : journal->redo(name, report);
     if (result.nothingToDo) {
         std::fprintf(err, "bellwick-cli: nothing to %s\n", options.command.c_str());
         return UsageError;
@@ -427,8 +450,10 @@ const char *usageText()
            "(~/.cache/bellwick/), shared with the window; when neither can be written they\n"
            "write nothing (exit 1) unless given --no-journal. history lines: batch number, date "
            "and\n"
-           "time, name, files, and \"undone\" when undone. undo and redo put a file back only\n"
-           "when it is still as the batch left it and name every file left alone.\n"
+           "time, name, files, and the mark of the last undo or redo that finished on it:\n"
+           "\"undone\" or \"undone, N left alone\" after an undo, none after a redo. undo takes\n"
+           "the newest batch without a mark, redo the one undone last. undo and redo put a file\n"
+           "back only when it is still as the batch left it and name every file left alone.\n"
            "Exit status: 0 done, 1 a file failed (the run stops there) or undo or redo left\n"
            "files alone, 2 usage error or nothing to undo or redo.\n";
 }

@@ -88,10 +88,16 @@ void TForm3::Button1Click()
     tag.genre = tags::GenreNameToCode(ComboBox1->currentText().toStdString());
     // One save is one batch of the undo list. A batch that may not start (no journal, and
     // writing without one declined) writes nothing and leaves the dialog as it is.
-    const editing::TagWriteBatch batch(m_tagWriter, "タグ変更");
-    if (!batch.started())
-        return;
-    if (m_tagWriter.write(m_path, tags::completeBlock(tag)) == tags::WriteOutcome::FileMissing) {
+    // The batch ends, and the journal is free again, before any message.
+    bool missing = false;
+    {
+        const editing::TagWriteBatch batch(m_tagWriter, "タグ変更");
+        if (!batch.started())
+            return;
+        missing = m_tagWriter.write(m_path, tags::completeBlock(tag))
+            == tags::WriteOutcome::FileMissing;
+    }
+    if (missing) {
         widgets::showFileMissingBox();
         return;
     }

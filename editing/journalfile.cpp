@@ -4,13 +4,21 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <system_error>
+#include <thread>
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include "platform/error.h"
 #include "platform/paths.h"
+#include "platform/scopeguard.h"
 #include "platform/temporaryfile.h"
 
 namespace editing {
@@ -54,7 +62,39 @@ int flockRetrying(int fd, int operation)
     return result;
 }
 
+int openJournal(const std::string &path, int access)
+{
+    return fileSystem().open(
+        path.c_str(), access | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+}
+
+// The process whose journal object is alive: a second object would take the lock it holds
+// (flock knows no nesting between descriptors) or wait for itself.
+std::atomic<pid_t> journalOwner {0};
+
+struct HeldLock final : JournalHold
+{
+    HeldLock(JournalFile &file, JournalFile::Taking how)
+        : lock(file, how)
+    { }
+    JournalFile::Lock lock;
+};
+
 } // namespace
+
+// The wait for the lock in a thread of its own. The thread blocks in flock on a duplicate of
+// the journal's descriptor (the same open file, so the lock it gets is the journal's), and
+// closes it once it has the lock; it outlives the journal when it must.
+struct JournalFile::Waiter
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool running = false; // a thread waits in flock
+    bool wanted = false;  // and its lock is still wanted
+    bool taken = false;   // the lock is had and not yet made a hold
+    bool failed = false;
+    std::function<void()> onTaken;
+};
 
 std::unique_ptr<JournalFile> JournalFile::openIn(const std::string &folder, std::uint64_t sizeBound)
 {
@@ -72,6 +112,10 @@ std::unique_ptr<JournalFile> JournalFile::openIn(const std::string &folder, std:
     if (::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, st.st_size, PreallocatedSize) != 0
         && (errno == ENOSPC || errno == EDQUOT))
         return nullptr;
+    if (journalOwner.exchange(::getpid()) == ::getpid()) {
+        std::fputs("bellwick: a second tag journal in one process\n", stderr);
+        std::abort();
+    }
     return std::unique_ptr<JournalFile>(new JournalFile(folder, path, std::move(fd), sizeBound));
 }
 
@@ -81,45 +125,76 @@ JournalFile::JournalFile(
     , m_path(std::move(path))
     , m_fd(std::move(fd))
     , m_sizeBound(sizeBound)
+    , m_waiter(std::make_shared<Waiter>())
 { }
 
-JournalFile::Lock::Lock(JournalFile &file)
+JournalFile::~JournalFile()
+{
+    abandonWait();
+    m_batchLock.reset();
+    pid_t self = ::getpid();
+    journalOwner.compare_exchange_strong(self, 0);
+}
+
+JournalFile::Lock::Lock(JournalFile &file, Taking how)
     : m_file(file)
 {
     m_file.m_mutex.lock();
-    if (m_file.m_depth++ > 0)
+    if (m_file.m_depth > 0) {
+        ++m_file.m_depth;
+        m_held = true;
         return;
+    }
     try {
-        m_file.acquire();
+        m_held = m_file.acquire(how);
     } catch (...) {
-        --m_file.m_depth;
         m_file.m_mutex.unlock();
         throw;
     }
+    if (m_held)
+        ++m_file.m_depth;
+    else
+        m_file.m_mutex.unlock();
 }
 
 JournalFile::Lock::~Lock()
 {
+    if (!m_held)
+        return;
     if (--m_file.m_depth == 0)
         m_file.release();
     m_file.m_mutex.unlock();
 }
 
-void JournalFile::acquire()
+bool JournalFile::acquire(Taking how)
 {
+    if (how != Taking::Adopt) {
+        // A thread still waiting on the journal's descriptor (for a wait given up) shares its
+        // lock: that wait ends first, and a lock it got is this one.
+        std::unique_lock<std::mutex> waiting(m_waiter->mutex);
+        if (how == Taking::Try && m_waiter->running)
+            return false;
+        m_waiter->ended.wait(waiting, [this] { return !m_waiter->running; });
+        if (m_waiter->taken) {
+            m_waiter->taken = false;
+            how = Taking::Adopt;
+        }
+    }
     // Compaction renames a new file over the journal; a lock taken on the old one is no lock,
     // so the descriptor is checked against the path once the lock is held (a journal removed
     // by hand is made anew the same way).
     for (;;) {
         if (!m_fd.isValid()) {
-            m_fd = platform::UniqueFd(fileSystem().open(
-                m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
-            resetModel();
+            m_fd = platform::UniqueFd(openJournal(m_path, O_RDWR));
             if (!m_fd.isValid())
                 throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
         }
-        if (flockRetrying(m_fd.get(), LOCK_EX) != 0)
+        if (how != Taking::Adopt
+            && flockRetrying(m_fd.get(), LOCK_EX | (how == Taking::Try ? LOCK_NB : 0)) != 0) {
+            if (how == Taking::Try && errno == EWOULDBLOCK)
+                return false;
             throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
+        }
         struct stat held, named;
         if (fileSystem().fstat(m_fd.get(), &held) != 0) {
             const int error = platform::lastError();
@@ -127,11 +202,13 @@ void JournalFile::acquire()
             throw platform::Error(platform::cannotWriteMessage(m_path), error);
         }
         if (fileSystem().stat(m_path.c_str(), &named, false) == 0 && held.st_dev == named.st_dev
-            && held.st_ino == named.st_ino) {
-            m_end = held.st_size;
+            && held.st_ino == named.st_ino)
             break;
-        }
+        // Unlocked by name: a forked child may share the descriptor's open file.
+        flockRetrying(m_fd.get(), LOCK_UN);
         m_fd.reset();
+        if (how == Taking::Adopt)
+            return false;
     }
     try {
         refresh();
@@ -139,6 +216,7 @@ void JournalFile::acquire()
         release();
         throw;
     }
+    return true;
 }
 
 void JournalFile::release()
@@ -146,8 +224,132 @@ void JournalFile::release()
     flockRetrying(m_fd.get(), LOCK_UN);
 }
 
+std::unique_ptr<JournalHold> JournalFile::hold()
+{
+    return std::make_unique<HeldLock>(*this, Taking::Wait);
+}
+
+std::unique_ptr<JournalHold> JournalFile::tryHold()
+{
+    auto held = std::make_unique<HeldLock>(*this, Taking::Try);
+    return held->lock.held() ? std::move(held) : nullptr;
+}
+
+void JournalFile::waitForLock(std::function<void()> taken)
+{
+    const std::shared_ptr<Waiter> waiter = m_waiter;
+    const std::lock_guard<std::mutex> guard(waiter->mutex);
+    waiter->wanted = true;
+    waiter->onTaken = std::move(taken);
+    if (waiter->running)
+        return; // the thread of a wait given up goes on for this one
+    if (!m_fd.isValid())
+        m_fd = platform::UniqueFd(openJournal(m_path, O_RDWR));
+    const int fd = m_fd.isValid() ? ::fcntl(m_fd.get(), F_DUPFD_CLOEXEC, 0) : -1;
+    if (fd < 0)
+        throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
+    waiter->running = true;
+    waiter->failed = false;
+    try {
+        std::thread([waiter, fd] {
+            const bool got = flockRetrying(fd, LOCK_EX) == 0;
+            std::function<void()> call;
+            {
+                const std::lock_guard<std::mutex> guard(waiter->mutex);
+                waiter->running = false;
+                if (waiter->wanted) {
+                    waiter->taken = got;
+                    waiter->failed = !got;
+                    call = std::move(waiter->onTaken);
+                    waiter->onTaken = nullptr;
+                } else if (got) {
+                    flockRetrying(fd, LOCK_UN);
+                }
+                ::close(fd);
+                waiter->ended.notify_all();
+            }
+            if (call)
+                call();
+        }).detach();
+    } catch (const std::system_error &error) {
+        ::close(fd);
+        waiter->running = false;
+        throw platform::Error(platform::cannotWriteMessage(m_path), error.code().value());
+    }
+}
+
+std::unique_ptr<JournalHold> JournalFile::takeWaited()
+{
+    {
+        const std::lock_guard<std::mutex> guard(m_waiter->mutex);
+        if (m_waiter->failed) {
+            m_waiter->failed = false;
+            throw platform::Error(platform::cannotWriteMessage(m_path));
+        }
+        if (!m_waiter->taken)
+            return nullptr;
+        m_waiter->taken = false;
+        m_waiter->wanted = false;
+    }
+    auto held = std::make_unique<HeldLock>(*this, Taking::Adopt);
+    return held->lock.held() ? std::move(held) : nullptr;
+}
+
+void JournalFile::abandonWait()
+{
+    const std::lock_guard<std::mutex> guard(m_waiter->mutex);
+    m_waiter->wanted = false;
+    m_waiter->onTaken = nullptr;
+    if (m_waiter->taken) {
+        m_waiter->taken = false;
+        flockRetrying(m_fd.get(), LOCK_UN);
+    }
+}
+
+std::uint64_t JournalFile::beginBatch(std::string_view name)
+{
+    m_batchLock.emplace(*this);
+    try {
+        return begin(RunKind::Write, 0, name);
+    } catch (...) {
+        m_batchLock.reset();
+        throw;
+    }
+}
+
+void JournalFile::appendRecords(const std::string &records)
+{
+    const Lock lock(*this);
+    append(records);
+}
+
+void JournalFile::endBatch(const std::string &lastRecords)
+{
+    if (!m_batchLock)
+        return;
+    const platform::ScopeGuard unlock([this] { m_batchLock.reset(); });
+    try {
+        append(lastRecords);
+        sync();
+    } catch (const platform::Error &) {
+        // Every Before record is in the journal already: the batch can still be undone, as
+        // one cut short is.
+    }
+}
+
+RestoreResult JournalFile::undo(std::string_view name, IRestoreReport &report)
+{
+    return restoreLatest(*this, RunKind::Undo, name, report);
+}
+
+RestoreResult JournalFile::redo(std::string_view name, IRestoreReport &report)
+{
+    return restoreLatest(*this, RunKind::Redo, name, report);
+}
+
 void JournalFile::resetModel()
 {
+    m_modelOf = {};
     m_parsedEnd = 0;
     m_end = 0;
     m_maxId = 0;
@@ -160,20 +362,53 @@ void JournalFile::refresh()
     struct stat st;
     if (fileSystem().fstat(m_fd.get(), &st) != 0)
         throw platform::Error(platform::cannotOpenMessage(m_path), platform::lastError());
-    m_end = st.st_size;
-    if (m_end < m_parsedEnd) {
-        resetModel(); // cut short by someone else: read it all anew
-        m_end = st.st_size;
+    read(m_fd.get(), st, true);
+}
+
+void JournalFile::look()
+{
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    if (m_depth > 0) {
+        refresh();
+        return;
     }
+    // Without the lock: through a descriptor of the file now at the path, reopened when
+    // compaction has put a new file there.
+    struct stat named, st;
+    if (fileSystem().stat(m_path.c_str(), &named, false) != 0) {
+        if (errno != ENOENT)
+            throw platform::Error(platform::cannotOpenMessage(m_path), platform::lastError());
+        resetModel(); // removed by hand: the next hold makes it anew
+        return;
+    }
+    if (!m_readFd.isValid() || fileSystem().fstat(m_readFd.get(), &st) != 0
+        || st.st_dev != named.st_dev || st.st_ino != named.st_ino) {
+        m_readFd = platform::UniqueFd(
+            fileSystem().open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0));
+        if (!m_readFd.isValid() || fileSystem().fstat(m_readFd.get(), &st) != 0)
+            throw platform::Error(platform::cannotOpenMessage(m_path), platform::lastError());
+    }
+    read(m_readFd.get(), st, false);
+}
+
+void JournalFile::read(int fd, const struct stat &st, bool mayCut)
+{
+    const Identity of {st.st_dev, st.st_ino};
+    if (!(of == m_modelOf) || st.st_size < m_parsedEnd) {
+        resetModel(); // another file, or cut short by someone else: read it all anew
+        m_modelOf = of;
+    }
+    m_end = st.st_size;
     if (m_end == m_parsedEnd)
         return;
-    const std::int64_t validEnd = journal::readRecords(m_fd.get(), m_path, m_parsedEnd, m_end,
+    const std::int64_t validEnd = journal::readRecords(fd, m_path, m_parsedEnd, m_end,
         [this](const journal::Record &record, std::int64_t offset) { take(record, offset); });
-    if (validEnd < m_end) {
+    if (validEnd < m_end && mayCut) {
         // A torn or damaged tail, left by a writer that was killed: it is never read as
         // records, and is cut off (the lock is held, so no one is writing it) so that what is
-        // appended next follows a whole record.
-        if (fileSystem().ftruncate(m_fd.get(), validEnd) == 0)
+        // appended next follows a whole record. Whole records of kinds this reader does not
+        // know lie before validEnd and stay.
+        if (fileSystem().ftruncate(fd, validEnd) == 0)
             m_end = validEnd;
     }
     m_parsedEnd = validEnd;
@@ -219,8 +454,15 @@ void JournalFile::take(const journal::Record &record, std::int64_t offset)
             m_events.push_back({record.id, true});
         break;
     }
+    case RecordType::Restore: {
+        const auto found = m_batches.find(record.id);
+        if (found != m_batches.end() && !found->second.ended
+            && record.restore.action == journal::RestoreAction::LeftAlone)
+            ++found->second.leftAlone;
+        break;
+    }
     case RecordType::After:
-    case RecordType::Restore:
+    case RecordType::Format:
         break;
     }
 }
@@ -257,84 +499,99 @@ JournalFile::State JournalFile::state() const
         s.done.erase(std::remove(s.done.begin(), s.done.end(), info.target), s.done.end());
         s.undone.erase(std::remove(s.undone.begin(), s.undone.end(), info.target), s.undone.end());
         (info.kind == RunKind::Undo ? s.undone : s.done).push_back(info.target);
+        s.lastRun[info.target] = info.kind == RunKind::Undo ? event.id : 0;
     }
     return s;
+}
+
+std::optional<std::uint64_t> JournalFile::targetOf(RunKind kind) const
+{
+    // A run that was cut short is finished first, whichever way it went: both undo and redo
+    // take its batch, and each brings every file of it to one side.
+    const State s = state();
+    const std::vector<std::uint64_t> &list = kind == RunKind::Undo ? s.done : s.undone;
+    if (s.pending)
+        return s.pending;
+    if (list.empty())
+        return std::nullopt;
+    return list.back();
 }
 
 std::optional<std::uint64_t> JournalFile::undoTarget()
 {
     refresh();
-    // A run that was cut short is finished first, whichever way it went: both undo and redo
-    // take its batch, and each brings every file of it to one side.
-    const State s = state();
-    if (s.pending)
-        return s.pending;
-    if (s.done.empty())
-        return std::nullopt;
-    return s.done.back();
+    return targetOf(RunKind::Undo);
 }
 
 std::optional<std::uint64_t> JournalFile::redoTarget()
 {
     refresh();
-    const State s = state();
-    if (s.pending)
-        return s.pending;
-    if (s.undone.empty())
-        return std::nullopt;
-    return s.undone.back();
+    return targetOf(RunKind::Redo);
 }
 
-BatchSummary JournalFile::summary(std::uint64_t id, const BatchInfo &info) const
+BatchSummary JournalFile::summary(std::uint64_t id, const BatchInfo &info, const State &state) const
 {
     BatchSummary summary;
     summary.id = id;
     summary.startedAt = info.time;
     summary.name = info.name;
     summary.files = info.ended ? info.files : info.paths.size();
+    // Marked by its last finished run alone: a later write takes away the redo, not the mark.
+    const auto run = state.lastRun.find(id);
+    if (run != state.lastRun.end() && run->second != 0) {
+        summary.undone = true;
+        summary.leftAlone = m_batches.at(run->second).leftAlone;
+    }
     return summary;
 }
 
 std::optional<BatchSummary> JournalFile::summaryOf(std::uint64_t id)
 {
-    refresh();
     const auto found = m_batches.find(id);
     if (found == m_batches.end())
         return std::nullopt;
-    BatchSummary result = summary(id, found->second);
-    const State s = state();
-    result.undone = std::find(s.undone.begin(), s.undone.end(), id) != s.undone.end();
-    return result;
+    return summary(id, found->second, state());
 }
 
 std::optional<BatchSummary> JournalFile::nextUndo()
 {
-    const Lock lock(*this);
-    const std::optional<std::uint64_t> id = undoTarget();
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
+    const std::optional<std::uint64_t> id = targetOf(RunKind::Undo);
     return id ? summaryOf(*id) : std::nullopt;
 }
 
 std::optional<BatchSummary> JournalFile::nextRedo()
 {
-    const Lock lock(*this);
-    const std::optional<std::uint64_t> id = redoTarget();
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
+    const std::optional<std::uint64_t> id = targetOf(RunKind::Redo);
     return id ? summaryOf(*id) : std::nullopt;
 }
 
 std::vector<BatchSummary> JournalFile::history(std::size_t count)
 {
-    const Lock lock(*this);
-    refresh();
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
     const State s = state();
     std::vector<BatchSummary> result;
     for (auto it = m_batches.rbegin(); it != m_batches.rend() && result.size() < count; ++it) {
         if (it->second.kind != RunKind::Write || !it->second.counted)
             continue;
-        BatchSummary entry = summary(it->first, it->second);
-        entry.undone = std::find(s.undone.begin(), s.undone.end(), it->first) != s.undone.end();
-        result.push_back(std::move(entry));
+        result.push_back(summary(it->first, it->second, s));
     }
     return result;
+}
+
+std::string JournalFile::batchInProgress()
+{
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
+    // A holder of the lock writes its Begin record first: the newest batch or run, when it
+    // has not ended, is what it does (an older one not ended was cut short).
+    if (m_batches.empty() || m_batches.rbegin()->second.ended)
+        return {};
+    return m_batches.rbegin()->second.name;
 }
 
 std::uint64_t JournalFile::begin(RunKind kind, std::uint64_t target, std::string_view name)
@@ -419,6 +676,7 @@ void JournalFile::compact()
         fileSystem().open(m_path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
     if (!fresh.isValid() || flockRetrying(fresh.get(), LOCK_EX) != 0)
         throw platform::Error(platform::cannotWriteMessage(m_path), platform::lastError());
+    flockRetrying(m_fd.get(), LOCK_UN);
     m_fd = std::move(fresh);
     const std::uint64_t maxId = m_maxId;
     resetModel();

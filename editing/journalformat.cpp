@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <stdexcept>
 
 #include "platform/error.h"
 #include "platform/filesystem.h"
@@ -119,6 +120,7 @@ private:
     std::size_t m_start;
 };
 
+// False for a record of a type this reader does not know, or whose fields it cannot read.
 bool decode(std::string_view payload, Record &record)
 {
     PayloadReader in(payload);
@@ -167,6 +169,9 @@ bool decode(std::string_view payload, Record &record)
         record.restore.action = static_cast<RestoreAction>(action);
         break;
     }
+    case static_cast<std::uint8_t>(RecordType::Format):
+        record.formatVersion = static_cast<std::uint32_t>(in.number(4));
+        break;
     default:
         return false;
     }
@@ -266,11 +271,15 @@ std::uint32_t crc32(std::string_view bytes)
 
 void appendBegin(std::string &out, std::uint64_t id, const BeginRecord &begin)
 {
-    const Frame frame(out, RecordType::Begin, id);
-    put(out, static_cast<std::uint8_t>(begin.kind), 1);
-    put(out, begin.target, 8);
-    put(out, static_cast<std::uint64_t>(begin.time), 8);
-    putText(out, begin.name);
+    {
+        const Frame frame(out, RecordType::Begin, id);
+        put(out, static_cast<std::uint8_t>(begin.kind), 1);
+        put(out, begin.target, 8);
+        put(out, static_cast<std::uint64_t>(begin.time), 8);
+        putText(out, begin.name);
+    }
+    const Frame frame(out, RecordType::Format, id);
+    put(out, FormatVersion, 4);
 }
 
 void appendBefore(std::string &out, std::uint64_t id, const BeforeRecord &before)
@@ -308,6 +317,14 @@ void appendRestore(std::string &out, std::uint64_t id, const RestoreRecord &rest
     put(out, static_cast<std::uint8_t>(restore.action), 1);
 }
 
+void appendRecord(std::string &out, RecordType type, std::uint64_t id, std::string_view fields)
+{
+    if (fields.size() > MaxPayload - 9)
+        throw std::length_error("journal record too large");
+    const Frame frame(out, type, id);
+    out += fields;
+}
+
 std::int64_t readRecords(int fd, const std::string &path, std::int64_t from, std::int64_t to,
     const std::function<void(const Record &, std::int64_t offset)> &onRecord)
 {
@@ -325,15 +342,16 @@ std::int64_t readRecords(int fd, const std::string &path, std::int64_t from, std
             window.cover(pos, FrameSize + length);
             p = window.at(pos);
             const std::string_view payload(p + 8, length);
-            valid = get(p + 8 + length, 4) == crc32(payload) && get(p + 12 + length, 4) == length
-                && decode(payload, record);
+            valid = get(p + 8 + length, 4) == crc32(payload) && get(p + 12 + length, 4) == length;
         }
         if (!valid) {
             // A torn or damaged record: go on where the next whole one starts.
             pos = window.findMagic(pos + 1);
             continue;
         }
-        onRecord(record, pos);
+        // A whole record of a newer writer is kept as it is, unread.
+        if (decode(std::string_view(window.at(pos) + 8, length), record))
+            onRecord(record, pos);
         pos = end;
         validEnd = end;
     }

@@ -16,6 +16,24 @@ namespace editing::journal {
 //   "BWJ1", u32 payload length, payload, u32 CRC-32 of the payload, u32 payload length
 // (numbers little-endian), so that it can be checked from either end; its payload starts
 // with its type and the id of the batch (or undo or redo run) it belongs to.
+//
+// Compatibility. The frame never changes; what changes from one format to the next is the
+// set of record types and the fields at the end of a payload. A record whose frame and
+// checksum are whole was written whole, so a reader keeps it whatever it holds: one of a type
+// it does not know, or one it cannot decode, is skipped and stays in the file, and compaction
+// copies it with the batch it lies in. Only bytes that are no whole record (a torn or damaged
+// tail, left by a writer that was killed) are cut, and only by the holder of the lock.
+// Records may be large (old tag regions of several MiB); the journal's size bound still holds.
+//
+// Each batch's Begin record is followed, in the same append, by a Format record naming the
+// format its writer follows (FormatVersion). Format 1, the first, knew no Format record and
+// treated any record it could not decode, or longer than 64 KiB, as damage: it skips such
+// records, and cuts them off when they end the file. So a format 1 program meeting a newer
+// journal reads the batches it knows and undoes them as before, and can lose only the newest
+// records of kinds it does not know, when a newer writer was killed right after them. From
+// format 2 on, nothing whole is ever lost to an older reader.
+
+constexpr std::uint32_t FormatVersion = 2;
 
 enum class RecordType : std::uint8_t {
     Begin = 1,   // a batch or run begins
@@ -23,6 +41,7 @@ enum class RecordType : std::uint8_t {
     After = 3,   // it was written
     End = 4,     // the batch or run is complete
     Restore = 5, // an undo or redo run's decision for one file, made before it acts
+    Format = 6,  // the format the next records follow
 };
 
 enum class RunKind : std::uint8_t { Write = 0, Undo = 1, Redo = 2 };
@@ -77,11 +96,12 @@ struct Record
     BeforeRecord before;
     AfterRecord after;
     RestoreRecord restore;
+    std::uint32_t formatVersion = 0;
 };
 
 constexpr std::size_t FrameSize = 16;
-// Larger payloads are damage: a path is at most PATH_MAX bytes.
-constexpr std::uint32_t MaxPayload = 64 * 1024;
+// Larger payloads are damage; a writer never makes one (appendRecord throws).
+constexpr std::uint32_t MaxPayload = 64u << 20;
 
 std::uint32_t crc32(std::string_view bytes);
 
@@ -91,11 +111,15 @@ void appendBefore(std::string &out, std::uint64_t id, const BeforeRecord &before
 void appendAfter(std::string &out, std::uint64_t id, const AfterRecord &after);
 void appendEnd(std::string &out, std::uint64_t id);
 void appendRestore(std::string &out, std::uint64_t id, const RestoreRecord &restore);
+// A record of any type from its fields' bytes (after the type and id); throws
+// std::length_error when it would pass MaxPayload.
+void appendRecord(std::string &out, RecordType type, std::uint64_t id, std::string_view fields);
 
 // Reads the records of a journal descriptor from `from` to `to`, calling `onRecord` with
-// each valid one and its offset. A damaged or torn record is skipped: the reading goes on
-// at the next place where a whole valid record starts. Gives the end of the last valid
-// record (`from` when there is none); throws platform::Error when the file cannot be read.
+// each known one and its offset. A whole record this reader does not know is passed over.
+// A damaged or torn record is skipped: the reading goes on at the next place where a whole
+// record starts. Gives the end of the last whole record, known or not (`from` when there is
+// none); throws platform::Error when the file cannot be read.
 std::int64_t readRecords(int fd, const std::string &path, std::int64_t from, std::int64_t to,
     const std::function<void(const Record &, std::int64_t offset)> &onRecord);
 

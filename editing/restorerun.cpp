@@ -9,11 +9,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "editing/restorerun.h"
+
 #include "editing/journalfile.h"
-#include "editing/tagjournal.h"
 #include "platform/error.h"
 #include "platform/filesystem.h"
 #include "platform/scopeguard.h"
+#include "tags/tagfile.h"
 
 namespace editing {
 
@@ -98,9 +100,10 @@ Found compare(int fd, std::int64_t size, const BatchFile &file)
 class RestoreRun
 {
 public:
-    RestoreRun(JournalFile &journal, RunKind kind, IRestoreReport &report)
+    RestoreRun(JournalFile &journal, RunKind kind, std::string_view name, IRestoreReport &report)
         : m_journal(journal)
         , m_kind(kind)
+        , m_name(name)
         , m_report(report)
     { }
 
@@ -117,7 +120,7 @@ public:
         std::vector<BatchFile> files = m_journal.filesOf(*target);
         if (m_kind == RunKind::Redo)
             std::reverse(files.begin(), files.end());
-        m_id = m_journal.begin(m_kind, *target, {});
+        m_id = m_journal.begin(m_kind, *target, m_name);
         std::size_t done = 0;
         for (const BatchFile &file : files) {
             if (m_report.stopRequested())
@@ -236,28 +239,17 @@ private:
 
     JournalFile &m_journal;
     RunKind m_kind;
+    std::string_view m_name;
     IRestoreReport &m_report;
     std::uint64_t m_id = 0;
 };
 
-JournalFile &fileOf(TagJournal &journal)
-{
-    auto *file = dynamic_cast<JournalFile *>(&journal);
-    if (!file)
-        throw platform::Error(platform::cannotOpenMessage(journal.path()));
-    return *file;
-}
-
 } // namespace
 
-RestoreResult undoLatest(TagJournal &journal, IRestoreReport &report)
+RestoreResult restoreLatest(
+    JournalFile &journal, RunKind kind, std::string_view name, IRestoreReport &report)
 {
-    return RestoreRun(fileOf(journal), RunKind::Undo, report).run();
-}
-
-RestoreResult redoLatest(TagJournal &journal, IRestoreReport &report)
-{
-    return RestoreRun(fileOf(journal), RunKind::Redo, report).run();
+    return RestoreRun(journal, kind, name, report).run();
 }
 
 } // namespace editing

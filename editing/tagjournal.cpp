@@ -8,7 +8,6 @@
 
 #include "editing/journalfile.h"
 #include "platform/error.h"
-#include "platform/scopeguard.h"
 
 namespace editing {
 
@@ -42,7 +41,7 @@ std::string absolutePath(const std::string &path)
 
 } // namespace
 
-std::unique_ptr<TagJournal> TagJournal::open()
+std::unique_ptr<ITagJournal> ITagJournal::open()
 {
     for (const std::string &base :
         {baseFolder("XDG_STATE_HOME", "/.local/state"), baseFolder("XDG_CACHE_HOME", "/.cache")}) {
@@ -62,16 +61,16 @@ std::unique_ptr<TagJournal> TagJournal::open()
 // another process's batch or undo waits for the end of this one.
 struct JournaledTagWriter::Impl final : tags::IWriteObserver
 {
-    std::shared_ptr<TagJournal> journal;
-    JournalFile *file = nullptr;
+    std::shared_ptr<ITagJournal> journal;
     std::function<bool()> mayWriteWithoutJournal;
+    HoldJournal holdJournal;
     bool inBatch = false;
     std::uint64_t id = 0;
     std::uint32_t writes = 0;
     // The After record that waits to go with the next one, then the records going now; kept
     // from file to file, so that a file costs no allocation.
     std::string records;
-    std::optional<JournalFile::Lock> batchLock;
+    std::unique_ptr<JournalHold> hold; // while a batch is open, when taken through holdJournal
 
     void aboutToWrite(const std::string &path, const struct stat &status, const tags::Block *tail,
         bool appends, const tags::Block &block) override
@@ -92,8 +91,7 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
         const std::size_t waiting = records.size();
         journal::appendBefore(records, id, record);
         try {
-            const JournalFile::Lock lock(*file);
-            file->append(records);
+            journal->appendRecords(records);
         } catch (...) {
             records.resize(waiting);
             throw;
@@ -108,16 +106,16 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
         journal::appendAfter(records, id, {writes - 1, newSize});
     }
 
-    bool journaling() const { return inBatch && file; }
+    bool journaling() const { return inBatch && journal; }
 };
 
-JournaledTagWriter::JournaledTagWriter(
-    std::shared_ptr<TagJournal> journal, std::function<bool()> mayWriteWithoutJournal)
+JournaledTagWriter::JournaledTagWriter(std::shared_ptr<ITagJournal> journal,
+    std::function<bool()> mayWriteWithoutJournal, HoldJournal holdJournal)
     : m_impl(std::make_unique<Impl>())
 {
-    m_impl->file = dynamic_cast<JournalFile *>(journal.get());
     m_impl->journal = std::move(journal);
     m_impl->mayWriteWithoutJournal = std::move(mayWriteWithoutJournal);
+    m_impl->holdJournal = std::move(holdJournal);
 }
 
 JournaledTagWriter::~JournaledTagWriter()
@@ -138,17 +136,21 @@ tags::WriteOutcome JournaledTagWriter::write(const std::string &path, const tags
 bool JournaledTagWriter::beginBatch(std::string_view name)
 {
     endBatch();
-    if (!m_impl->file) {
+    if (!m_impl->journal) {
         if (!m_impl->mayWriteWithoutJournal || !m_impl->mayWriteWithoutJournal())
             return false;
         m_impl->inBatch = true;
         return true;
     }
-    m_impl->batchLock.emplace(*m_impl->file);
+    if (m_impl->holdJournal) {
+        m_impl->hold = m_impl->holdJournal(*m_impl->journal);
+        if (!m_impl->hold)
+            return false;
+    }
     try {
-        m_impl->id = m_impl->file->begin(journal::RunKind::Write, 0, name);
+        m_impl->id = m_impl->journal->beginBatch(name);
     } catch (...) {
-        m_impl->batchLock.reset();
+        m_impl->hold.reset();
         throw;
     }
     m_impl->writes = 0;
@@ -165,17 +167,9 @@ void JournaledTagWriter::endBatch()
     }
     m_impl->inBatch = false;
     journal::appendEnd(m_impl->records, m_impl->id);
-    const platform::ScopeGuard unlock([this] {
-        m_impl->records.clear();
-        m_impl->batchLock.reset();
-    });
-    try {
-        m_impl->file->append(m_impl->records);
-        m_impl->file->sync();
-    } catch (const platform::Error &) {
-        // Called on every way out of a batch, so it cannot throw. Every Before record is in
-        // the journal already: the batch can still be undone, as one cut short is.
-    }
+    m_impl->journal->endBatch(m_impl->records);
+    m_impl->records.clear();
+    m_impl->hold.reset();
 }
 
 } // namespace editing

@@ -9,10 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "editing/restorerun.h"
 #include "editing/tagwriter.h"
-#include "platform/error.h"
-#include "platform/runcontrol.h"
-#include "tags/id3v1.h"
 
 namespace editing {
 
@@ -22,7 +20,8 @@ namespace editing {
 // checksum; a torn or damaged tail is ignored. It lives in $XDG_STATE_HOME/bellwick/
 // (default ~/.local/state/bellwick/), else in $XDG_CACHE_HOME/bellwick/.
 
-// A batch as the undo list shows it.
+// A batch as the undo list shows it. Its mark is that of the last undo or redo run that
+// finished on it: undone (with the files that run left alone), or none after a redo.
 struct BatchSummary
 {
     std::uint64_t id = 0;
@@ -30,39 +29,78 @@ struct BatchSummary
     std::string name;           // "タグ変更", "タグ一括設定", "bellwick-cli set", ...
     std::size_t files = 0;      // distinct files the batch wrote
     bool undone = false;
+    std::size_t leftAlone = 0; // by the undo that marked it undone
 };
 
-class TagJournal
+// A hold on the journal's lock, from its making to its end.
+class JournalHold
 {
 public:
-    virtual ~TagJournal() = default;
+    virtual ~JournalHold() = default;
+};
+
+// The journal as the window, the companion and the writers use it. One object serves a whole
+// process (a second one is a fault and aborts): a batch holds the journal's lock from its
+// begin to its end, and other processes wait for that end.
+class ITagJournal
+{
+public:
+    virtual ~ITagJournal() = default;
 
     // Opens (creating it when needed) the journal in the state folder, or in the cache folder
     // when the state folder cannot be written; nullptr when neither can. Reads nothing of it.
-    // One object serves a whole process: a batch holds the journal's lock from its begin to
-    // its end, and a second object, even in the same thread, waits for that end as another
-    // process does.
-    static std::unique_ptr<TagJournal> open();
+    static std::unique_ptr<ITagJournal> open();
 
     // The journal file in use.
     virtual const std::string &path() const = 0;
 
     // Read anew from the file on each call, so that batches another process appended since
-    // are seen. The batch the next undo would take, and the one the next redo would take.
+    // are seen; they need no lock, read only whole records and never change the file. The
+    // batch the next undo would take, and the one the next redo would take.
     virtual std::optional<BatchSummary> nextUndo() = 0;
     virtual std::optional<BatchSummary> nextRedo() = 0;
     // The last `count` batches, newest first (undo and redo runs are not batches).
     virtual std::vector<BatchSummary> history(std::size_t count) = 0;
+    // The name of the newest batch or run begun and not ended ("" when there is none): what
+    // a process holding the lock is doing.
+    virtual std::string batchInProgress() = 0;
+
+    // The lock, waiting for it as long as another process holds it. Holds nest in a thread.
+    virtual std::unique_ptr<JournalHold> hold() = 0;
+    // The lock without waiting: null while another process holds it.
+    virtual std::unique_ptr<JournalHold> tryHold() = 0;
+    // Waits for the lock in a thread of its own, so that the caller's thread goes on; calls
+    // `taken` on that thread once it has it. Then takeWaited() on the caller's thread makes
+    // it a hold (null: the journal was replaced meanwhile; wait again). After abandonWait(),
+    // `taken` is not called and the lock is given up as soon as it is had.
+    virtual void waitForLock(std::function<void()> taken) = 0;
+    virtual std::unique_ptr<JournalHold> takeWaited() = 0;
+    virtual void abandonWait() = 0;
+
+    // A write batch: its Begin record (the lock is held from here to endBatch), records of
+    // it (framed, with the id given), and its end made durable. endBatch never throws: the
+    // batch's records are in the journal already and it can be undone as one cut short.
+    virtual std::uint64_t beginBatch(std::string_view name) = 0;
+    virtual void appendRecords(const std::string &records) = 0;
+    virtual void endBatch(const std::string &lastRecords) = 0;
+
+    // Undo of the newest batch not yet undone, redo of the one undone last: see
+    // restoreLatest.
+    virtual RestoreResult undo(std::string_view name, IRestoreReport &report) = 0;
+    virtual RestoreResult redo(std::string_view name, IRestoreReport &report) = 0;
 };
 
 // Writes into the files and records each write in the journal, inside batches. With no
 // journal (null), each batch first asks `mayWriteWithoutJournal` (the window asks its user
-// once per session; the companion answers by its --no-journal option).
+// once per session; the companion answers by its --no-journal option). Each batch first takes
+// the journal's lock through `holdJournal` when given (the window waits for it with its
+// events turning; null: the wait was given up and the batch does not start).
 class JournaledTagWriter final : public ITagWriter
 {
 public:
-    JournaledTagWriter(
-        std::shared_ptr<TagJournal> journal, std::function<bool()> mayWriteWithoutJournal);
+    using HoldJournal = std::function<std::unique_ptr<JournalHold>(ITagJournal &)>;
+    JournaledTagWriter(std::shared_ptr<ITagJournal> journal,
+        std::function<bool()> mayWriteWithoutJournal, HoldJournal holdJournal = {});
     ~JournaledTagWriter() override;
 
     tags::WriteOutcome write(const std::string &path, const tags::Block &block) override;
@@ -74,41 +112,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
-
-// A file undo or redo has put back: the path as the journal holds it and its last 128 bytes
-// now (the empty record when the restore removed an appended tag).
-struct RestoredFile
-{
-    std::string path;
-    tags::TTagRecord tag;
-};
-
-// A file an undo or redo did not touch, and why, in the program's words.
-struct LeftAloneFile
-{
-    enum class Why { Changed, Gone, Failed };
-    std::string path;
-    Why why = Why::Changed;
-    platform::PathMessage message;
-};
-
-class IRestoreReport : public platform::IRunControl
-{
-public:
-    virtual void restored(const RestoredFile &file) = 0;
-};
-
-struct RestoreResult
-{
-    bool nothingToDo = false; // no batch to undo (redo)
-    std::size_t restored = 0; // files put back, or already as wanted
-    std::vector<LeftAloneFile> leftAlone;
-};
-
-// Undoes the newest batch not yet undone / applies again the batch undone last. Holds the
-// journal's lock throughout and journals itself, so that an interrupted run can be finished
-// by running it again. Failures of the journal itself throw platform::Error.
-RestoreResult undoLatest(TagJournal &journal, IRestoreReport &report);
-RestoreResult redoLatest(TagJournal &journal, IRestoreReport &report);
 
 } // namespace editing

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 #include <unistd.h>
 
 #include "cli/clicommands.h"
 #include "cli/clioptions.h"
 #include "tags/tagfile.h"
+#include "tests/support/faults.h"
 #include "tests/support/testtree.h"
 
 using namespace std::string_literals;
@@ -401,6 +403,57 @@ TEST_F(Cli, HistoryUndoAndRedoOfSetAndWrite)
     EXPECT_NE(r.err.find(untagged), std::string::npos);
     EXPECT_EQ(readBytes(tagged), taggedBefore);
     EXPECT_EQ(readBytes(untagged), untaggedSet + "more");
+}
+
+TEST_F(Cli, HistoryMarksAgreeWithWhatUndoAndRedoTake)
+{
+    const std::string a = tree.file("music/a.mp3", audioBytes(300, 1));
+    const std::string b = tree.file("music/b.mp3", audioBytes(300, 2));
+    const std::string c = tree.file("music/c.mp3", audioBytes(300, 3));
+    // The last field of each history line, newest first.
+    const auto marks = [this] {
+        std::vector<std::string> result;
+        const std::string out = run({"history"}).out;
+        for (std::size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
+            result.push_back(out.substr(out.rfind('\t', end) + 1, end - out.rfind('\t', end) - 1));
+        return result;
+    };
+    using Marks = std::vector<std::string>;
+    ASSERT_EQ(run({"set", "--artist", "A", a}).status, 0);
+    ASSERT_EQ(run({"set", "--artist", "B", b}).status, 0);
+    tree.file("music/b.mp3", readBytes(b) + "changed");
+    EXPECT_EQ(run({"undo"}).status, 1);
+    EXPECT_EQ(marks(), (Marks {"undone, 1 left alone", ""}));
+    // A new batch takes away the redo, not the mark; undo goes on with the unmarked ones.
+    ASSERT_EQ(run({"set", "--artist", "C", c}).status, 0);
+    EXPECT_EQ(marks(), (Marks {"", "undone, 1 left alone", ""}));
+    EXPECT_EQ(run({"undo"}).status, 0);
+    EXPECT_EQ(run({"undo"}).status, 0);
+    EXPECT_EQ(marks(), (Marks {"undone", "undone, 1 left alone", "undone"}));
+    EXPECT_EQ(run({"undo"}).status, 2);
+    EXPECT_EQ(readBytes(a), audioBytes(300, 1));
+    EXPECT_EQ(readBytes(c), audioBytes(300, 3));
+    EXPECT_EQ(run({"redo"}).status, 0);
+    EXPECT_EQ(marks(), (Marks {"undone", "undone, 1 left alone", ""}));
+}
+
+TEST_F(Cli, SaysOnceWhatItWaitsForWhileAnotherProcessHoldsTheJournal)
+{
+    const std::string a = tree.file("music/a.mp3", audioBytes(300, 1));
+    const std::string err = tree.path("err.txt");
+    tree.file("err.txt", "");
+    testing_support::JournalLockHolder holder("タグ一括設定", stateHome);
+    Result r;
+    std::thread companion([&] { r = run({"set", "--artist", "A", a}); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(50);
+    while (readBytes(err).find('\n') == std::string::npos
+        && std::chrono::steady_clock::now() < deadline)
+        ::usleep(10 * 1000);
+    EXPECT_TRUE(holder.end());
+    companion.join();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "bellwick-cli: タグ履歴の使用を待っています: タグ一括設定\n");
+    EXPECT_EQ(tags::ReadTag(a).Artist.substr(0, 1), "A");
 }
 
 TEST_F(Cli, WritesNothingWithoutAJournalUnlessToldTo)

@@ -131,7 +131,7 @@ TEST_F(UndoJournal, BulkRunUndoneRedoneAndUndoneAgainByteForByte)
     EXPECT_FALSE(file->nextRedo());
 
     Report undone;
-    editing::RestoreResult result = editing::undoLatest(*file, undone);
+    editing::RestoreResult result = file->undo({}, undone);
     EXPECT_FALSE(result.nothingToDo);
     EXPECT_EQ(result.restored, 5u);
     EXPECT_TRUE(result.leftAlone.empty());
@@ -148,7 +148,7 @@ TEST_F(UndoJournal, BulkRunUndoneRedoneAndUndoneAgainByteForByte)
     ASSERT_TRUE(file->nextRedo());
 
     Report redone;
-    result = editing::redoLatest(*file, redone);
+    result = file->redo({}, redone);
     EXPECT_EQ(result.restored, 5u);
     for (const std::string &path : files) {
         EXPECT_EQ(readBytes(path), after.at(path).bytes) << path;
@@ -156,13 +156,13 @@ TEST_F(UndoJournal, BulkRunUndoneRedoneAndUndoneAgainByteForByte)
     }
     EXPECT_FALSE(file->nextRedo());
 
-    result = editing::undoLatest(*file, undone);
+    result = file->undo({}, undone);
     EXPECT_EQ(result.restored, 5u);
     for (const std::string &path : files)
         EXPECT_EQ(snapshot(path), before.at(path)) << path;
 
     // Nothing left: usage says so rather than acting.
-    EXPECT_TRUE(editing::undoLatest(*file, undone).nothingToDo);
+    EXPECT_TRUE(file->undo({}, undone).nothingToDo);
 }
 
 TEST_F(UndoJournal, FilesChangedOrGoneSinceAreLeftAloneAndReported)
@@ -180,7 +180,7 @@ TEST_F(UndoJournal, FilesChangedOrGoneSinceAreLeftAloneAndReported)
     ASSERT_EQ(::unlink(gone.c_str()), 0);
 
     Report report;
-    const editing::RestoreResult result = editing::undoLatest(*file, report);
+    const editing::RestoreResult result = file->undo({}, report);
     EXPECT_EQ(result.restored, 1u);
     EXPECT_EQ(readBytes(kept), keptBefore);
     EXPECT_EQ(readBytes(changed), changedNow);
@@ -200,23 +200,23 @@ TEST_F(UndoJournal, JournalIsReadAnewByEveryObjectAndAfterARestart)
     const std::string a = tree.file("a.mp3", audioBytes(1000, 1) + tagBytes("A", "Old"));
     const std::string b = tree.file("b.mp3", audioBytes(1000, 2));
     const std::string aBefore = readBytes(a), bBefore = readBytes(b);
-    const auto window = journal();
+    auto window = journal();
     bulk(window, {a}, artistMerge("Window"), "タグ変更");
-    {
-        // The companion, meanwhile, from a journal object of its own.
-        const auto companion = journal();
-        bulk(companion, {a, b}, artistMerge("Companion"), "bellwick-cli set");
-    }
+    // The companion, meanwhile, a process with a journal object of its own.
+    EXPECT_TRUE(testing_support::passesInChild([&] {
+        bulk(journal(), {a, b}, artistMerge("Companion"), "bellwick-cli set");
+    }));
     const std::optional<editing::BatchSummary> next = window->nextUndo();
     ASSERT_TRUE(next);
     EXPECT_EQ(next->name, "bellwick-cli set");
     EXPECT_EQ(next->files, 2u);
 
     Report report;
-    EXPECT_EQ(editing::undoLatest(*window, report).restored, 2u);
+    EXPECT_EQ(window->undo({}, report).restored, 2u);
     EXPECT_EQ(tags::ReadTag(a).Artist.substr(0, 6), "Window");
 
     // After a restart, the journal says what was undone and what is next.
+    window.reset();
     const auto restarted = journal();
     const std::vector<editing::BatchSummary> history = restarted->history(10);
     ASSERT_EQ(history.size(), 2u);
@@ -226,7 +226,7 @@ TEST_F(UndoJournal, JournalIsReadAnewByEveryObjectAndAfterARestart)
     EXPECT_FALSE(history[1].undone);
     EXPECT_GT(history[0].id, history[1].id);
     EXPECT_EQ(restarted->nextRedo()->name, "bellwick-cli set");
-    EXPECT_EQ(editing::undoLatest(*restarted, report).restored, 1u);
+    EXPECT_EQ(restarted->undo({}, report).restored, 1u);
     EXPECT_EQ(readBytes(a), aBefore);
     EXPECT_EQ(readBytes(b), bBefore);
 
@@ -286,27 +286,26 @@ TEST(JournalFormat, ChecksumIsCrc32AndRecordsReadBackWhole)
 TEST_F(UndoJournal, DamagedOrTornTailIsIgnoredAndLaterBatchesStillRead)
 {
     const std::string a = tree.file("a.mp3", audioBytes(1000, 1) + tagBytes("A", "Old"));
-    const auto file = journal();
+    auto file = journal();
     bulk(file, {a}, artistMerge("One"), "first");
     const std::string afterFirst = readBytes(a);
     bulk(file, {a}, artistMerge("Two"), "second");
     const std::string journalPath = file->path();
+    file.reset();
 
     // A flipped byte in the last record: the second batch's end is no record at all, and
     // the batch counts as one cut short, still undoable.
     std::string bytes = readBytes(journalPath);
     bytes[bytes.size() - 10] ^= 0x55;
     tree.file("state/bellwick/tag-journal", bytes, 0600);
-    const auto reread = journal();
-    EXPECT_EQ(reread->nextUndo()->name, "second");
+    EXPECT_EQ(journal()->nextUndo()->name, "second");
 
     // Half a record at the end, as a killed writer leaves it; a batch appended after it is
     // read.
     std::string torn = readBytes(journalPath);
     torn += torn.substr(0, 40);
     tree.file("state/bellwick/tag-journal", torn, 0600);
-    const auto again = journal();
-    bulk(again, {a}, artistMerge("Three"), "third");
+    bulk(journal(), {a}, artistMerge("Three"), "third");
     const std::vector<editing::BatchSummary> history = journal()->history(5);
     ASSERT_EQ(history.size(), 3u);
     EXPECT_EQ(history[0].name, "third");
@@ -315,6 +314,57 @@ TEST_F(UndoJournal, DamagedOrTornTailIsIgnoredAndLaterBatchesStillRead)
     tree.file("state/bellwick/tag-journal", std::string(1000, 'B') + "WJ1garbage", 0600);
     EXPECT_FALSE(journal()->nextUndo());
     (void)afterFirst;
+}
+
+TEST_F(UndoJournal, WholeRecordsOfANewerWriterStayAndOnlyADamagedTailIsCut)
+{
+    using editing::journal::appendRecord;
+    using editing::journal::RecordType;
+    const std::string a = tree.file("a.mp3", audioBytes(1000, 1) + tagBytes("A", "Old"));
+    const auto unknown = [](std::size_t size) {
+        std::string bytes;
+        appendRecord(bytes, static_cast<RecordType>(200), 1, std::string(size, 'x'));
+        return bytes;
+    };
+    std::string badBegin; // a known type with a kind this reader has never heard of
+    appendRecord(badBegin, RecordType::Begin, 9, std::string(1, '\x07') + std::string(20, '\0'));
+    std::string damaged = unknown(100);
+    damaged[30] ^= 0x20;
+    struct Case
+    {
+        const char *name;
+        std::string middle, tail;
+        bool tailCut;
+    } cases[] = {
+        {"unknown type at the end", "", unknown(40), false},
+        {"unknown type between batches, large one at the end", unknown(40), unknown(5 << 20),
+            false},
+        {"known type it cannot read at the end", badBegin, badBegin, false},
+        {"checksum failed at the end", unknown(40), damaged, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = tree.path("state/bellwick/tag-journal");
+        ::unlink(path.c_str());
+        bulk(journal(), {a}, artistMerge("One"), "first");
+        tree.file("state/bellwick/tag-journal", readBytes(path) + c.middle, 0600);
+        bulk(journal(), {a}, artistMerge("Two"), "second");
+        const std::string written = readBytes(path) + c.tail;
+        tree.file("state/bellwick/tag-journal", written, 0600);
+
+        auto file = journal();
+        EXPECT_EQ(file->nextUndo()->name, "second");
+        EXPECT_EQ(file->history(5).size(), 2u);
+        // Looks never change the file; the next batch cuts a damaged tail and nothing else,
+        // and follows what it keeps.
+        EXPECT_EQ(readBytes(path), written);
+        const std::string kept
+            = c.tailCut ? written.substr(0, written.size() - c.tail.size()) : written;
+        bulk(file, {a}, artistMerge("Three"), "third");
+        EXPECT_EQ(readBytes(path).compare(0, kept.size(), kept), 0);
+        EXPECT_EQ(file->history(5).size(), 3u);
+    }
+    EXPECT_THROW(unknown(editing::journal::MaxPayload), std::length_error);
 }
 
 TEST_F(UndoJournal, SizeBoundDropsOldestBatchesButKeepsTheNewest)
@@ -334,22 +384,43 @@ TEST_F(UndoJournal, SizeBoundDropsOldestBatchesButKeepsTheNewest)
     EXPECT_EQ(history[0].name, "round 5");
     EXPECT_EQ(history[0].files, 8u);
 
+    // Another process, with the journal open and read meanwhile; it goes on when told.
+    int ready[2], go[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t other = ::fork();
+    if (other == 0) {
+        const bool passed = testing_support::passesInChild([&] {
+            const auto mine = journal(Bound);
+            ASSERT_TRUE(mine->nextUndo());
+            char byte = 0;
+            ASSERT_EQ(::write(ready[1], &byte, 1), 1);
+            ASSERT_EQ(::read(go[0], &byte, 1), 1);
+            // It finds the compacted file in place of the one it opened, and what it appends
+            // is read by everyone.
+            EXPECT_EQ(mine->nextRedo()->name, "big");
+            bulk(mine, {paths[0]}, artistMerge("Other"), "other");
+        });
+        ::_exit(passed ? 0 : 1);
+    }
+    ::close(ready[1]); // a child that died is an end of file, not a wait
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+
     // One batch larger than the bound is kept whole, alone.
-    const auto other = journal(Bound); // another process, with the journal open meanwhile
-    ASSERT_TRUE(other->nextUndo());
     bulk(file, paths, artistMerge("Big"), "big");
-    history = journal(Bound)->history(10);
+    history = file->history(10);
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].name, "big");
     EXPECT_EQ(history[0].files, 20u);
     Report report;
-    EXPECT_EQ(editing::undoLatest(*file, report).restored, 20u);
+    EXPECT_EQ(file->undo({}, report).restored, 20u);
     EXPECT_EQ(tags::ReadTag(paths[0]).Artist.substr(0, 2), "R5");
 
-    // The other process finds the compacted file in place of the one it opened, and what it
-    // appends is read by everyone.
-    EXPECT_EQ(other->nextRedo()->name, "big");
-    bulk(other, {paths[0]}, artistMerge("Other"), "other");
+    ASSERT_EQ(::write(go[1], &byte, 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(file->nextUndo()->name, "other");
     EXPECT_FALSE(file->nextRedo());
 }
@@ -376,7 +447,7 @@ TEST_F(UndoJournal, WriteTornAtAPageBoundaryIsFinished)
     tree.file("inplace.mp3", inPlaceAfter.substr(0, page) + inPlaceBefore.substr(page));
     tree.file("appended.mp3", appendedAfter.substr(0, page));
     Report report;
-    const editing::RestoreResult result = editing::undoLatest(*file, report);
+    const editing::RestoreResult result = file->undo({}, report);
     EXPECT_EQ(result.restored, 2u);
     EXPECT_EQ(readBytes(inPlace), inPlaceBefore);
     EXPECT_EQ(readBytes(appended), appendedBefore);
@@ -403,11 +474,11 @@ TEST_F(UndoJournal, UndoKilledAtRandomPointsIsFinishedByTheNextUndo)
 
     const std::function<void()> undo = [this] {
         Report report;
-        editing::undoLatest(*journal(), report);
+        journal()->undo({}, report);
     };
     const auto redo = [this] {
         Report report;
-        EXPECT_EQ(editing::redoLatest(*journal(), report).restored, std::size_t(Files));
+        EXPECT_EQ(journal()->redo({}, report).restored, std::size_t(Files));
     };
     const std::chrono::microseconds runTime = testing_support::timeInChild(undo);
     redo();
@@ -436,7 +507,7 @@ TEST_F(UndoJournal, UndoKilledAtRandomPointsIsFinishedByTheNextUndo)
 
         // The next undo finishes what the killed one began (or finds it all done).
         Report report;
-        const editing::RestoreResult result = editing::undoLatest(*journal(), report);
+        const editing::RestoreResult result = journal()->undo({}, report);
         EXPECT_TRUE(result.leftAlone.empty());
         for (const std::string &path : paths)
             ASSERT_EQ(snapshot(path), before.at(path)) << "trial " << trial << ": " << path;
@@ -459,8 +530,8 @@ TEST_F(UndoJournal, UndoAndRedoTellTheWriteWatchers)
     bulk(file, {a}, artistMerge("New"));
     tags::addWriteWatcher(watcher);
     Report report;
-    editing::undoLatest(*file, report);
-    editing::redoLatest(*file, report);
+    file->undo({}, report);
+    file->redo({}, report);
     tags::removeWriteWatcher(watcher);
     EXPECT_EQ(watcher.paths, (std::vector<std::string> {a, a}));
 }
@@ -481,7 +552,7 @@ TEST_F(UndoJournal, FullOrReadOnlyStateFolderGivesWayToTheCacheFolder)
         if (!mount.error().empty())
             GTEST_SKIP() << mount.error();
         testing_support::fillUp(state);
-        const std::unique_ptr<editing::TagJournal> journal = editing::TagJournal::open();
+        const std::unique_ptr<editing::ITagJournal> journal = editing::ITagJournal::open();
         ASSERT_TRUE(journal);
         EXPECT_EQ(journal->path(), cache + "/bellwick/tag-journal");
     }
@@ -489,12 +560,12 @@ TEST_F(UndoJournal, FullOrReadOnlyStateFolderGivesWayToTheCacheFolder)
         tree.folder("state/bellwick");
         const auto mount = testing_support::Mount::readOnlyBind(state);
         ASSERT_EQ(mount.error(), "");
-        EXPECT_EQ(editing::TagJournal::open()->path(), cache + "/bellwick/tag-journal");
+        EXPECT_EQ(editing::ITagJournal::open()->path(), cache + "/bellwick/tag-journal");
         const auto cacheMount = testing_support::Mount::readOnlyBind(cache);
         ASSERT_EQ(cacheMount.error(), "");
-        EXPECT_FALSE(editing::TagJournal::open());
+        EXPECT_FALSE(editing::ITagJournal::open());
     }
-    EXPECT_EQ(editing::TagJournal::open()->path(), state + "/bellwick/tag-journal");
+    EXPECT_EQ(editing::ITagJournal::open()->path(), state + "/bellwick/tag-journal");
 }
 
 TEST_F(UndoJournal, ARunStoppedPartWayIsTakenAgainByUndoOrRedo)
@@ -518,7 +589,7 @@ TEST_F(UndoJournal, ARunStoppedPartWayIsTakenAgainByUndoOrRedo)
     private:
         int m_done = 0;
     } stopping;
-    EXPECT_EQ(editing::undoLatest(*file, stopping).restored, 3u);
+    EXPECT_EQ(file->undo({}, stopping).restored, 3u);
     int restored = 0;
     for (const std::string &path : paths)
         restored += readBytes(path) == before.at(path).bytes;
@@ -527,11 +598,11 @@ TEST_F(UndoJournal, ARunStoppedPartWayIsTakenAgainByUndoOrRedo)
     EXPECT_EQ(file->nextRedo()->name, "bulk");
 
     Report report;
-    EXPECT_EQ(editing::redoLatest(*file, report).restored, 6u);
+    EXPECT_EQ(file->redo({}, report).restored, 6u);
     for (const std::string &path : paths)
         EXPECT_EQ(readBytes(path), after.at(path).bytes) << path;
     EXPECT_FALSE(file->nextRedo());
-    EXPECT_EQ(editing::undoLatest(*file, report).restored, 6u);
+    EXPECT_EQ(file->undo({}, report).restored, 6u);
     for (const std::string &path : paths)
         EXPECT_EQ(snapshot(path), before.at(path)) << path;
 }
@@ -565,8 +636,8 @@ TEST_F(UndoJournal, AnotherProcessWaitsForTheBatchInProgress)
     EXPECT_EQ(history[0].name, "companion");
     EXPECT_EQ(history[1].name, "window");
     Report report;
-    EXPECT_EQ(editing::undoLatest(*file, report).restored, 1u);
+    EXPECT_EQ(file->undo({}, report).restored, 1u);
     EXPECT_EQ(readBytes(theirs), audioBytes(900, 2));
-    EXPECT_EQ(editing::undoLatest(*file, report).restored, 1u);
+    EXPECT_EQ(file->undo({}, report).restored, 1u);
     EXPECT_EQ(readBytes(mine), audioBytes(900, 1));
 }

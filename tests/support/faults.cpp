@@ -1,5 +1,9 @@
 #include "tests/support/faults.h"
 
+#include "editing/tagjournal.h"
+
+#include <gtest/gtest.h>
+
 #include <linux/capability.h>
 #include <linux/fs.h>
 #include <sys/fanotify.h>
@@ -92,6 +96,70 @@ int runAsNobody(const std::function<int()> &work)
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool passesInChild(const std::function<void()> &work)
+{
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return false;
+    if (pid == 0) {
+        try {
+            work();
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+JournalLockHolder::JournalLockHolder(const char *name, const std::string &stateHome)
+{
+    int ready[2], go[2];
+    // Closed on exec: a program the test starts meanwhile must not keep the word from coming.
+    if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(go, O_CLOEXEC) != 0)
+        return;
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        ::close(go[1]); // the parent's closing it is the word to end
+        if (!stateHome.empty())
+            ::setenv("XDG_STATE_HOME", stateHome.c_str(), 1);
+        editing::JournaledTagWriter writer(editing::ITagJournal::open(), nullptr);
+        const bool began = writer.beginBatch(name);
+        char byte = 0;
+        const bool told = ::write(ready[1], &byte, 1) == 1 && ::read(go[0], &byte, 1) >= 0;
+        writer.endBatch();
+        ::_exit(began && told ? 0 : 1);
+    }
+    ::close(ready[1]);
+    ::close(go[0]);
+    m_go = go[1];
+    char byte = 0;
+    if (m_pid < 0 || ::read(ready[0], &byte, 1) != 1)
+        end();
+    ::close(ready[0]);
+}
+
+JournalLockHolder::~JournalLockHolder()
+{
+    end();
+}
+
+bool JournalLockHolder::end()
+{
+    if (m_go >= 0)
+        ::close(m_go);
+    m_go = -1;
+    if (m_pid <= 0)
+        return m_passed;
+    int status = 0;
+    m_passed
+        = ::waitpid(m_pid, &status, 0) == m_pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    m_pid = -1;
+    return m_passed;
 }
 
 Chattr::Chattr(const std::string &path, Flag flag)

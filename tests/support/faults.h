@@ -26,6 +26,27 @@ std::string runWithoutDacOverride(const std::function<void()> &work);
 
 // Runs `work` in a child process as nobody:nogroup; gives its exit status or -1.
 int runAsNobody(const std::function<int()> &work);
+// Runs `work` in a forked child (a process of its own, as the companion is); true when it
+// returned without a test failure or an exception.
+bool passesInChild(const std::function<void()> &work);
+
+// A process that holds the tag journal's lock in a batch named `name` (its journal in
+// `stateHome` when given, else as the environment says) until end().
+class JournalLockHolder
+{
+public:
+    explicit JournalLockHolder(const char *name, const std::string &stateHome = {});
+    ~JournalLockHolder();
+    JournalLockHolder(const JournalLockHolder &) = delete;
+    JournalLockHolder &operator=(const JournalLockHolder &) = delete;
+    // Ends the batch and the process; true when it held the lock throughout.
+    bool end();
+
+private:
+    pid_t m_pid = -1;
+    int m_go = -1;
+    bool m_passed = false;
+};
 
 // chattr +i (FS_IMMUTABLE_FL) or +a (FS_APPEND_FL) on a file or folder, cleared again at
 // destruction.

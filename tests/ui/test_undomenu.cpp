@@ -29,6 +29,7 @@
 #include "lists/filelistview.h"
 #include "lists/row.h"
 #include "platform/filesystem.h"
+#include "tests/support/faults.h"
 #include "tests/support/faultyfs.h"
 #include "tests/support/mainwindowaccess.h"
 #include "tests/support/mainwindowfixture.h"
@@ -97,15 +98,18 @@ protected:
         bulkTitle(form, form.ListView1, rows, title);
     }
 
-    // The files the companion's `set` writes: one batch, a complete tag with this title each.
+    // The files the companion's `set` writes, in a process of its own: one batch, a
+    // complete tag with this title each.
     static void companionSet(const std::vector<std::string> &paths, const std::string &title)
     {
-        editing::JournaledTagWriter writer(editing::TagJournal::open(), [] { return false; });
-        const editing::TagWriteBatch batch(writer, "bellwick-cli set");
-        ASSERT_TRUE(batch.started());
-        for (const std::string &path : paths)
-            ASSERT_EQ(writer.write(path, testing_support::completeTagBlock(title)),
-                tags::WriteOutcome::Written);
+        EXPECT_TRUE(testing_support::passesInChild([&] {
+            editing::JournaledTagWriter writer(editing::ITagJournal::open(), [] { return false; });
+            const editing::TagWriteBatch batch(writer, "bellwick-cli set");
+            ASSERT_TRUE(batch.started());
+            for (const std::string &path : paths)
+                ASSERT_EQ(writer.write(path, testing_support::completeTagBlock(title)),
+                    tags::WriteOutcome::Written);
+        }));
     }
 
     static std::string title(const FileListView *list, int row)
@@ -293,6 +297,33 @@ TEST_F(UndoMenu, FilesChangedOrGoneSinceTheBatchAreLeftAloneAndCounted)
     EXPECT_EQ(title(form.ListView1, 1), "New");
     EXPECT_EQ(title(form.ListView1, 2), "C");
     EXPECT_EQ(title(form.ListView1, 3), "New");
+}
+
+TEST_F(UndoMenu, AnUndoThatLeftFilesAloneIsNotOfferedAgainAfterANewBatch)
+{
+    const std::string a = addFile(form.ListView1, "a.mp3", audioBytes(200) + tagBytes("A"));
+    const std::string b = addFile(form.ListView1, "b.mp3", audioBytes(300) + tagBytes("B"));
+    const std::string c = addFile(form.ListView1, "c.mp3", audioBytes(400) + tagBytes("C"));
+    bulkTitle({0}, "One");
+    bulkTitle({1}, "Two");
+    tree.file("b.mp3", readBytes(b) + "changed");
+    modal.answer(platform::IDYES);
+    modal.answer(platform::IDOK);
+    form.Undo1->trigger();
+    bulkTitle({2}, "Three");
+    EXPECT_FALSE(editMenu().second.enabled);
+    // Undo takes the new batch and then the first; the one undone before is not taken again.
+    for (int i = 0; i < 2; ++i) {
+        modal.answer(platform::IDYES);
+        form.Undo1->trigger();
+    }
+    EXPECT_EQ(title(form.ListView1, 0), "A");
+    EXPECT_EQ(title(form.ListView1, 2), "C");
+    auto [undo, redo] = editMenu();
+    EXPECT_EQ(undo.caption, UndoPlain);
+    EXPECT_FALSE(undo.enabled);
+    EXPECT_EQ(redo.caption, text("やり直し(&R): タグ一括設定 (1 ファイル)"));
+    EXPECT_TRUE(modal.allAnswersUsed());
 }
 
 TEST_F(UndoMenu, ShortcutsTakeABatchTheCompanionWroteWithoutTheMenuEverOpening)

@@ -16,6 +16,7 @@
 #include "editing/tagjournal.h"
 #include "lists/filelistview.h"
 #include "search/Unit4.h"
+#include "tests/support/faults.h"
 #include "tests/support/mainwindowaccess.h"
 #include "tests/support/scopedenv.h"
 #include "tests/support/scriptedmodal.h"
@@ -90,12 +91,16 @@ const auto rejectChooser = [](Window &w) {
 const auto answerNo = [](Window &w) { w.modal.answer(platform::IDNO); };
 const auto nothing = [](Window &) {};
 
-// A batch written as the companion writes one: a new title in the first row's file.
+// A batch written as the companion writes one, in a process of its own: a new title in the
+// first row's file.
 void writeBatch(Window &w)
 {
-    editing::JournaledTagWriter writer(editing::TagJournal::open(), [] { return false; });
-    const editing::TagWriteBatch batch(writer, "bellwick-cli set");
-    writer.write(w.form.ListView1->row(0).path(), testing_support::completeTagBlock("Cli"));
+    const std::string path = w.form.ListView1->row(0).path();
+    EXPECT_TRUE(testing_support::passesInChild([&path] {
+        editing::JournaledTagWriter writer(editing::ITagJournal::open(), [] { return false; });
+        const editing::TagWriteBatch batch(writer, "bellwick-cli set");
+        writer.write(path, testing_support::completeTagBlock("Cli"));
+    }));
 }
 
 struct NoRestoreReport final : editing::IRestoreReport
@@ -231,8 +236,10 @@ TEST(Wiring, EveryButtonAndMenuEntryRunsItsHandler)
             "Redo1", &MainWindowAccess::Redo1,
             [](Window &w) {
                 writeBatch(w);
-                NoRestoreReport report;
-                editing::undoLatest(*editing::TagJournal::open(), report);
+                EXPECT_TRUE(testing_support::passesInChild([] {
+                    NoRestoreReport report;
+                    editing::ITagJournal::open()->undo({}, report);
+                }));
                 answerNo(w);
             },
             asked("1 個のファイルのタグをもう一度書き込みます。よろしいですか？")),
