@@ -255,7 +255,7 @@ void JournalFile::waitForLock(std::function<void()> taken)
             const bool got = flockRetrying(fd, LOCK_EX) == 0;
             std::function<void()> call;
             {
-                const std::lock_guard<std::mutex> guard(waiter->mutex);
+                const std::lock_guard<std::mutex> threadGuard(waiter->mutex);
                 waiter->running = false;
                 if (waiter->wanted) {
                     waiter->taken = got;

@@ -326,7 +326,7 @@ TEST_F(ReadAhead, AFileTheProgramChangesAfterItsReadIsReadAgain)
         c.change(b);
         if (c.title.empty()) {
             EXPECT_EQ(testing_support::errorOf([&] { ahead.takeOldest(std::chrono::minutes(1)); }),
-                platform::cannotOpenMessage(b))
+                platform::cannotOpenMessage(b).withPathBytes())
                 << c.name;
         } else {
             const auto second = ahead.takeOldest(std::chrono::minutes(1));
