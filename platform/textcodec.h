@@ -75,4 +75,9 @@ std::string fileNameToUtf8(std::string_view bytes);
 // True when the bytes are valid UTF-8.
 bool isValidUtf8(std::string_view bytes);
 
+// The length of the valid UTF-8 character at the start of `text`, or 0 when it does not
+// start with one (or is empty), and the code point of such a character.
+std::size_t utf8CharLength(std::string_view text);
+char32_t utf8CodePoint(std::string_view oneChar);
+
 } // namespace platform
