@@ -69,8 +69,9 @@ struct FromNamePlan
 // Matches the pattern against each path decoded as the list shows it (the last component
 // without its extension). Placeholders take the shortest text up to the next literal text,
 // trimmed of spaces; a text longer than its field is cut after a whole character and marked
-// truncated; a text the code page cannot hold, a track that is not 1 to 255 and an unknown
-// genre refuse the file, as does a track where the comment takes bytes 125 and 126.
+// truncated; a text the code page cannot hold, a track that is not 1 to 255 and a genre not
+// in the table (names compared without regard to ASCII case) refuse the file, as does a track
+// where the comment takes bytes 125 and 126.
 FromNamePlan planTagsFromNames(const std::vector<std::string> &paths, const NamePattern &pattern,
     platform::CodePage codePage, platform::IRunControl &control);
 
