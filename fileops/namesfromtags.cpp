@@ -111,7 +111,12 @@ Expansion expand(const NameFormat &format, const tags::TTagRecord &record, std::
     platform::CodePage codePage)
 {
     Expansion out;
+    bool hasPlaceholder = false;
+    bool filledOne = false;
     for (const NameFormatPiece &piece : format.pieces) {
+        hasPlaceholder = hasPlaceholder || piece.part != NamePart::Text;
+        const std::size_t before = out.stem.size();
+        const auto filled = [&] { filledOne = filledOne || out.stem.size() != before; };
         std::string bytes;
         switch (piece.part) {
         case NamePart::Text:
@@ -122,10 +127,12 @@ Expansion expand(const NameFormat &format, const tags::TTagRecord &record, std::
             if (hasReplacementCharacter(decoded))
                 return {{}, "元のファイル名に読めないバイトがあります"};
             out.stem += decoded;
+            filled();
             continue;
         }
         case NamePart::Genre:
             out.stem += tags::GenreCodeToName(record.Genre);
+            filled();
             continue;
         case NamePart::Track:
             if (const unsigned track = tags::trackNumber(record); track != 0) {
@@ -133,6 +140,7 @@ Expansion expand(const NameFormat &format, const tags::TTagRecord &record, std::
                 std::snprintf(digits, sizeof digits, "%02u", track);
                 out.stem += digits;
             }
+            filled();
             continue;
         case NamePart::Title:
             bytes = record.Title;
@@ -156,7 +164,11 @@ Expansion expand(const NameFormat &format, const tags::TTagRecord &record, std::
                 std::string(captionOf(piece.part)) + " に " + platform::codePageTitle(codePage)
                     + " で読めないバイトがあります"};
         out.stem += decoded;
+        filled();
     }
+    // An untagged file would otherwise get the format's literal text alone, such as "-".
+    if (hasPlaceholder && !filledOne)
+        return {{}, "書式の項目がどれも空です"};
     return out;
 }
 
