@@ -8,6 +8,7 @@
 
 #include "fileops/namesfromtags.h"
 #include "fileops/renamerun.h"
+#include "tags/tagfile.h"
 #include "tests/support/faultyfs.h"
 #include "tests/support/testtree.h"
 
@@ -44,6 +45,16 @@ public:
     bool allThereBefore = true;
     std::size_t announced = 0;
     std::vector<std::pair<std::size_t, std::string>> results;
+};
+
+// The paths the file layer says have changed.
+class ToldPaths final : public tags::IWriteWatcher
+{
+public:
+    ToldPaths() { tags::addWriteWatcher(*this); }
+    ~ToldPaths() override { tags::removeWriteWatcher(*this); }
+    void tagWritten(const std::string &path) override { paths.push_back(path); }
+    Names paths;
 };
 
 fileops::NamePlan plan(const std::vector<std::string> &paths, const std::string &format)
@@ -193,6 +204,7 @@ TEST_F(NamePlanTest, RenameRunNeverReplacesAFile)
             fs.fail(testing_support::FaultyFileSystem::Call::Linkat, c.linkatError);
         const platform::ScopedFileSystem installed(fs);
         RecordingRenameReport report;
+        const ToldPaths told;
         fileops::runRenames(result.rows, report);
 
         EXPECT_TRUE(report.allThereBefore);
@@ -204,6 +216,8 @@ TEST_F(NamePlanTest, RenameRunNeverReplacesAFile)
         const Names renamed = {"One.mp3", "Two.mp3", "b.mp3"};
         const Names untouched = {"Two.mp3", "a.mp3", "b.mp3"};
         EXPECT_EQ(listNames(tree.path("d")), c.why.empty() ? renamed : untouched);
+        const Names toldAfterRename = {paths[0], tree.path("d/One.mp3")};
+        EXPECT_EQ(told.paths, c.why.empty() ? toldAfterRename : Names());
     }
 }
 
