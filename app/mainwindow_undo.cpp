@@ -164,7 +164,7 @@ void TForm1::restoreBatch(bool undo)
             text("確認"), platform::MB_OK | platform::MB_ICONINFORMATION);
     // A file that could not be written is neither changed nor gone: its own error says why.
     if (failed)
-        widgets::showErrorReport(QString::fromStdString(failed->message));
+        widgets::showErrorReport(failed->message);
 }
 
 bool TForm1::mayWriteWithoutJournal()

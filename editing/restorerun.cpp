@@ -140,8 +140,8 @@ private:
         m_journal.append(bytes);
     }
 
-    void leftAlone(
-        RestoreResult &result, const std::string &path, LeftAloneFile::Why why, std::string message)
+    void leftAlone(RestoreResult &result, const std::string &path, LeftAloneFile::Why why,
+        platform::PathMessage message)
     {
         record(path, RestoreAction::LeftAlone);
         result.leftAlone.push_back({path, why, std::move(message)});
@@ -157,14 +157,14 @@ private:
         struct stat st;
         if (fileSystem().stat(path.c_str(), &st, true) != 0) {
             if (errno == ENOENT || errno == ENOTDIR)
-                leftAlone(result, path, LeftAloneFile::Why::Gone, GoneMessage);
+                leftAlone(result, path, LeftAloneFile::Why::Gone, {GoneMessage, {}, {}});
             else
                 leftAlone(
                     result, path, LeftAloneFile::Why::Failed, platform::cannotOpenMessage(path));
             return;
         }
         if (!S_ISREG(st.st_mode)) {
-            leftAlone(result, path, LeftAloneFile::Why::Changed, ChangedMessage);
+            leftAlone(result, path, LeftAloneFile::Why::Changed, {ChangedMessage, {}, {}});
             return;
         }
         // A read-only file is written as a tag write writes it: owner write added for the
@@ -197,7 +197,7 @@ private:
         }
         const Found found = compare(fd.get(), st.st_size, file);
         if (found == Found::Other) {
-            leftAlone(result, path, LeftAloneFile::Why::Changed, ChangedMessage);
+            leftAlone(result, path, LeftAloneFile::Why::Changed, {ChangedMessage, {}, {}});
             return;
         }
         const bool already = found == (undo ? Found::Before : Found::After);
