@@ -116,7 +116,7 @@ int main()
     for (const fileops::NamePlanRow &row : names.rows) {
         if (row.state != fileops::NameState::Changes) {
             std::fprintf(stderr, "bench_names: %s is not to be renamed: %s\n", row.path.c_str(),
-                row.why.c_str());
+                row.why.withPathBytes().c_str());
             return 1;
         }
         newPaths.push_back(row.newPath);

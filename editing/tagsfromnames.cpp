@@ -215,14 +215,14 @@ std::string fillFields(
     return {};
 }
 
-// Why a track number cannot be written into the file's tag, or "".
-std::string trackRefusal(const FromNameRow &row)
+// Why a track number cannot be written into the file's tag, or nothing.
+platform::PathMessage trackRefusal(const FromNameRow &row)
 {
     tags::TTagRecord record;
     try {
         record = tags::ReadTag(row.path);
     } catch (const platform::Error &error) {
-        return error.what();
+        return error.message();
     }
     std::optional<tags::Block> present;
     if (!record.Header.empty())
@@ -232,7 +232,7 @@ std::string trackRefusal(const FromNameRow &row)
     tags::TagMerge texts = row.merge;
     texts.track = {};
     if (!tags::hasRoomForTrack(tags::mergedBlock(present, texts)))
-        return "Comment が 28 バイトを超えているため、トラック番号を書けません";
+        return {"Comment が 28 バイトを超えているため、トラック番号を書けません", {}, {}};
     return {};
 }
 
@@ -305,13 +305,13 @@ FromNamePlan planTagsFromNames(const std::vector<std::string> &paths, const Name
         const std::optional<std::vector<Capture>> captures
             = text ? match(pattern, *text) : std::nullopt;
         if (!captures) {
-            row.why = "一致しません";
+            row.why = {"一致しません", {}, {}};
             continue;
         }
-        row.why = fillFields(row, *captures, codePage);
-        if (row.why.empty() && row.merge.track.number != 0)
+        row.why = {fillFields(row, *captures, codePage), {}, {}};
+        if (row.why.before.empty() && row.merge.track.number != 0)
             row.why = trackRefusal(row);
-        if (!row.why.empty()) {
+        if (!row.why.before.empty()) {
             row.state = FromNameState::Refused;
             row.fields.clear();
             row.merge = {};
@@ -336,12 +336,12 @@ bool runTagsFromNames(
         const FromNameRow &row = rows[i];
         if (row.state != FromNameState::Matches)
             continue;
-        std::string why;
+        platform::PathMessage why;
         try {
             if (writer.write(row.path, row.merge) == tags::WriteOutcome::FileMissing)
-                why = "ファイルが見つかりません";
+                why = {"ファイルが見つかりません", {}, {}};
         } catch (const platform::Error &error) {
-            why = error.what();
+            why = error.message();
         }
         report.written(i, why);
         report.progress({++done, total, row.path});

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "editing/tagwriter.h"
+#include "platform/error.h"
 #include "platform/runcontrol.h"
 #include "platform/textcodec.h"
 #include "tags/id3v1.h"
@@ -55,7 +56,7 @@ struct FromNameRow
 {
     std::string path;
     FromNameState state = FromNameState::NoMatch;
-    std::string why; // why it is refused, or "一致しません"
+    platform::PathMessage why; // why it is refused, or "一致しません"
     std::vector<FieldFromName> fields;
     tags::TagMerge merge; // what a matching file's tag gets; fields not in the pattern kept
 };
@@ -80,7 +81,7 @@ class IFromNameReport : public platform::IRunControl
 {
 public:
     // Row `index` of the plan has its tag now (`why` empty) or has not, and why.
-    virtual void written(std::size_t index, const std::string &why) = 0;
+    virtual void written(std::size_t index, const platform::PathMessage &why) = 0;
 };
 
 // Writes the merge of each matching row through the writer, as one batch named

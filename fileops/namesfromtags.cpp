@@ -190,7 +190,7 @@ std::optional<Identity> identityOf(const std::string &path)
 void markConflict(NamePlanRow &row, const char *why)
 {
     row.state = NameState::Conflict;
-    row.why = why;
+    row.why = {why, {}, {}};
 }
 
 // Marks the files whose target is taken: by two files of the batch at once, by another file's
@@ -326,7 +326,7 @@ NamePlan planNamesFromTags(const std::vector<std::string> &paths, const NameForm
         row.path = paths[i];
         control.progress({i + 1, paths.size(), row.path});
         if (!seen.insert(row.path).second) {
-            row.why = "同じファイルが 2 度あります";
+            row.why = {"同じファイルが 2 度あります", {}, {}};
             continue;
         }
         const std::optional<Identity> identity = identityOf(row.path);
@@ -341,7 +341,7 @@ NamePlan planNamesFromTags(const std::vector<std::string> &paths, const NameForm
             try {
                 record = tags::ReadTag(row.path);
             } catch (const platform::Error &error) {
-                row.why = error.what();
+                row.why = error.message();
                 continue;
             }
         }
@@ -350,13 +350,13 @@ NamePlan planNamesFromTags(const std::vector<std::string> &paths, const NameForm
         const Expansion expansion = expand(
             format, record, name.substr(0, name.size() - extension.size()), options.codePage);
         if (!expansion.why.empty()) {
-            row.why = expansion.why;
+            row.why = {expansion.why, {}, {}};
             continue;
         }
         const std::string newName
             = fileNameOf(expansion.stem, extension, options.replaceFatCharacters);
         if (newName.empty()) {
-            row.why = "新しい名前が空になります";
+            row.why = {"新しい名前が空になります", {}, {}};
             continue;
         }
         row.newPath = row.path.substr(0, row.path.size() - name.size()) + newName;

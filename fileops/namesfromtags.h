@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/error.h"
 #include "platform/runcontrol.h"
 #include "platform/textcodec.h"
 
@@ -61,7 +62,7 @@ struct NamePlanRow
     std::string path;
     std::string newPath; // empty when refused
     NameState state = NameState::Refused;
-    std::string why; // why it is in conflict or refused, in the program's words
+    platform::PathMessage why; // why it is in conflict or refused, in the program's words
     dev_t device = 0;
     ino_t inode = 0;
 };

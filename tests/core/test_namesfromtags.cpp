@@ -153,12 +153,12 @@ TEST_F(NamePlanTest, EveryStateOfABatch)
     ASSERT_EQ(result.rows.size(), std::size(cases));
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const fileops::NamePlanRow &row = result.rows[i];
-        EXPECT_EQ(row.state, cases[i].state) << cases[i].name << ": " << row.why;
+        EXPECT_EQ(row.state, cases[i].state) << cases[i].name << ": " << row.why.withPathBytes();
         if (!cases[i].newName.empty()) {
             EXPECT_EQ(row.newPath, tree.path("d/" + cases[i].newName));
         }
-        EXPECT_EQ(
-            row.why.empty(), row.state == NameState::Changes || row.state == NameState::Unchanged);
+        EXPECT_EQ(row.why.before.empty(),
+            row.state == NameState::Changes || row.state == NameState::Unchanged);
     }
 }
 

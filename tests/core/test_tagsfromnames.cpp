@@ -17,9 +17,9 @@ namespace {
 class QuietReport final : public editing::IFromNameReport
 {
 public:
-    void written(std::size_t index, const std::string &why) override
+    void written(std::size_t index, const platform::PathMessage &why) override
     {
-        results.emplace_back(index, why);
+        results.emplace_back(index, why.withPathBytes());
     }
     std::vector<std::pair<std::size_t, std::string>> results;
 };
@@ -96,7 +96,7 @@ TEST_F(FromNameTest, PlanAndWriteABatch)
         const editing::FromNameRow &row = plan.rows[i];
         SCOPED_TRACE(c.relative);
         EXPECT_EQ(row.state, c.state);
-        EXPECT_EQ(row.why, c.why);
+        EXPECT_EQ(row.why.withPathBytes(), c.why);
         if (c.state != FromNameState::Matches) {
             EXPECT_TRUE(row.fields.empty());
             continue;
