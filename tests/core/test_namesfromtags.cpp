@@ -87,6 +87,10 @@ TEST(NameFromText, ReplacesTrimsAndCutsKeepingTheExtension)
         {"  ..Song. ", ".mp3", false, "Song.mp3"},
         {"AC/DC\x01", ".mp3", false, "AC_DC_.mp3"},
         {"x\xEE\x80\x80y\xC2\x85z", ".mp3", false, "x_y_z.mp3"}, // private use, C1 control
+        {"a\xE2\x80\x8B"
+         "b\xE2\x80\xAE"
+         "c",
+            ".mp3", false, "a_b_c.mp3"}, // zero width, override
         {"a:b?\"<>|*\\", ".mp3", true, "a_b_______.mp3"},
         {"a:b?", ".mp3", false, "a:b?.mp3"},
         {" . ", ".mp3", false, ""},
