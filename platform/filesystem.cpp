@@ -58,6 +58,12 @@ int PosixFileSystem::rename(const char *from, const char *to)
     return ::rename(from, to);
 }
 
+int PosixFileSystem::renameat2(
+    int fromDir, const char *from, int toDir, const char *to, unsigned flags)
+{
+    return ::renameat2(fromDir, from, toDir, to, flags);
+}
+
 int PosixFileSystem::unlink(const char *path)
 {
     return ::unlink(path);

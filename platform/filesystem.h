@@ -23,6 +23,10 @@ struct IFileSystem
     virtual int fsync(int fd) = 0;
     virtual int close(int fd) = 0;
     virtual int rename(const char *from, const char *to) = 0;
+    // renameat2(2) with its flags (RENAME_NOREPLACE): EINVAL where the file system does not
+    // take them.
+    virtual int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned flags)
+        = 0;
     virtual int unlink(const char *path) = 0;
     virtual int mkdir(const char *path, mode_t mode) = 0;
     virtual int chmod(const char *path, mode_t mode) = 0;
@@ -47,6 +51,8 @@ public:
     int fsync(int fd) override;
     int close(int fd) override;
     int rename(const char *from, const char *to) override;
+    int renameat2(
+        int fromDir, const char *from, int toDir, const char *to, unsigned flags) override;
     int unlink(const char *path) override;
     int mkdir(const char *path, mode_t mode) override;
     int chmod(const char *path, mode_t mode) override;

@@ -1,5 +1,6 @@
 #include "platform/mountinfo.h"
 
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 
 #include <array>
@@ -93,6 +94,18 @@ bool isPseudoFileSystem(std::string_view type)
             return true;
     }
     return false;
+}
+
+bool isFatFolder(const std::string &folder)
+{
+    // The kernel's magic numbers of vfat/msdos and of exfat.
+    constexpr long MsdosMagic = 0x4d44;
+    constexpr long ExfatMagic = 0x2011BAB0;
+    struct statfs info;
+    if (::statfs(folder.c_str(), &info) != 0)
+        return false;
+    const long type = static_cast<long>(info.f_type);
+    return type == MsdosMagic || type == ExfatMagic;
 }
 
 } // namespace platform

@@ -32,4 +32,8 @@ private:
 // not one: its mount points are network shares and other real file systems.
 bool isPseudoFileSystem(std::string_view type);
 
+// True when the folder is on a FAT or exFAT file system (memory cards, music players), whose
+// names cannot hold \ : * ? " < > |. False when it cannot be told.
+bool isFatFolder(const std::string &folder);
+
 } // namespace platform

@@ -11,4 +11,7 @@ std::string AddBackslash(std::string_view path);
 // The file-name part of a path: the text after its last "/" (the whole path without one).
 std::string_view fileNamePart(std::string_view path);
 
+// The extension of a file name: from its last "." on, unless that dot begins the name.
+std::string_view extensionPart(std::string_view name);
+
 } // namespace platform

@@ -395,4 +395,14 @@ std::string fileNameToUtf8(std::string_view bytes)
     }
 }
 
+std::size_t utf8CharLength(std::string_view text)
+{
+    return text.empty() ? 0 : utf8SequenceLength(text);
+}
+
+char32_t utf8CodePoint(std::string_view oneChar)
+{
+    return codePointOf(oneChar);
+}
+
 } // namespace platform

@@ -85,4 +85,9 @@ std::string shownPath(std::string_view bytes);
 // True when the bytes are valid UTF-8.
 bool isValidUtf8(std::string_view bytes);
 
+// The length of the valid UTF-8 character at the start of `text`, or 0 when it does not
+// start with one (or is empty), and the code point of such a character.
+std::size_t utf8CharLength(std::string_view text);
+char32_t utf8CodePoint(std::string_view oneChar);
+
 } // namespace platform

@@ -142,13 +142,32 @@ Block mergedBlock(const std::optional<Block> &presentTag, const TagMerge &merge)
         block[GenreOffset] = static_cast<char>(merge.genre.code);
     else if (merge.genre.kind == GenreChange::Kind::Erase)
         block[GenreOffset] = static_cast<char>(255);
+    if (merge.track.number != 0 && hasRoomForTrack(block)) {
+        block[TrackMarkOffset] = '\0';
+        block[TrackOffset] = static_cast<char>(merge.track.number);
+    }
     return block;
+}
+
+namespace {
+
+bool isPadding(char c)
+{
+    return c == ' ' || c == '\0';
+}
+
+} // namespace
+
+bool hasRoomForTrack(const Block &block)
+{
+    return hasTrackNumber(block)
+        || (isPadding(block[TrackMarkOffset]) && isPadding(block[TrackOffset]));
 }
 
 void keepTrackNumber(const Block &replaced, Block &block)
 {
-    const auto isPadding = [](char c) { return c == ' ' || c == '\0'; };
-    if (hasTrackNumber(replaced) && isPadding(block[TrackMarkOffset])
+    // Track 32 is a space byte after the zero: a block that has a track keeps its own.
+    if (hasTrackNumber(replaced) && !hasTrackNumber(block) && isPadding(block[TrackMarkOffset])
         && isPadding(block[TrackOffset])) {
         block[TrackMarkOffset] = '\0';
         block[TrackOffset] = replaced[TrackOffset];

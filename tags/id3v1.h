@@ -108,20 +108,33 @@ struct GenreChange
     Kind kind = Kind::Keep;
     std::uint8_t code = 255;
 };
+// An ID3v1.1 track number to set (1 to 255), or 0 to keep bytes 125 and 126 as they are.
+struct TrackChange
+{
+    std::uint8_t number = 0;
+};
 struct TagMerge
 {
     std::array<TextChange, TextFieldCount> texts;
     GenreChange genre;
+    TrackChange track;
 };
+
+// True when the comment of the block leaves bytes 125 and 126 to a track number: both are
+// padding (spaces or zeros), or they hold a track number already.
+bool hasRoomForTrack(const Block &block);
 
 // A block built from the file's present block (when it is a tag) with only the given
 // fields changed; without a present tag it starts from 128 zero bytes, and a genre left
-// alone is then 255 (no genre) rather than 0, which would name "Blues".
+// alone is then 255 (no genre) rather than 0, which would name "Blues". A track number is
+// set only where the merged comment leaves room for it: a comment of 29 or 30 bytes is never
+// cut for one.
 Block mergedBlock(const std::optional<Block> &presentTag, const TagMerge &merge);
 
 // Keeps an ID3v1.1 track number through a write: when the block being replaced has one and
 // the new block's comment leaves bytes 125 and 126 as padding (spaces or zeros), they get
-// the zero and the track again. A comment of 29 or 30 bytes takes the whole field.
+// the zero and the track again, unless the new block sets a track of its own. A comment of 29
+// or 30 bytes takes the whole field.
 void keepTrackNumber(const Block &replaced, Block &block);
 
 } // namespace tags

@@ -154,6 +154,11 @@ int FaultyFileSystem::rename(const char *from, const char *to)
 {
     BELLWICK_FAULT(Rename, from, -1, rename(from, to))
 }
+int FaultyFileSystem::renameat2(
+    int fromDir, const char *from, int toDir, const char *to, unsigned flags)
+{
+    BELLWICK_FAULT(Renameat2, from, -1, renameat2(fromDir, from, toDir, to, flags))
+}
 int FaultyFileSystem::unlink(const char *path)
 {
     BELLWICK_FAULT(Unlink, path, -1, unlink(path))

@@ -35,7 +35,8 @@ public:
         Futimens,
         Linkat,
         CopyFileRange,
-        Opendir
+        Opendir,
+        Renameat2
     };
 
     // Fail call `call` with `error` from its `fromNth` call on (counting from installation),
@@ -60,6 +61,8 @@ public:
     int fsync(int fd) override;
     int close(int fd) override;
     int rename(const char *from, const char *to) override;
+    int renameat2(
+        int fromDir, const char *from, int toDir, const char *to, unsigned flags) override;
     int unlink(const char *path) override;
     int mkdir(const char *path, mode_t mode) override;
     int chmod(const char *path, mode_t mode) override;

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "fileops/namesfromtags.h"
+#include "platform/runcontrol.h"
+
+namespace fileops {
+
+// Told of a rename run: the whole plan before anything is renamed (so that a record of it can
+// be kept in one piece), then each file as it ends.
+class IRenameReport : public platform::IRunControl
+{
+public:
+    // The rows whose state is Changes are about to be renamed, in order. An exception thrown
+    // here leaves the run before any file is renamed.
+    virtual void aboutToRename(const std::vector<NamePlanRow> &plan) = 0;
+    // Row `index` of the plan has been renamed (`why` empty) or has not, and why.
+    virtual void renamed(std::size_t index, const std::string &why) = 0;
+};
+
+// What renameWithoutReplacing gives when the path no longer names the file that was planned.
+constexpr int NotThePlannedFile = -1;
+
+// Gives a file a new name in its own folder without ever replacing another file: 0, the
+// errno of the failure (EEXIST when the name is taken), or NotThePlannedFile. A target that is the
+// same file (a change of case on FAT) is renamed plainly; where the file system refuses the
+// no-replace flag, the file gets a hard link under its new name and loses its old one.
+int renameWithoutReplacing(const NamePlanRow &row);
+
+// The program's words for a failure of renameWithoutReplacing.
+std::string renameErrorText(int error);
+
+// Renames the files of the plan whose state is Changes, in order. A file that fails is
+// reported with why and the run goes on; the watchers of changed paths are told of both
+// names of every file renamed. Stops between files when asked.
+void runRenames(const std::vector<NamePlanRow> &plan, IRenameReport &report);
+
+} // namespace fileops
