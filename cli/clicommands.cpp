@@ -31,7 +31,7 @@ struct Usage
 };
 
 // The column of a field option the parser has accepted.
-const lists::ColumnSpec &fieldNamed(const std::string &name)
+const lists::ColumnEntry &fieldNamed(const std::string &name)
 {
     return lists::columnSpec(lists::columnNamed(name).value_or(lists::Column::FileName));
 }
@@ -39,10 +39,10 @@ const lists::ColumnSpec &fieldNamed(const std::string &name)
 std::string lineOf(const lists::Row &row)
 {
     std::string line;
-    for (const lists::ColumnSpec &spec : lists::Columns) {
-        const std::string_view bytes = lists::shownBytes(row, spec.column);
+    for (const lists::ColumnEntry &entry : lists::Columns) {
+        const std::string_view bytes = lists::shownBytes(row, entry.column);
         // The file name is printed as the file system's bytes, tag texts in UTF-8.
-        if (spec.subItem == lists::SubItem::Path)
+        if (entry.subItem == lists::SubItem::Path)
             appendEscaped(line, bytes);
         else
             appendEscaped(line, platform::tagTextToUtf8(bytes));
@@ -154,14 +154,14 @@ int searchCommand(const Options &options, std::FILE *out)
 {
     search::Conditions conditions;
     conditions.allMustMatch = options.allConditions;
-    for (const lists::ColumnSpec &spec : lists::Columns) {
-        const std::string *text = textOption(options, spec.name);
+    for (const lists::ColumnEntry &entry : lists::Columns) {
+        const std::string *text = textOption(options, entry.name);
         if (!text)
             continue;
-        if (spec.subItem == lists::SubItem::Path)
+        if (entry.subItem == lists::SubItem::Path)
             conditions.fileName = *text; // matched as file-system bytes
-        else if (spec.tagPart == lists::TagPart::Text)
-            conditions.text(spec.textField) = tagBytes(spec.name, *text);
+        else if (entry.tagPart == lists::TagPart::Text)
+            conditions.text(entry.textField) = tagBytes(entry.name, *text);
     }
     if (const std::string *genre = textOption(options, lists::genreColumn().name)) {
         genreCode(*genre);
@@ -264,7 +264,7 @@ int setCommand(const Options &options, std::FILE *err)
     // not blank a field in every file. Only --erase erases.
     tags::TagMerge merge;
     for (const auto &[name, text] : options.texts) {
-        const lists::ColumnSpec &field = fieldNamed(name);
+        const lists::ColumnEntry &field = fieldNamed(name);
         if (field.tagPart == lists::TagPart::Genre) {
             merge.genre = text.empty()
                 ? tags::GenreChange {}
@@ -276,7 +276,7 @@ int setCommand(const Options &options, std::FILE *err)
             : tags::TextChange::set(encodedText(name, text, field.span.width));
     }
     for (const std::string &name : options.erase) {
-        const lists::ColumnSpec &field = fieldNamed(name);
+        const lists::ColumnEntry &field = fieldNamed(name);
         if (field.tagPart == lists::TagPart::Genre)
             merge.genre = {tags::GenreChange::Kind::Erase, tags::NoGenre};
         else
@@ -290,7 +290,7 @@ int writeCommand(const Options &options, std::FILE *err)
 {
     tags::CompleteTag tag;
     for (const auto &[name, text] : options.texts) {
-        const lists::ColumnSpec &field = fieldNamed(name);
+        const lists::ColumnEntry &field = fieldNamed(name);
         if (field.tagPart == lists::TagPart::Genre)
             tag.genre = text.empty() ? tags::NoGenre : genreCode(text);
         else

@@ -12,9 +12,9 @@ namespace {
 const std::array<const char *, 10> Commands
     = {"scan", "search", "show", "set", "write", "history", "undo", "redo", "genres", "help"};
 
-bool isField(const lists::ColumnSpec &spec)
+bool isField(const lists::ColumnEntry &entry)
 {
-    return spec.tagPart != lists::TagPart::None;
+    return entry.tagPart != lists::TagPart::None;
 }
 
 // The text options each command takes: search a condition on the file name and on each tag
@@ -25,9 +25,9 @@ std::vector<std::string> textOptionsOf(const std::string &command)
     if (!search && command != "set" && command != "write")
         return {};
     std::vector<std::string> names;
-    for (const lists::ColumnSpec &spec : lists::Columns) {
-        if (isField(spec) || (search && spec.subItem == lists::SubItem::Path))
-            names.emplace_back(spec.name);
+    for (const lists::ColumnEntry &entry : lists::Columns) {
+        if (isField(entry) || (search && entry.subItem == lists::SubItem::Path))
+            names.emplace_back(entry.name);
     }
     return names;
 }
@@ -143,9 +143,9 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
 std::string columnNames(bool fieldsOnly)
 {
     std::vector<const char *> names;
-    for (const lists::ColumnSpec &spec : lists::Columns) {
-        if (!fieldsOnly || isField(spec))
-            names.push_back(spec.name);
+    for (const lists::ColumnEntry &entry : lists::Columns) {
+        if (!fieldsOnly || isField(entry))
+            names.push_back(entry.name);
     }
     std::string text;
     for (std::size_t i = 0; i < names.size(); ++i) {

@@ -12,15 +12,15 @@ constexpr bool tableIsConsistent()
     std::array<int, tags::TextFieldCount> texts {};
     int genres = 0;
     for (std::size_t i = 0; i < Columns.size(); ++i) {
-        const ColumnSpec &spec = Columns[i];
-        if (static_cast<std::size_t>(spec.column) != i || spec.defaultWidth <= 0)
+        const ColumnEntry &entry = Columns[i];
+        if (static_cast<std::size_t>(entry.column) != i || entry.defaultWidth <= 0)
             return false;
-        ++shown[static_cast<std::size_t>(spec.subItem)];
-        if (spec.tagPart == TagPart::Text)
-            ++texts[static_cast<std::size_t>(spec.textField)];
-        if (spec.tagPart == TagPart::Genre)
+        ++shown[static_cast<std::size_t>(entry.subItem)];
+        if (entry.tagPart == TagPart::Text)
+            ++texts[static_cast<std::size_t>(entry.textField)];
+        if (entry.tagPart == TagPart::Genre)
             ++genres;
-        if ((spec.tagPart == TagPart::None) != (spec.span.width == 0))
+        if ((entry.tagPart == TagPart::None) != (entry.span.width == 0))
             return false;
     }
     for (const int count : shown) {
@@ -39,9 +39,9 @@ static_assert(tableIsConsistent());
 
 std::optional<Column> columnNamed(std::string_view name)
 {
-    for (const ColumnSpec &spec : Columns) {
-        if (name == spec.name)
-            return spec.column;
+    for (const ColumnEntry &entry : Columns) {
+        if (name == entry.name)
+            return entry.column;
     }
     return std::nullopt;
 }

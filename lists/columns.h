@@ -22,7 +22,7 @@ constexpr int SubItemCount = static_cast<int>(SubItem::Count);
 enum class TagPart { None, Text, Genre };
 
 // Everything the program knows of one column.
-struct ColumnSpec
+struct ColumnEntry
 {
     Column column;
     const char *caption; // the header's caption (UTF-8)
@@ -36,7 +36,7 @@ struct ColumnSpec
 
 // The table of columns, in column order. The settings file keeps each column's width under
 // "Columns" + the list's number + the column's index ("Columns10" ... "Columns26").
-constexpr std::array<ColumnSpec, ColumnCount> Columns = {{
+constexpr std::array<ColumnEntry, ColumnCount> Columns = {{
     {Column::FileName, "ファイル名", 160, SubItem::Path, TagPart::None, tags::TextField::Count,
         {0, 0}, "name"},
     {Column::Title, "Title", 130, SubItem::Title, TagPart::Text, tags::TextField::Title,
@@ -53,27 +53,27 @@ constexpr std::array<ColumnSpec, ColumnCount> Columns = {{
         tags::CommentSpan, "comment"},
 }};
 
-constexpr const ColumnSpec &columnSpec(Column column)
+constexpr const ColumnEntry &columnSpec(Column column)
 {
     return Columns[static_cast<std::size_t>(column)];
 }
 
 // The column that shows a tag text field.
-constexpr const ColumnSpec &columnOf(tags::TextField field)
+constexpr const ColumnEntry &columnOf(tags::TextField field)
 {
-    for (const ColumnSpec &spec : Columns) {
-        if (spec.tagPart == TagPart::Text && spec.textField == field)
-            return spec;
+    for (const ColumnEntry &entry : Columns) {
+        if (entry.tagPart == TagPart::Text && entry.textField == field)
+            return entry;
     }
     return Columns[0];
 }
 
 // The column that shows the genre.
-constexpr const ColumnSpec &genreColumn()
+constexpr const ColumnEntry &genreColumn()
 {
-    for (const ColumnSpec &spec : Columns) {
-        if (spec.tagPart == TagPart::Genre)
-            return spec;
+    for (const ColumnEntry &entry : Columns) {
+        if (entry.tagPart == TagPart::Genre)
+            return entry;
     }
     return Columns[0];
 }

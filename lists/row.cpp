@@ -32,11 +32,11 @@ std::string shownText(const tags::TTagRecord &tag, tags::TextField field)
 Row makeRow(const std::string &path, const tags::TTagRecord &tag)
 {
     Row row;
-    for (const ColumnSpec &spec : Columns) {
-        if (spec.tagPart == TagPart::Text)
-            row.subItem(spec.subItem) = shownText(tag, spec.textField);
-        else if (spec.tagPart == TagPart::Genre)
-            row.subItem(spec.subItem) = tags::GenreCodeToName(tag.Genre);
+    for (const ColumnEntry &entry : Columns) {
+        if (entry.tagPart == TagPart::Text)
+            row.subItem(entry.subItem) = shownText(tag, entry.textField);
+        else if (entry.tagPart == TagPart::Genre)
+            row.subItem(entry.subItem) = tags::GenreCodeToName(tag.Genre);
     }
     row.subItem(SubItem::Path) = path;
     return row;

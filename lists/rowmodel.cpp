@@ -145,9 +145,9 @@ void RowModel::setSubItem(int index, lists::SubItem item, std::string text)
 {
     m_rows[static_cast<std::size_t>(index)].subItem(item) = std::move(text);
     // Only tag cells change after a row is shown; the file name is not among them.
-    for (const lists::ColumnSpec &spec : lists::Columns) {
-        if (spec.subItem == item && spec.tagPart != lists::TagPart::None) {
-            const int column = static_cast<int>(spec.column);
+    for (const lists::ColumnEntry &entry : lists::Columns) {
+        if (entry.subItem == item && entry.tagPart != lists::TagPart::None) {
+            const int column = static_cast<int>(entry.column);
             Q_EMIT dataChanged(this->index(index, column), this->index(index, column));
         }
     }

@@ -31,14 +31,14 @@ Matcher::Matcher(const Conditions &conditions)
 {
     if (!conditions.fileName.empty())
         m_texts.push_back({lists::SubItem::Path, platform::asciiUpper(conditions.fileName), true});
-    for (const lists::ColumnSpec &spec : lists::Columns) {
-        if (spec.tagPart != lists::TagPart::Text)
+    for (const lists::ColumnEntry &entry : lists::Columns) {
+        if (entry.tagPart != lists::TagPart::Text)
             continue;
-        const std::optional<std::string> &text = conditions.text(spec.textField);
+        const std::optional<std::string> &text = conditions.text(entry.textField);
         if (!text)
-            m_texts.push_back({spec.subItem, std::string(), false});
+            m_texts.push_back({entry.subItem, std::string(), false});
         else if (!text->empty())
-            m_texts.push_back({spec.subItem, platform::asciiUpper(*text), true});
+            m_texts.push_back({entry.subItem, platform::asciiUpper(*text), true});
     }
 }
 

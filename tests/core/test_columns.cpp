@@ -9,12 +9,12 @@ using namespace std::string_literals;
 
 TEST(Columns, TagFieldsAreTheCodecsAndEveryNameFindsItsColumn)
 {
-    for (const lists::ColumnSpec &spec : lists::Columns) {
-        SCOPED_TRACE(spec.name);
-        EXPECT_EQ(lists::columnNamed(spec.name), spec.column);
-        if (spec.tagPart == lists::TagPart::Text) {
-            EXPECT_EQ(tags::spanOf(spec.textField).offset, spec.span.offset);
-            EXPECT_EQ(tags::spanOf(spec.textField).width, spec.span.width);
+    for (const lists::ColumnEntry &entry : lists::Columns) {
+        SCOPED_TRACE(entry.name);
+        EXPECT_EQ(lists::columnNamed(entry.name), entry.column);
+        if (entry.tagPart == lists::TagPart::Text) {
+            EXPECT_EQ(tags::spanOf(entry.textField).offset, entry.span.offset);
+            EXPECT_EQ(tags::spanOf(entry.textField).width, entry.span.width);
         }
     }
     EXPECT_EQ(lists::columnNamed("Title"), std::nullopt); // names are lower case
