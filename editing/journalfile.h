@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -24,6 +25,20 @@ struct BatchFile
     journal::BeforeRecord first;
     journal::BeforeRecord last;
     std::size_t order = 0; // the place of its last record among the batch's records
+    // What the last write or restore of it left, when that was recorded (a kill may have
+    // come first).
+    std::optional<journal::LeftRecord> left;
+    // The batch only made it writable (a kill came before its Before record): the mode noted.
+    std::optional<journal::ModeRecord> modeOnly;
+    // An undo or redo run cut short made it writable: the mode it had before.
+    std::optional<journal::ModeRecord> runMode;
+};
+
+// What a batch's records could not tell: damaged records among them.
+struct BatchDamage
+{
+    std::size_t files = 0;          // file records lost
+    std::vector<std::string> paths; // those whose path could still be read
 };
 
 // The journal file: its lock, its appends, what its records say, and its compaction. The
@@ -38,6 +53,10 @@ public:
     // Opens the journal in `folder`, making the folder and the file when missing; nullptr
     // when it cannot be written there. Reads nothing of it.
     static std::unique_ptr<JournalFile> openIn(
+        const std::string &folder, std::uint64_t sizeBound = DefaultSizeBound);
+    // Opens the journal in `folder` when there is one, to undo its batches; nullptr when
+    // there is none or it cannot be opened. Makes nothing and reserves no room.
+    static std::unique_ptr<JournalFile> openExisting(
         const std::string &folder, std::uint64_t sizeBound = DefaultSizeBound);
 
     const std::string &path() const override { return m_path; }
@@ -74,6 +93,15 @@ public:
     // The files batch `id` wrote, newest record first.
     std::vector<BatchFile> filesOf(std::uint64_t id);
     std::optional<BatchSummary> summaryOf(std::uint64_t id);
+    // Whether `id` is a write batch of this journal.
+    bool hasBatch(std::uint64_t id);
+    BatchDamage damageOf(std::uint64_t id);
+    // When the batch or the run last done on it began, in nanoseconds: batches of two
+    // journals are ordered by it. 0 for an unknown batch.
+    std::int64_t lastActed(std::uint64_t id);
+    std::uint64_t maxId() const { return m_maxId; }
+    // Ids of new batches and runs are above this (another journal's ids).
+    void keepIdsAbove(std::uint64_t id) { m_idFloor = std::max(m_idFloor, id); }
     std::int64_t size() const { return m_end; }
 
 private:
@@ -82,9 +110,14 @@ private:
         journal::RunKind kind = journal::RunKind::Write;
         std::uint64_t target = 0;
         std::int64_t time = 0;
+        std::int64_t stamp = 0; // nanoseconds; time's seconds when it has no Stamp record
+        std::int64_t acted = 0; // the stamp of the last run on it, or its own
         std::string name;
         std::int64_t offset = 0;
         bool ended = false;
+        bool damaged = false;      // its Begin record, or one of its records, was damaged
+        std::size_t leftAlone = 0; // a run: files it left alone; a batch: its last undo's
+        BatchDamage damage;
         bool counted = false; // in the history: a run, or a write batch that wrote a file
         std::size_t files = 0;
         std::unordered_set<std::string> paths; // while the batch is open
@@ -108,6 +141,8 @@ private:
     void refresh();
     void resetModel();
     void take(const journal::Record &record, std::int64_t offset);
+    void takeDamage(std::uint64_t owner, const journal::Damage &damage);
+    BatchInfo &batchOf(const journal::Record &record, std::int64_t offset);
     State state() const;
     void compact();
     BatchSummary summary(std::uint64_t id, const BatchInfo &info) const;
@@ -122,8 +157,12 @@ private:
     std::int64_t m_parsedEnd = 0; // records read up to here
     std::int64_t m_end = 0;       // the file's end while locked
     std::uint64_t m_maxId = 0;
+    std::uint64_t m_idFloor = 0;
     std::map<std::uint64_t, BatchInfo> m_batches;
     std::vector<Event> m_events;
+    std::optional<journal::Damage> m_damage; // read, waiting for the record after it
+    std::uint64_t m_lastId = 0;              // of the last valid record read
+    std::int64_t m_lastTime = 0;
 };
 
 } // namespace editing

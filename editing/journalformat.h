@@ -23,6 +23,11 @@ enum class RecordType : std::uint8_t {
     After = 3,   // it was written
     End = 4,     // the batch or run is complete
     Restore = 5, // an undo or redo run's decision for one file, made before it acts
+    // Kinds added later take numbers well apart from the first ones, so that kinds added
+    // meanwhile elsewhere do not meet them.
+    Stamp = 16, // when a batch or run began, to the nanosecond (follows its Begin)
+    Left = 17,  // what a write or a restore left of a file
+    Mode = 18,  // a file's mode is about to change for a write
 };
 
 enum class RunKind : std::uint8_t { Write = 0, Undo = 1, Redo = 2 };
@@ -63,6 +68,34 @@ struct AfterRecord
     std::int64_t newSize = 0;
 };
 
+// The time a batch or run began, finer than its Begin record's seconds: batches of two
+// journals are ordered by it.
+struct StampRecord
+{
+    std::int64_t nanoseconds = 0; // since the epoch
+};
+
+// A file as a write (or an undo or redo of it) left it: undo restores only this file.
+struct LeftRecord
+{
+    std::string path;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t mtimeSeconds = 0;
+    std::int64_t mtimeNanoseconds = 0;
+};
+
+// A file's mode before owner write is added for a write, noted before the change.
+struct ModeRecord
+{
+    std::string path;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint32_t mode = 0;    // before
+    std::uint32_t newMode = 0; // for the write
+};
+
 struct RestoreRecord
 {
     std::string path;
@@ -77,6 +110,9 @@ struct Record
     BeforeRecord before;
     AfterRecord after;
     RestoreRecord restore;
+    StampRecord stamp;
+    LeftRecord left;
+    ModeRecord mode;
 };
 
 constexpr std::size_t FrameSize = 16;
@@ -91,12 +127,26 @@ void appendBefore(std::string &out, std::uint64_t id, const BeforeRecord &before
 void appendAfter(std::string &out, std::uint64_t id, const AfterRecord &after);
 void appendEnd(std::string &out, std::uint64_t id);
 void appendRestore(std::string &out, std::uint64_t id, const RestoreRecord &restore);
+void appendStamp(std::string &out, std::uint64_t id, const StampRecord &stamp);
+void appendLeft(std::string &out, std::uint64_t id, const LeftRecord &left);
+void appendMode(std::string &out, std::uint64_t id, const ModeRecord &mode);
+
+// A stretch of the journal that holds no valid record, between two that are valid.
+struct Damage
+{
+    std::int64_t offset = 0;
+    std::int64_t length = 0;
+    std::size_t fileRecords = 0; // the records in it that may have been a file's Before record
+    std::string path;            // the path such a record seems to name, when it reads as one
+};
 
 // Reads the records of a journal descriptor from `from` to `to`, calling `onRecord` with
 // each valid one and its offset. A damaged or torn record is skipped: the reading goes on
 // at the next place where a whole valid record starts. Gives the end of the last valid
 // record (`from` when there is none); throws platform::Error when the file cannot be read.
+// `onDamage`, when given, is told of each damaged stretch followed by a valid record.
 std::int64_t readRecords(int fd, const std::string &path, std::int64_t from, std::int64_t to,
-    const std::function<void(const Record &, std::int64_t offset)> &onRecord);
+    const std::function<void(const Record &, std::int64_t offset)> &onRecord,
+    const std::function<void(const Damage &)> &onDamage = {});
 
 } // namespace editing::journal

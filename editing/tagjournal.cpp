@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "editing/journalfile.h"
+#include "editing/journalset.h"
 #include "platform/error.h"
 #include "platform/scopeguard.h"
 
@@ -42,16 +43,37 @@ std::string absolutePath(const std::string &path)
 
 } // namespace
 
+std::vector<std::string> journalFolders()
+{
+    std::vector<std::string> folders;
+    for (const std::string &base :
+        {baseFolder("XDG_STATE_HOME", "/.local/state"), baseFolder("XDG_CACHE_HOME", "/.cache")})
+        folders.push_back(base.empty() ? base : base + "/bellwick");
+    return folders;
+}
+
 std::unique_ptr<TagJournal> TagJournal::open()
 {
-    for (const std::string &base :
-        {baseFolder("XDG_STATE_HOME", "/.local/state"), baseFolder("XDG_CACHE_HOME", "/.cache")}) {
-        if (base.empty())
+    const std::vector<std::string> folders = journalFolders();
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        if (folders[i].empty())
             continue;
-        if (std::unique_ptr<JournalFile> journal = JournalFile::openIn(base + "/bellwick"))
-            return journal;
+        std::unique_ptr<JournalFile> written = JournalFile::openIn(folders[i]);
+        if (!written)
+            continue;
+        // The other folder's journal, when there is one, holds batches of the same history.
+        std::vector<std::unique_ptr<JournalFile>> files;
+        files.push_back(std::move(written));
+        if (auto other = JournalFile::openExisting(folders[1 - i]))
+            files.push_back(std::move(other));
+        return std::make_unique<JournalSet>(std::move(files));
     }
     return nullptr;
+}
+
+std::string lostFilesMessage(std::size_t count)
+{
+    return "履歴が壊れています: " + std::to_string(count) + " 個のファイルは戻せません";
 }
 
 // Records each write of a batch: the Before record goes to the journal before the file is
@@ -64,6 +86,7 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
 {
     std::shared_ptr<TagJournal> journal;
     JournalFile *file = nullptr;
+    std::vector<JournalFile *> others; // read with it: new ids go above theirs
     std::function<bool()> mayWriteWithoutJournal;
     bool inBatch = false;
     std::uint64_t id = 0;
@@ -72,6 +95,30 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
     // from file to file, so that a file costs no allocation.
     std::string records;
     std::optional<JournalFile::Lock> batchLock;
+
+    // Appends the records in `records`; on failure those added after `waiting` are dropped.
+    void appendNow(const std::size_t waiting)
+    {
+        try {
+            const JournalFile::Lock lock(*file);
+            file->append(records);
+        } catch (...) {
+            records.resize(waiting);
+            throw;
+        }
+        records.clear();
+    }
+
+    void aboutToChangeMode(
+        const std::string &path, const struct stat &status, mode_t newMode) override
+    {
+        const std::size_t waiting = records.size();
+        journal::appendMode(records, id,
+            {absolutePath(path), static_cast<std::uint64_t>(status.st_dev),
+                static_cast<std::uint64_t>(status.st_ino),
+                static_cast<std::uint32_t>(status.st_mode), static_cast<std::uint32_t>(newMode)});
+        appendNow(waiting);
+    }
 
     void aboutToWrite(const std::string &path, const struct stat &status, const tags::Block *tail,
         bool appends, const tags::Block &block) override
@@ -91,22 +138,23 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
         record.block = block;
         const std::size_t waiting = records.size();
         journal::appendBefore(records, id, record);
-        try {
-            const JournalFile::Lock lock(*file);
-            file->append(records);
-        } catch (...) {
-            records.resize(waiting);
-            throw;
-        }
-        records.clear();
+        appendNow(waiting);
         ++writes;
+        lastPath = std::move(record.path);
     }
 
-    void written(const std::string &, off_t newSize) override
+    void written(const std::string &, off_t newSize, const struct stat *after) override
     {
         records.clear();
         journal::appendAfter(records, id, {writes - 1, newSize});
+        if (after)
+            journal::appendLeft(records, id,
+                {lastPath, static_cast<std::uint64_t>(after->st_dev),
+                    static_cast<std::uint64_t>(after->st_ino), after->st_size,
+                    after->st_mtim.tv_sec, after->st_mtim.tv_nsec});
     }
+
+    std::string lastPath; // of the last Before record
 
     bool journaling() const { return inBatch && file; }
 };
@@ -115,7 +163,13 @@ JournaledTagWriter::JournaledTagWriter(
     std::shared_ptr<TagJournal> journal, std::function<bool()> mayWriteWithoutJournal)
     : m_impl(std::make_unique<Impl>())
 {
-    m_impl->file = dynamic_cast<JournalFile *>(journal.get());
+    if (journal) {
+        std::vector<JournalFile *> files = journalsOf(*journal);
+        if (!files.empty()) {
+            m_impl->file = files.front();
+            m_impl->others.assign(files.begin() + 1, files.end());
+        }
+    }
     m_impl->journal = std::move(journal);
     m_impl->mayWriteWithoutJournal = std::move(mayWriteWithoutJournal);
 }
@@ -143,6 +197,10 @@ bool JournaledTagWriter::beginBatch(std::string_view name)
             return false;
         m_impl->inBatch = true;
         return true;
+    }
+    for (JournalFile *other : m_impl->others) {
+        const JournalFile::Lock lock(*other);
+        m_impl->file->keepIdsAbove(other->maxId());
     }
     m_impl->batchLock.emplace(*m_impl->file);
     try {

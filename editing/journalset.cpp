@@ -1,0 +1,79 @@
+#include "editing/journalset.h"
+
+#include <algorithm>
+
+namespace editing {
+
+JournalSet::JournalSet(std::vector<std::unique_ptr<JournalFile>> files)
+    : m_files(std::move(files))
+{ }
+
+std::vector<JournalFile *> JournalSet::files() const
+{
+    std::vector<JournalFile *> result;
+    for (const auto &file : m_files)
+        result.push_back(file.get());
+    return result;
+}
+
+JournalLocks::JournalLocks(const std::vector<JournalFile *> &files)
+{
+    for (JournalFile *file : files)
+        m_locks.push_back(std::make_unique<JournalFile::Lock>(*file));
+}
+
+std::vector<JournalFile *> journalsOf(TagJournal &journal)
+{
+    if (auto *set = dynamic_cast<JournalSet *>(&journal))
+        return set->files();
+    if (auto *file = dynamic_cast<JournalFile *>(&journal))
+        return {file};
+    return {};
+}
+
+std::optional<JournalTarget> latestTarget(const std::vector<JournalFile *> &files, bool undo)
+{
+    std::optional<JournalTarget> best;
+    std::int64_t bestOrder = 0;
+    for (JournalFile *file : files) {
+        const std::optional<std::uint64_t> id = undo ? file->undoTarget() : file->redoTarget();
+        if (!id)
+            continue;
+        const std::int64_t order = file->lastActed(*id);
+        if (!best || order > bestOrder) {
+            best = JournalTarget {file, *id};
+            bestOrder = order;
+        }
+    }
+    return best;
+}
+
+std::optional<BatchSummary> JournalSet::nextUndo()
+{
+    const JournalLocks locks(files());
+    const auto target = latestTarget(files(), true);
+    return target ? target->file->summaryOf(target->id) : std::nullopt;
+}
+
+std::optional<BatchSummary> JournalSet::nextRedo()
+{
+    const JournalLocks locks(files());
+    const auto target = latestTarget(files(), false);
+    return target ? target->file->summaryOf(target->id) : std::nullopt;
+}
+
+std::vector<BatchSummary> JournalSet::history(std::size_t count)
+{
+    std::vector<BatchSummary> merged;
+    for (const auto &file : m_files) {
+        std::vector<BatchSummary> some = file->history(count);
+        merged.insert(merged.end(), some.begin(), some.end());
+    }
+    std::stable_sort(merged.begin(), merged.end(),
+        [](const BatchSummary &a, const BatchSummary &b) { return a.stamp > b.stamp; });
+    if (merged.size() > count)
+        merged.resize(count);
+    return merged;
+}
+
+} // namespace editing
