@@ -155,12 +155,9 @@ void TForm1::restoreBatch(bool undo)
             return;
         QString asked = text(question).arg(groupedCount(batch->files));
         // An undo after one that left files alone goes on to the batch before it: said first.
-        if (undo) {
-            const auto partly = m_journal->nextRedo();
-            if (partly && partly->leftAlone > 0 && partly->id != batch->id)
-                asked = text("%1は一部そのままです。その前の%2を元に戻します。よろしいですか？")
-                            .arg(quotedBatch(*partly), quotedBatch(*batch));
-        }
+        if (!batch->passesOver.empty())
+            asked = text("%1は一部そのままです。その前の%2を元に戻します。よろしいですか？")
+                        .arg(quotedBatch(batch->passesOver.front()), quotedBatch(*batch));
         if (platform::modal().messageBox(
                 this, asked, text("確認"), platform::MB_YESNO | platform::MB_DEFBUTTON2)
             != platform::IDYES)

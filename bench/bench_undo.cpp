@@ -16,6 +16,7 @@
 #include "bench/benchtree.h"
 #include "editing/bulktagrun.h"
 #include "editing/journalfile.h"
+#include "editing/journalset.h"
 #include "editing/tagjournal.h"
 
 using bench::median;
@@ -175,7 +176,7 @@ int main()
     met += bench::report(("undo_" + std::to_string(Files) + "_files").c_str(), median(undo),
         spread("s", undo).c_str(), "< 5 s", median(undo) < 5);
     std::printf("journal: %lld bytes after %d rounds\n",
-        static_cast<long long>(dynamic_cast<editing::JournalFile &>(*journal).size()), Rounds);
+        static_cast<long long>(editing::journalsOf(*journal).front()->size()), Rounds);
     std::printf("goals met: %d/%d\n", met, goals);
     bench::removeTree(root);
     return 0;

@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 
+#include "editing/journalset.h"
 #include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/temporaryfile.h"
@@ -267,6 +268,9 @@ void JournalFile::take(const journal::Record &record, std::int64_t offset)
         info.counted = info.kind != RunKind::Write;
         if (info.counted)
             m_events.push_back({record.id, false});
+        if (const auto target = m_batches.find(info.target);
+            info.kind != RunKind::Write && target != m_batches.end())
+            target->second.acted = info.stamp;
         break;
     }
     case RecordType::Stamp: {
@@ -429,11 +433,39 @@ std::int64_t JournalFile::lastActed(std::uint64_t id)
     return found == m_batches.end() ? 0 : found->second.acted;
 }
 
+std::vector<BatchSummary> JournalFile::partlyUndone()
+{
+    refresh();
+    std::vector<BatchSummary> result;
+    for (const auto &[id, info] : m_batches) {
+        if (info.kind == RunKind::Write && info.leftAlone > 0)
+            result.push_back(summary(id, info));
+    }
+    return result;
+}
+
+std::vector<JournalFile::UndoRun> JournalFile::undoRuns()
+{
+    refresh();
+    std::vector<UndoRun> result;
+    for (const auto &[id, info] : m_batches) {
+        if (info.kind != RunKind::Undo || !info.ended)
+            continue;
+        const auto target = m_batches.find(info.target);
+        if (target != m_batches.end())
+            result.push_back({info.stamp, target->second.stamp});
+    }
+    return result;
+}
+
 std::optional<BatchSummary> JournalFile::nextUndo()
 {
     const Lock lock(*this);
     const std::optional<std::uint64_t> id = undoTarget();
-    return id ? summaryOf(*id) : std::nullopt;
+    std::optional<BatchSummary> next = id ? summaryOf(*id) : std::nullopt;
+    if (next)
+        next->passesOver = partlyUndoneAbove({this}, *next);
+    return next;
 }
 
 std::optional<BatchSummary> JournalFile::nextRedo()

@@ -93,6 +93,15 @@ public:
     // The files batch `id` wrote, newest record first.
     std::vector<BatchFile> filesOf(std::uint64_t id);
     std::optional<BatchSummary> summaryOf(std::uint64_t id);
+    // The batches whose last undo left files alone, and the undo runs that ended (when they
+    // began, and when the batch each took began), in nanoseconds.
+    std::vector<BatchSummary> partlyUndone();
+    struct UndoRun
+    {
+        std::int64_t stamp = 0;
+        std::int64_t targetStamp = 0;
+    };
+    std::vector<UndoRun> undoRuns();
     // Whether `id` is a write batch of this journal.
     bool hasBatch(std::uint64_t id);
     BatchDamage damageOf(std::uint64_t id);

@@ -48,11 +48,39 @@ std::optional<JournalTarget> latestTarget(const std::vector<JournalFile *> &file
     return best;
 }
 
+std::vector<BatchSummary> partlyUndoneAbove(
+    const std::vector<JournalFile *> &files, const BatchSummary &next)
+{
+    std::vector<JournalFile::UndoRun> runs;
+    std::vector<BatchSummary> candidates;
+    for (JournalFile *file : files) {
+        std::vector<JournalFile::UndoRun> some = file->undoRuns();
+        runs.insert(runs.end(), some.begin(), some.end());
+        std::vector<BatchSummary> partly = file->partlyUndone();
+        candidates.insert(candidates.end(), partly.begin(), partly.end());
+    }
+    std::vector<BatchSummary> found;
+    for (const BatchSummary &partly : candidates) {
+        if (partly.stamp <= next.stamp || (!found.empty() && partly.order <= found[0].order))
+            continue;
+        const bool passed = std::any_of(runs.begin(), runs.end(), [&](const auto &run) {
+            return run.stamp > partly.order && run.targetStamp < partly.stamp;
+        });
+        if (!passed)
+            found.assign(1, partly);
+    }
+    return found;
+}
+
 std::optional<BatchSummary> JournalSet::nextUndo()
 {
     const JournalLocks locks(files());
     const auto target = latestTarget(files(), true);
-    return target ? target->file->summaryOf(target->id) : std::nullopt;
+    std::optional<BatchSummary> next
+        = target ? target->file->summaryOf(target->id) : std::nullopt;
+    if (next)
+        next->passesOver = partlyUndoneAbove(files(), *next);
+    return next;
 }
 
 std::optional<BatchSummary> JournalSet::nextRedo()

@@ -50,4 +50,10 @@ struct JournalTarget
 };
 std::optional<JournalTarget> latestTarget(const std::vector<JournalFile *> &files, bool undo);
 
+// The batch partly undone (its last undo left files alone) that an undo of `next` goes past
+// for the first time: written after `next`, and no undo since its own has gone past it.
+// The newest such batch; none when there is none. The journals' locks held.
+std::vector<BatchSummary> partlyUndoneAbove(
+    const std::vector<JournalFile *> &files, const BatchSummary &next);
+
 } // namespace editing

@@ -175,14 +175,12 @@ private:
     // A plain undo that goes on past a batch whose undo left files alone says so first.
     void tellPassingOver(const JournalTarget &target)
     {
-        const auto undone = latestTarget(m_journals, false);
-        if (!undone || (undone->file == target.file && undone->id == target.id))
+        const auto next = target.file->summaryOf(target.id);
+        if (!next)
             return;
-        const auto partly = undone->file->summaryOf(undone->id);
-        if (!partly || partly->leftAlone == 0)
-            return;
-        if (const auto next = target.file->summaryOf(target.id))
-            m_report.passingOver(*partly, *next);
+        const std::vector<BatchSummary> partly = partlyUndoneAbove(m_journals, *next);
+        if (!partly.empty())
+            m_report.passingOver(partly.front(), *next);
     }
 
     void flush()

@@ -38,6 +38,9 @@ struct BatchSummary
     std::size_t leftAlone = 0; // files its last undo left alone
     std::int64_t stamp = 0;    // when it began, in nanoseconds since the epoch
     std::int64_t order = 0;    // when it or the last undo or redo of it began (nanoseconds)
+    // The next undo only: the batch partly undone that it goes past, said before it acts
+    // (none, or one).
+    std::vector<BatchSummary> passesOver;
 };
 
 class TagJournal
