@@ -28,7 +28,6 @@
 #include "lists/row.h"
 #include "lists/rowmodel.h"
 #include "platform/error.h"
-#include "platform/errorreport.h"
 #include "platform/scopeguard.h"
 #include "platform/textcodec.h"
 #include "search/Unit4.h"
@@ -37,6 +36,7 @@
 #include "widgets/PanelEx.h"
 #include "widgets/SplitPnl.h"
 #include "widgets/alignlayout.h"
+#include "widgets/errorreport.h"
 
 using widgets::TAlign;
 
@@ -87,8 +87,9 @@ private:
 
 } // namespace
 
-TForm1::TForm1(QWidget *parent)
+TForm1::TForm1(QWidget *parent, app::RunIntervals intervals)
     : QMainWindow(parent)
+    , m_intervals(intervals)
 {
     setWindowTitle(QStringLiteral("Bellwick"));
     buildControls();
@@ -255,7 +256,7 @@ void TForm1::connectHandlers()
     const auto bind = [this](auto *control, auto signal, void (TForm1::*handler)(QObject *)) {
         connect(control, signal, this, [this, control, handler] {
             const FocusKeeper keep(this);
-            platform::guarded([&] { (this->*handler)(control); });
+            widgets::guarded([&] { (this->*handler)(control); });
         });
     };
     bind(Button1, &QPushButton::clicked, &TForm1::Button1Click);
@@ -285,7 +286,7 @@ void TForm1::connectHandlers()
     bind(Undo1, &QAction::triggered, &TForm1::Undo1Click);
     bind(Redo1, &QAction::triggered, &TForm1::Redo1Click);
     connect(Edit1, &QMenu::aboutToShow, this,
-        [this] { platform::guarded([this] { Edit1Popup(Edit1); }); });
+        [this] { widgets::guarded([this] { Edit1Popup(Edit1); }); });
     // Greyed entries take no shortcut: they are greyed only while the menu shows.
     connect(Edit1, &QMenu::aboutToHide, this, [this] {
         Undo1->setEnabled(true);
@@ -302,11 +303,11 @@ void TForm1::connectHandlers()
         connect(list, &FileListView::keyPressed, this,
             [this, list](int key, Qt::KeyboardModifiers shift) {
                 const FocusKeeper keep(this);
-                platform::guarded([&] { ListView1KeyDown(list, key, shift); });
+                widgets::guarded([&] { ListView1KeyDown(list, key, shift); });
             });
         connect(list, &FileListView::popupRequested, this, [this, list](const QPoint &at) {
             QMenu *menu = list == ListView1 ? PopupMenu1 : PopupMenu2;
-            platform::guarded([&] { PopupMenu2Popup(menu); });
+            widgets::guarded([&] { PopupMenu2Popup(menu); });
             // The work list's menu opens centred on the pointer, the result list's with its
             // left edge there.
             QPoint pos = at;
@@ -315,16 +316,14 @@ void TForm1::connectHandlers()
             menu->popup(pos);
         });
     }
-    connect(ListView1, &FileListView::headerClicked, this, [this](int column) {
-        platform::guarded([&] { ListView1ColumnClick(ListView1, column); });
-    });
-    connect(ListView2, &FileListView::headerClicked, this, [this](int column) {
-        platform::guarded([&] { ListView2ColumnClick(ListView2, column); });
-    });
+    connect(ListView1, &FileListView::headerClicked, this,
+        [this](int column) { widgets::guarded([&] { ListView1ColumnClick(ListView1, column); }); });
+    connect(ListView2, &FileListView::headerClicked, this,
+        [this](int column) { widgets::guarded([&] { ListView2ColumnClick(ListView2, column); }); });
     ListView2->acceptsDropFrom
         = [this](QObject *source) { return ListView2DragOver(ListView2, source); };
     connect(ListView2, &FileListView::dropped, this, [this](QObject *source) {
-        platform::guarded([&] { ListView2DragDrop(ListView2, source); });
+        widgets::guarded([&] { ListView2DragDrop(ListView2, source); });
     });
 }
 
@@ -360,7 +359,7 @@ void TForm1::FormDestroy()
     app::makeSettingsFolder(path);
     if (!app::writeSettings(path, currentSettings())
         || !app::writeCodePage(path, platform::tagCodePage()))
-        platform::showErrorReport(QString::fromStdString(platform::cannotWriteMessage(path)));
+        widgets::showErrorReport(QString::fromStdString(platform::cannotWriteMessage(path)));
 }
 
 app::WindowSettings TForm1::currentSettings() const
@@ -464,8 +463,7 @@ void TForm1::runBusy(const char *verb, const std::function<void(platform::IRunCo
             --m_busyDepth;
             StatusBar1->setText(before);
         });
-        app::StatusProgress progress(
-            *StatusBar1, text(verb), std::chrono::milliseconds(progressStepInterval));
+        app::StatusProgress progress(*StatusBar1, text(verb), m_intervals.progressStep);
         work(progress);
     }
     if (m_closeRequested && !isBusy() && !isScanning()) {

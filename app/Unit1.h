@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -8,7 +9,6 @@
 #include <QMainWindow>
 
 #include "app/settingsfile.h"
-#include "lists/row.h"
 
 class QAction;
 class QLabel;
@@ -47,6 +47,22 @@ class ListSearch;
 namespace widgets {
 class AlignLayout;
 }
+namespace testing_support {
+class MainWindowAccess;
+}
+
+namespace app {
+
+// How often long runs handle waiting events and repaint, and how often a long operation
+// repaints its progress: handling them after every file would cost more than reading the
+// files.
+struct RunIntervals
+{
+    std::chrono::milliseconds eventStep {20};
+    std::chrono::milliseconds progressStep {100};
+};
+
+} // namespace app
 
 // The main window: the result list and the work list with their button bars, the menus and
 // the status line. Each handler gathers its inputs, calls a run of its subsystem and applies
@@ -55,9 +71,11 @@ class AlignLayout;
 class TForm1 : public QMainWindow
 {
     Q_OBJECT
+    // Widget tests and benchmarks reach the controls and handlers through this one type.
+    friend class testing_support::MainWindowAccess;
 
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    explicit TForm1(QWidget *parent = nullptr, app::RunIntervals intervals = {});
     ~TForm1() override;
 
     // Creates the five dialogs, once, in their fixed order (tag editor, search, new folder,
@@ -69,10 +87,18 @@ public:
     long ShellExecute(const std::string &FileName, const std::string &Params,
         const std::string &Verb, const std::string &WorkDir, int ShowCmd);
 
-    // How often long runs handle waiting events and repaint, in milliseconds: handling them
-    // after every file would cost more than reading the files.
-    int eventStepInterval = 20;
+    // The values the settings file keeps, as they are now; and applying read ones.
+    app::WindowSettings currentSettings() const;
+    void applySettings(const app::WindowSettings &settings);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
     // Shared sort state of both lists: -2 no column yet, -1 the caption, k sub-item k.
     int SortKey = -2;
     int SortOrder = 1;
@@ -168,8 +194,6 @@ public:
     // made meanwhile is carried out when it has ended.
     void runBusy(const char *verb, const std::function<void(platform::IRunControl &)> &work);
     bool isBusy() const { return m_busyDepth > 0; }
-    // How often a long operation repaints its progress, in milliseconds.
-    int progressStepInterval = 100;
 
     // List operations.
     void ListView1ColumnClick(QObject *Sender, int column);
@@ -185,8 +209,6 @@ public:
     void ListView1DblClick(QObject *Sender);
     bool ListView2DragOver(QObject *Sender, QObject *Source);
     void ListView2DragDrop(QObject *Sender, QObject *Source);
-    // The row comparison of both lists' sort, by the shared sort state.
-    int ListView1Compare(const lists::Row &a, const lists::Row &b) const;
 
     // Search, tag editing, file operations.
     void Button2Click(QObject *Sender);
@@ -207,24 +229,12 @@ public:
     void Undo1Click(QObject *Sender);
     void Redo1Click(QObject *Sender);
 
-    // The values the settings file keeps, as they are now; and applying read ones.
-    app::WindowSettings currentSettings() const;
-    void applySettings(const app::WindowSettings &settings);
-
     // The status line: only the program's own writers change it.
     void setStatusText(const std::string &path);
     void clearStatusText();
     // Decodes the status line and both lists again in the tag code page, and checks its item.
     void showInCodePage();
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    bool focusNextPrevChild(bool next) override;
-    void resizeEvent(QResizeEvent *event) override;
-
-private:
     std::optional<std::string> m_statusPath; // what the status line shows, as bytes
     void buildControls();
     void buildMenus();
@@ -247,6 +257,7 @@ private:
     // list and the status line visible; after a drag of the split bar and a resize.
     void boundResultList();
 
+    app::RunIntervals m_intervals;
     widgets::AlignLayout *m_layout = nullptr;
     int m_scanDepth = 0;
     int m_busyDepth = 0;

@@ -10,8 +10,8 @@
 #include "app/Unit1.h"
 #include "app/settingsfile.h"
 #include "app/startup.h"
-#include "platform/errorreport.h"
 #include "platform/quitsignals.h"
+#include "widgets/errorreport.h"
 
 int main(int argc, char *argv[])
 {
@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     platform::quitOnTerminationSignals();
     QGuiApplication::setDesktopFileName(QStringLiteral("bellwick"));
-    platform::setApplicationTitle(platform::titleFromExecutableName(
+    widgets::setApplicationTitle(widgets::titleFromExecutableName(
         QCoreApplication::applicationFilePath().section(QLatin1Char('/'), -1).toStdString()));
 
     QTranslator translator;

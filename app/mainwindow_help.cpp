@@ -4,6 +4,7 @@
 
 #include "app/Unit1.h"
 #include "app/Unit5.h"
+#include "app/programfiles.h"
 #include "platform/modal.h"
 #include "platform/paths.h"
 #include "platform/programfolder.h"
@@ -44,9 +45,9 @@ void TForm1::N15Click(QObject *)
     // The page in the current folder, else the copy beside the program: "ファイル追加" and
     // a start from another folder move the current folder away from it.
     char current[4096];
-    const std::string page = platform::findHelpPage(
-        "belwik.htm", ::getcwd(current, sizeof current) ? current : "", platform::programFolder());
-    ShellExecute(page.empty() ? "belwik.htm" : page, "", "OPEN", "", 5);
+    const std::string page = app::findHelpPage(app::HelpPageName,
+        ::getcwd(current, sizeof current) ? current : "", platform::programFolder());
+    ShellExecute(page.empty() ? app::HelpPageName : page, "", "OPEN", "", 5);
 }
 
 void TForm1::About1Click(QObject *)

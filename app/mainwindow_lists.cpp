@@ -3,13 +3,10 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include "app/Unit1.h"
 #include "lists/filelistview.h"
-#include "lists/rowsort.h"
 #include "platform/modal.h"
 #include "platform/scopeguard.h"
 #include "search/Unit4.h"
@@ -56,12 +53,6 @@ void TForm1::ListView1ColumnClick(QObject *, int column)
 void TForm1::ListView2ColumnClick(QObject *, int column)
 {
     sortByHeader(ListView2, column);
-}
-
-int TForm1::ListView1Compare(const lists::Row &a, const lists::Row &b) const
-{
-    return lists::CompareSortText(
-        lists::sortText(a, SortKey), lists::sortText(b, SortKey), SortOrder);
 }
 
 void TForm1::N1Click(QObject *Sender)
@@ -163,15 +154,8 @@ void TForm1::ListView2DragDrop(QObject *, QObject *)
 
 void TForm1::Button2Click(QObject *)
 {
-    // Every launch starts from empty conditions; the dialog's start button selects the
-    // matching rows of the result list.
-    for (QLineEdit *edit :
-        {Form4->Edit1, Form4->Edit2, Form4->Edit3, Form4->Edit4, Form4->Edit5, Form4->Edit6})
-        edit->clear();
-    Form4->ComboBox1->setCurrentIndex(0);
-    Form4->ComboBox2->setCurrentIndex(0);
-    Form4->ComboBox3->setCurrentIndex(0);
-    platform::modal().execDialog(Form4);
-    if (Form4->ComboBox3->currentIndex() == 0)
+    // The dialog's start button selects the matching rows of the result list.
+    const std::optional<TForm4::Choice> choice = Form4->ask();
+    if (choice && choice->addToWorkList)
         ListView2DragDrop(nullptr, nullptr);
 }

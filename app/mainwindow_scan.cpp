@@ -1,5 +1,7 @@
 // The main window's folder scan and the adding of chosen files.
 
+#include <functional>
+
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -20,21 +22,21 @@ namespace {
 class ResultListScanHost final : public lists::IScanHost
 {
 public:
-    ResultListScanHost(TForm1 &window, const bool &stopRequested)
-        : m_window(window)
+    ResultListScanHost(FileListView &list, QLabel &statusLine,
+        std::function<void(const std::string &)> showPath, const bool &stopRequested)
+        : m_list(list)
+        , m_statusLine(statusLine)
+        , m_showPath(std::move(showPath))
         , m_stopRequested(stopRequested)
     { }
 
-    void appendRows(std::vector<lists::Row> rows) override
-    {
-        m_window.ListView1->appendRows(std::move(rows));
-    }
+    void appendRows(std::vector<lists::Row> rows) override { m_list.appendRows(std::move(rows)); }
     void handleWaitingEvents() override
     {
         // The status line shows the file at hand only when it is drawn: setting its text for
         // every file would cost the scan more than reading the file does.
         showLatestPath();
-        m_window.StatusBar1->repaint();
+        m_statusLine.repaint();
         QCoreApplication::processEvents();
     }
     void progress(const platform::RunProgress &progress) override
@@ -46,13 +48,15 @@ public:
     void showLatestPath()
     {
         if (m_hasNewPath) {
-            m_window.setStatusText(m_path);
+            m_showPath(m_path);
             m_hasNewPath = false;
         }
     }
 
 private:
-    TForm1 &m_window;
+    FileListView &m_list;
+    QLabel &m_statusLine;
+    std::function<void(const std::string &)> m_showPath;
     const bool &m_stopRequested;
     std::string m_path;
     bool m_hasNewPath = false;
@@ -62,8 +66,10 @@ private:
 
 void TForm1::runScan(const std::function<void(lists::ScanRun &)> &work)
 {
-    ResultListScanHost host(*this, m_scanStopRequested);
-    lists::ScanRun run(host, std::chrono::milliseconds(eventStepInterval));
+    ResultListScanHost host(
+        *ListView1, *StatusBar1, [this](const std::string &path) { setStatusText(path); },
+        m_scanStopRequested);
+    lists::ScanRun run(host, m_intervals.eventStep);
     lists::ScanRun *const outer = std::exchange(m_scanRun, &run);
     const platform::ScopeGuard end([this, &host, &run, outer] {
         m_scanRun = outer;

@@ -12,9 +12,8 @@
 #include "editing/tagwriter.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
-#include "platform/errorreport.h"
-#include "platform/modal.h"
 #include "platform/scopeguard.h"
+#include "widgets/errorreport.h"
 
 namespace {
 
@@ -77,23 +76,21 @@ void TForm1::N9Click(QObject *Sender)
     const std::string path = list->row(index).path();
     // What the file holds now, not the row's text; a file that cannot be read shows the
     // error and no editor.
-    Form3->fill(path, tags::ReadTag(path));
-    if (platform::modal().execDialog(Form3) != QDialog::Accepted)
+    const std::optional<tags::CompleteTag> saved = Form3->ask(path, tags::ReadTag(path));
+    if (!saved)
         return;
     // The row gets exactly what was written; the same file's row in the other list keeps
     // its old text, and nothing is re-sorted.
-    list->model()->setSubItems(index, editing::cellsAfter(Form3->savedTag()));
+    list->model()->setSubItems(index, editing::cellsAfter(*saved));
 }
 
 void TForm1::N17Click(QObject *Sender)
 {
-    Form6->reset();
     FileListView *list = listOf(Sender, N17);
-    Form6->Cancelled = true;
-    platform::modal().execDialog(Form6);
-    if (Form6->Cancelled)
+    const std::optional<tags::TagMerge> decided = Form6->ask();
+    if (!decided)
         return;
-    const tags::TagMerge merge = Form6->decide();
+    const tags::TagMerge &merge = *decided;
     std::vector<int> rows;
     std::vector<std::string> paths;
     for (int index = 0; index < list->rowCount(); ++index) {
@@ -112,8 +109,8 @@ void TForm1::N17Click(QObject *Sender)
         if (!batch.started())
             return;
         runBusy("タグ書き込み中", [&](platform::IRunControl &status) {
-            ListCellsReport report(*list, std::move(rows), editing::cellsAfter(merge),
-                std::chrono::milliseconds(eventStepInterval), status);
+            ListCellsReport report(
+                *list, std::move(rows), editing::cellsAfter(merge), m_intervals.eventStep, status);
             QWidget *viewport = list->currentView()->viewport();
             const platform::ScopeGuard finalPaint([viewport] { viewport->repaint(); });
             fileMissing = editing::runBulkTagSetting(paths, merge, *m_tagWriter, report).outcome
@@ -121,5 +118,5 @@ void TForm1::N17Click(QObject *Sender)
         });
     }
     if (fileMissing)
-        platform::showFileMissingBox();
+        widgets::showFileMissingBox();
 }

@@ -7,11 +7,11 @@
 
 #include <unistd.h>
 
+#include "app/programfiles.h"
 #include "lists/row.h"
 #include "platform/filesystem.h"
 #include "platform/paths.h"
 #include "platform/profilefile.h"
-#include "platform/programfolder.h"
 
 namespace app {
 
@@ -132,7 +132,7 @@ std::string chooseSettingsPath(
     // An installed program never writes into its own folder, root included: a file left
     // there would outlive the program's removal.
     struct stat st;
-    if (!platform::isInstalledProgram(executableFolder)
+    if (!isInstalledProgram(executableFolder)
         && (platform::fileSystem().stat(beside.c_str(), &st, false) == 0
             || ::access(executableFolder.c_str(), W_OK) == 0))
         return beside;

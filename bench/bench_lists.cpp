@@ -11,12 +11,14 @@
 #include <QPushButton>
 #include <QTreeView>
 
-#include "app/Unit1.h"
 #include "bench/benchtree.h"
 #include "bench/listtiming.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "lists/rowsort.h"
+#include "tests/support/mainwindowaccess.h"
+
+using testing_support::MainWindowAccess;
 
 namespace {
 
@@ -54,7 +56,7 @@ int main(int argc, char **argv)
     const bench::TemporaryStateFolders states; // tag writes never reach the user's journal
     QApplication app(argc, argv);
     const std::size_t n = 100000;
-    TForm1 form;
+    MainWindowAccess form;
     form.resize(1000, 800);
     form.show();
     form.ListView1->appendRows(makeRows(n));

@@ -29,7 +29,6 @@
 #include <QApplication>
 #include <QPushButton>
 
-#include "app/Unit1.h"
 #include "bench/benchtree.h"
 #include "bench/listtiming.h"
 #include "lists/filelistview.h"
@@ -38,6 +37,9 @@
 #include "lists/rowmodel.h"
 #include "search/searchmatch.h"
 #include "search/searchstep.h"
+#include "tests/support/mainwindowaccess.h"
+
+using testing_support::MainWindowAccess;
 
 using bench::median;
 using bench::spread;
@@ -231,7 +233,7 @@ ChildScan scanInChild(const char *self, const std::string &root)
 int windowScanOnly(int argc, char **argv, const std::string &root)
 {
     QApplication app(argc, argv);
-    TForm1 form;
+    MainWindowAccess form;
     form.show();
     QApplication::processEvents();
     const double t = seconds([&] {
@@ -293,7 +295,7 @@ int largeTree(int argc, char **argv, const std::string &root, std::size_t files)
 int listOperations(int argc, char **argv, const std::string &root, int met, int goals)
 {
     QApplication app(argc, argv);
-    TForm1 form;
+    MainWindowAccess form;
     form.resize(1000, 800);
     form.show();
     QApplication::processEvents();
@@ -350,7 +352,7 @@ int main(int argc, char **argv)
 
     const bench::TemporaryStateFolders states; // tag writes never reach the user's journal
     QApplication app(argc, argv);
-    TForm1 form;
+    MainWindowAccess form;
     form.show();
     QApplication::processEvents();
     const std::string cliScan = std::string(BELLWICK_CLI_PATH) + " scan " + root + " > /dev/null";

@@ -7,18 +7,20 @@
 
 #include <QApplication>
 
-#include "app/Unit1.h"
 #include "bench/benchtree.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "search/searchmatch.h"
+#include "tests/support/mainwindowaccess.h"
+
+using testing_support::MainWindowAccess;
 
 int main(int argc, char **argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const bench::TemporaryStateFolders states; // tag writes never reach the user's journal
     QApplication app(argc, argv);
-    TForm1 form;
+    MainWindowAccess form;
     form.show();
     const std::size_t n = 100000;
     std::vector<lists::Row> rows(n);

@@ -11,11 +11,11 @@
 #include "editing/tagfields.h"
 #include "editing/tagwriter.h"
 #include "platform/bytetext.h"
-#include "platform/errorreport.h"
 #include "platform/modal.h"
 #include "platform/textcodec.h"
 #include "tags/genretable.h"
 #include "tags/tagfile.h"
+#include "widgets/errorreport.h"
 
 TForm3::TForm3(QWidget *parent, editing::ITagWriter &tagWriter)
     : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -42,7 +42,7 @@ TForm3::TForm3(QWidget *parent, editing::ITagWriter &tagWriter)
         {{"Filename", Edit1}, {"Title", Edit2}, {"Album", Edit3}, {"Artist", Edit6}}, Edit4,
         ComboBox1, Edit5, nullptr, Button1, Button2);
     connect(Button1, &QPushButton::clicked, this,
-        [this] { platform::guarded([this] { Button1Click(); }); });
+        [this] { widgets::guarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     FormCreate();
 }
@@ -50,6 +50,14 @@ TForm3::TForm3(QWidget *parent, editing::ITagWriter &tagWriter)
 void TForm3::FormCreate()
 {
     editing::fillGenreList(ComboBox1);
+}
+
+std::optional<tags::CompleteTag> TForm3::ask(const std::string &path, const tags::TTagRecord &tag)
+{
+    fill(path, tag);
+    m_saved.reset();
+    platform::modal().execDialog(this);
+    return m_saved;
 }
 
 void TForm3::fill(const std::string &path, const tags::TTagRecord &tag)
@@ -84,7 +92,7 @@ void TForm3::Button1Click()
     if (!batch.started())
         return;
     if (m_tagWriter.write(m_path, tags::completeBlock(tag)) == tags::WriteOutcome::FileMissing) {
-        platform::showFileMissingBox();
+        widgets::showFileMissingBox();
         return;
     }
     m_saved = tag;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <QDialog>
@@ -34,14 +35,13 @@ public:
     QPushButton *Button1;
     QPushButton *Button2;
 
+    // Runs the dialog on the file's tag as it is now (texts trimmed). Gives the texts and the
+    // genre written when "セーブ" wrote them; nothing when it was cancelled.
+    std::optional<tags::CompleteTag> ask(const std::string &path, const tags::TTagRecord &tag);
+
     void FormCreate();
-    // Fills the dialog from the file's tag (texts trimmed).
-    void fill(const std::string &path, const tags::TTagRecord &tag);
     void Button1Click();
     void Button2Click();
-
-    // After a save: the texts and the genre written.
-    const tags::CompleteTag &savedTag() const { return m_saved; }
 
 protected:
     // Neither button is pressed by Enter or Escape.
@@ -49,6 +49,8 @@ protected:
 
 private:
     editing::ITagWriter &m_tagWriter;
+    void fill(const std::string &path, const tags::TTagRecord &tag);
+
     std::string m_path;
-    tags::CompleteTag m_saved;
+    std::optional<tags::CompleteTag> m_saved; // what the last run wrote
 };

@@ -7,6 +7,7 @@
 
 #include "editing/cp932lineedit.h"
 #include "editing/tagfields.h"
+#include "platform/modal.h"
 #include "tags/genretable.h"
 
 TForm6::TForm6(QWidget *parent)
@@ -56,6 +57,16 @@ QWidget *TForm6::fieldOf(QObject *box) const
     return nullptr;
 }
 
+std::optional<tags::TagMerge> TForm6::ask()
+{
+    reset();
+    m_saved = false;
+    platform::modal().execDialog(this);
+    if (!m_saved)
+        return std::nullopt;
+    return decide();
+}
+
 void TForm6::reset()
 {
     for (Cp932LineEdit *edit : {Edit2, Edit3, Edit6, Edit4, Edit5})
@@ -75,7 +86,7 @@ void TForm6::CheckBox1Click(QObject *Sender)
 
 void TForm6::Button1Click()
 {
-    Cancelled = false;
+    m_saved = true;
     accept();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QDialog>
 
 #include "tags/id3v1.h"
@@ -35,19 +37,20 @@ public:
     QPushButton *Button1;
     QPushButton *Button2;
 
-    // Set by the caller before showing; "セーブ" clears it.
-    bool Cancelled = true;
+    // Runs the dialog from empty fields, the empty genre and unticked boxes. Gives what the
+    // run writes, decided the same for every file, when "セーブ" closed it; nothing when it
+    // was cancelled.
+    std::optional<tags::TagMerge> ask();
 
-    // Empties every field, sets the genre to the empty entry and unticks every box.
-    void reset();
     // The box's field is disabled while it is ticked (its text stays).
     void CheckBox1Click(QObject *Sender);
     void Button1Click();
     void Button2Click();
 
-    // What the run writes, decided the same for every file.
-    tags::TagMerge decide() const;
-
 private:
+    // Empties every field, sets the genre to the empty entry and unticks every box.
+    void reset();
+    tags::TagMerge decide() const;
+    bool m_saved = false; // "セーブ" closed the last run
     QWidget *fieldOf(QObject *box) const;
 };

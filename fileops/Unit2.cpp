@@ -10,7 +10,8 @@
 
 #include "fileops/foldermaker.h"
 #include "platform/error.h"
-#include "platform/errorreport.h"
+#include "platform/modal.h"
+#include "widgets/errorreport.h"
 
 TForm2::TForm2(QWidget *parent, fileops::IFolderMaker &folderMaker)
     : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -36,9 +37,18 @@ TForm2::TForm2(QWidget *parent, fileops::IFolderMaker &folderMaker)
     Button2->setGeometry(440, 48, 75, 25);
 
     connect(Button1, &QPushButton::clicked, this,
-        [this] { platform::guarded([this] { Button1Click(Button1); }); });
+        [this] { widgets::guarded([this] { Button1Click(Button1); }); });
     connect(Button2, &QPushButton::clicked, this,
-        [this] { platform::guarded([this] { Button2Click(Button2); }); });
+        [this] { widgets::guarded([this] { Button2Click(Button2); }); });
+}
+
+std::optional<std::string> TForm2::ask(const QString &name)
+{
+    Edit1->setText(name);
+    Edit1->selectAll();
+    m_made.reset();
+    platform::modal().execDialog(this);
+    return m_made;
 }
 
 void TForm2::Button1Click(QObject *)
@@ -47,6 +57,7 @@ void TForm2::Button1Click(QObject *)
     const fileops::FolderOutcome outcome = m_folderMaker.makeFolder(Edit1->text().toStdString());
     if (!outcome.isMade())
         throw platform::Error(outcome.text, outcome.code);
+    m_made = outcome.path;
     accept();
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include <QDialog>
 
 class QLabel;
@@ -24,6 +27,11 @@ public:
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
 
+    // Runs the dialog with `name` preset and selected, so that typing replaces it. Gives the
+    // folder it made, or nothing when it was cancelled; a refused name keeps it open with the
+    // error shown.
+    std::optional<std::string> ask(const QString &name);
+
     // Makes the folder and closes; a refusal is raised as an input/output error.
     void Button1Click(QObject *Sender);
     void Button2Click(QObject *Sender);
@@ -36,4 +44,5 @@ protected:
 
 private:
     fileops::IFolderMaker &m_folderMaker;
+    std::optional<std::string> m_made; // the folder the last run made
 };

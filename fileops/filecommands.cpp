@@ -3,7 +3,6 @@
 #include <vector>
 
 #include <QItemSelectionModel>
-#include <QLineEdit>
 
 #include "fileops/Unit2.h"
 #include "lists/filelistview.h"
@@ -131,12 +130,9 @@ void deleteRows(FileListView &workList, platform::IRunControl *control)
     runDelete(update.paths(), update);
 }
 
-void showNewFolderDialog(TForm2 &dialog)
+std::optional<std::string> showNewFolderDialog(TForm2 &dialog)
 {
-    // Selected, so that typing replaces it.
-    dialog.Edit1->setText(QString::fromUtf8("新しいフォルダ"));
-    dialog.Edit1->selectAll();
-    platform::modal().execDialog(&dialog);
+    return dialog.ask(QString::fromUtf8("新しいフォルダ"));
 }
 
 } // namespace fileops

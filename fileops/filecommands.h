@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "fileops/transferrun.h"
@@ -21,7 +22,7 @@ void transferRows(FileListView &workList, const std::string &folder, Transfer ki
 // Deletes the files of the selected rows (asked for already); rows as for a transfer.
 void deleteRows(FileListView &workList, platform::IRunControl *control = nullptr);
 
-// Presets the name and shows the new-folder dialog.
-void showNewFolderDialog(TForm2 &dialog);
+// Shows the new-folder dialog with the name it offers first; gives the folder made, if any.
+std::optional<std::string> showNewFolderDialog(TForm2 &dialog);
 
 } // namespace fileops

@@ -215,11 +215,11 @@ std::string ioErrorText(int code)
 FolderOutcome makeFolder(const std::string &path)
 {
     if (fileSystem().mkdir(path.c_str(), 0777) == 0)
-        return {};
+        return {0, {}, path};
     const int error = lastError();
     if (const int code = folderErrorCode(error))
-        return {code, ioErrorText(code)};
-    return {error, generalIoErrorText(error)};
+        return {code, ioErrorText(code), {}};
+    return {error, generalIoErrorText(error), {}};
 }
 
 } // namespace fileops

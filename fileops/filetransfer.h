@@ -33,6 +33,7 @@ struct FolderOutcome
 {
     int code = 0;
     std::string text;
+    std::string path; // the folder made, when it was made
     bool isMade() const { return code == 0; }
 };
 

@@ -1,29 +1,10 @@
 #include "platform/programfolder.h"
 
-#include <sys/stat.h>
-
 #include <vector>
 
 #include <unistd.h>
 
-#include "platform/filesystem.h"
-
 namespace platform {
-
-namespace {
-
-bool isRegularFile(const std::string &path)
-{
-    struct stat st;
-    return fileSystem().stat(path.c_str(), &st, true) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string joined(const std::string &folder, const std::string &name)
-{
-    return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-} // namespace
 
 std::string programFolder()
 {
@@ -43,21 +24,6 @@ std::string programFolder()
         }
         buffer.resize(buffer.size() * 2);
     }
-}
-
-bool isInstalledProgram(const std::string &programFolder)
-{
-    return !programFolder.empty() && isRegularFile(joined(programFolder, InstalledMarkerName));
-}
-
-std::string findHelpPage(
-    const std::string &name, const std::string &currentFolder, const std::string &programFolder)
-{
-    for (const std::string *folder : {&currentFolder, &programFolder}) {
-        if (!folder->empty() && isRegularFile(joined(*folder, name)))
-            return joined(*folder, name);
-    }
-    return {};
 }
 
 } // namespace platform

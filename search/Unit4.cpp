@@ -5,11 +5,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "platform/errorreport.h"
+#include "platform/modal.h"
 #include "platform/textcodec.h"
 #include "search/searchmatch.h"
 #include "search/searchstep.h"
 #include "tags/genretable.h"
+#include "widgets/errorreport.h"
 
 namespace {
 
@@ -84,9 +85,23 @@ TForm4::TForm4(QWidget *parent, search::ISearchStep &searchStep)
         setTabOrder(order[i], order[i + 1]);
 
     connect(Button1, &QPushButton::clicked, this,
-        [this] { platform::guarded([this] { Button1Click(); }); });
+        [this] { widgets::guarded([this] { Button1Click(); }); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     FormCreate();
+}
+
+std::optional<TForm4::Choice> TForm4::ask()
+{
+    for (QLineEdit *edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6})
+        edit->clear();
+    ComboBox1->setCurrentIndex(0);
+    ComboBox2->setCurrentIndex(0);
+    ComboBox3->setCurrentIndex(0);
+    m_searched.reset();
+    platform::modal().execDialog(this);
+    if (!m_searched)
+        return std::nullopt;
+    return Choice {*m_searched, ComboBox3->currentIndex() == 0};
 }
 
 void TForm4::FormCreate()
@@ -113,13 +128,15 @@ search::Conditions TForm4::conditions() const
 
 void TForm4::Button1Click()
 {
-    m_searchStep.run(conditions());
+    search::Conditions searched = conditions();
+    m_searchStep.run(searched);
+    m_searched = std::move(searched);
     accept();
 }
 
 void TForm4::Button2Click()
 {
-    ComboBox3->setCurrentIndex(1);
+    m_searched.reset();
     QDialog::reject();
 }
 

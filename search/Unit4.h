@@ -1,6 +1,10 @@
 #pragma once
 
+#include <optional>
+
 #include <QDialog>
+
+#include "search/searchmatch.h"
 
 class QComboBox;
 class QLabel;
@@ -8,9 +12,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace search {
-struct Conditions;
 class ISearchStep;
-} // namespace search
+}
 
 // The conditional search dialog: conditions on the file path and the tag fields, the
 // search method, and what happens with the matching rows afterwards.
@@ -34,6 +37,18 @@ public:
     QPushButton *Button2;
     QLabel *Label7;
 
+    // What a finished search gives: the conditions it searched for and whether the matching
+    // rows go on to the work list ("作業リストに追加") or stay only marked.
+    struct Choice
+    {
+        search::Conditions conditions;
+        bool addToWorkList = true;
+    };
+    // Runs the dialog from empty conditions (OR search, adding to the work list); its start
+    // button selects the matching rows through the search step. Gives the choice of the
+    // search that closed it, or nothing when it was cancelled.
+    std::optional<Choice> ask();
+
     void FormCreate();
     void Button1Click();
     void Button2Click();
@@ -45,4 +60,5 @@ public:
 
 private:
     search::ISearchStep &m_searchStep;
+    std::optional<search::Conditions> m_searched; // what the start button searched for
 };

@@ -5,8 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "platform/errorreport.h"
 #include "platform/modal.h"
+#include "widgets/errorreport.h"
 
 using widgets::AlignLayout;
 using widgets::TAlign;
@@ -72,7 +72,7 @@ void TSplitPanel::SetAlign(TAlign value)
         return;
     if (value == TAlign::alClient) {
         platform::modal().messageBox(this, QString::fromUtf8("AlignにalClientは選択できません。"),
-            platform::applicationTitle(), platform::MB_OK);
+            widgets::applicationTitle(), platform::MB_OK);
         return;
     }
     // Free of the alignment while it is placed.

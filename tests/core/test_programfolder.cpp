@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "app/programfiles.h"
 #include "platform/programfolder.h"
 #include "tests/support/testtree.h"
 
@@ -31,21 +32,21 @@ TEST_F(ProgramFolder, IsTheFolderOfTheRunningExecutable)
 TEST_F(ProgramFolder, OnlyARegularMarkerMarksAnInstalledProgram)
 {
     tree.folder("build");
-    EXPECT_FALSE(platform::isInstalledProgram(tree.path("build")));
-    EXPECT_FALSE(platform::isInstalledProgram(""));
-    EXPECT_FALSE(platform::isInstalledProgram(tree.path("missing")));
+    EXPECT_FALSE(app::isInstalledProgram(tree.path("build")));
+    EXPECT_FALSE(app::isInstalledProgram(""));
+    EXPECT_FALSE(app::isInstalledProgram(tree.path("missing")));
 
-    tree.folder(std::string("folder/") + platform::InstalledMarkerName);
-    EXPECT_FALSE(platform::isInstalledProgram(tree.path("folder")));
-    tree.symlink(std::string("dangling/") + platform::InstalledMarkerName, "/nonexistent");
-    EXPECT_FALSE(platform::isInstalledProgram(tree.path("dangling")));
+    tree.folder(std::string("folder/") + app::InstalledMarkerName);
+    EXPECT_FALSE(app::isInstalledProgram(tree.path("folder")));
+    tree.symlink(std::string("dangling/") + app::InstalledMarkerName, "/nonexistent");
+    EXPECT_FALSE(app::isInstalledProgram(tree.path("dangling")));
 
-    tree.file(std::string("installed/") + platform::InstalledMarkerName, "");
-    EXPECT_TRUE(platform::isInstalledProgram(tree.path("installed")));
-    EXPECT_TRUE(platform::isInstalledProgram(tree.path("installed") + "/"));
-    tree.symlink(std::string("linked/") + platform::InstalledMarkerName,
-        tree.path(std::string("installed/") + platform::InstalledMarkerName));
-    EXPECT_TRUE(platform::isInstalledProgram(tree.path("linked")));
+    tree.file(std::string("installed/") + app::InstalledMarkerName, "");
+    EXPECT_TRUE(app::isInstalledProgram(tree.path("installed")));
+    EXPECT_TRUE(app::isInstalledProgram(tree.path("installed") + "/"));
+    tree.symlink(std::string("linked/") + app::InstalledMarkerName,
+        tree.path(std::string("installed/") + app::InstalledMarkerName));
+    EXPECT_TRUE(app::isInstalledProgram(tree.path("linked")));
 }
 
 TEST_F(ProgramFolder, HelpPageFromTheCurrentFolderElseBesideTheProgram)
@@ -53,29 +54,28 @@ TEST_F(ProgramFolder, HelpPageFromTheCurrentFolderElseBesideTheProgram)
     const std::string current = tree.folder("music");
     const std::string program = tree.folder("lib/bellwick");
     // Neither: nothing to open.
-    EXPECT_EQ(platform::findHelpPage("belwik.htm", current, program), "");
-    EXPECT_EQ(platform::findHelpPage("belwik.htm", "", ""), "");
+    EXPECT_EQ(app::findHelpPage("belwik.htm", current, program), "");
+    EXPECT_EQ(app::findHelpPage("belwik.htm", "", ""), "");
 
     tree.file("lib/bellwick/belwik.htm", "<html></html>");
-    EXPECT_EQ(platform::findHelpPage("belwik.htm", current, program), program + "/belwik.htm");
+    EXPECT_EQ(app::findHelpPage("belwik.htm", current, program), program + "/belwik.htm");
     // The current folder could not be told (it was removed): the program's copy.
-    EXPECT_EQ(platform::findHelpPage("belwik.htm", "", program), program + "/belwik.htm");
-    EXPECT_EQ(platform::findHelpPage("belwik.htm", "/", program + "/"), program + "/belwik.htm");
+    EXPECT_EQ(app::findHelpPage("belwik.htm", "", program), program + "/belwik.htm");
+    EXPECT_EQ(app::findHelpPage("belwik.htm", "/", program + "/"), program + "/belwik.htm");
 
     // A folder or a dangling link of that name in the current folder is no page.
     tree.folder("music/belwik.htm");
-    EXPECT_EQ(platform::findHelpPage("belwik.htm", current, program), program + "/belwik.htm");
+    EXPECT_EQ(app::findHelpPage("belwik.htm", current, program), program + "/belwik.htm");
     tree.symlink("other/belwik.htm", "/nonexistent/belwik.htm");
     EXPECT_EQ(
-        platform::findHelpPage("belwik.htm", tree.path("other"), program), program + "/belwik.htm");
+        app::findHelpPage("belwik.htm", tree.path("other"), program), program + "/belwik.htm");
 
     // A page in the current folder comes first, also as a link.
     tree.file("work/belwik.htm", "<html>mine</html>");
-    EXPECT_EQ(platform::findHelpPage("belwik.htm", tree.path("work"), program),
-        tree.path("work/belwik.htm"));
-    tree.symlink("linked/belwik.htm", tree.path("work/belwik.htm"));
-    EXPECT_EQ(platform::findHelpPage("belwik.htm", tree.path("linked"), program),
-        tree.path("linked/belwik.htm"));
     EXPECT_EQ(
-        platform::findHelpPage("belwik.htm", tree.path("work"), ""), tree.path("work/belwik.htm"));
+        app::findHelpPage("belwik.htm", tree.path("work"), program), tree.path("work/belwik.htm"));
+    tree.symlink("linked/belwik.htm", tree.path("work/belwik.htm"));
+    EXPECT_EQ(app::findHelpPage("belwik.htm", tree.path("linked"), program),
+        tree.path("linked/belwik.htm"));
+    EXPECT_EQ(app::findHelpPage("belwik.htm", tree.path("work"), ""), tree.path("work/belwik.htm"));
 }

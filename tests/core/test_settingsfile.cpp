@@ -4,8 +4,8 @@
 
 #include <unistd.h>
 
+#include "app/programfiles.h"
 #include "app/settingsfile.h"
-#include "platform/programfolder.h"
 #include "tests/support/faultyfs.h"
 #include "tests/support/testtree.h"
 
@@ -141,7 +141,7 @@ TEST_F(SettingsFile, LocationBesideTheProgramElseTheConfigFolder)
     // An installed program keeps out of its folder even where it could write (as root) and
     // a file is already there.
     tree.file("BELWIK.INI", "[Window]\n");
-    tree.file(platform::InstalledMarkerName, "");
+    tree.file(app::InstalledMarkerName, "");
     EXPECT_EQ(app::chooseSettingsPath(tree.root(), "/cfg", "/home/u"), "/cfg/bellwick/BELWIK.INI");
     EXPECT_EQ(app::chooseSettingsPath(tree.root(), "relative", "/home/u"),
         "/home/u/.config/bellwick/BELWIK.INI");

@@ -4,14 +4,14 @@
 
 #include "lists/filelistview.h"
 #include "lists/row.h"
-#include "platform/errorreport.h"
 #include "tags/tagfile.h"
+#include "widgets/errorreport.h"
 
 namespace testing_support {
 
 MainWindowTest::MainWindowTest()
 {
-    platform::setApplicationTitle(QStringLiteral("Bellwick"));
+    widgets::setApplicationTitle(QStringLiteral("Bellwick"));
     form.createDialogs();
 }
 

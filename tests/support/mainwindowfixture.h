@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Unit1.h"
 #include "platform/modal.h"
+#include "tests/support/mainwindowaccess.h"
 #include "tests/support/scopedenv.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
@@ -52,7 +52,7 @@ protected:
     TempTree journalTree;
     ScopedEnv stateHome {"XDG_STATE_HOME", journalTree.path("state")};
     ScopedEnv cacheHome {"XDG_CACHE_HOME", journalTree.path("cache")};
-    TForm1 form;
+    MainWindowAccess form;
 };
 
 } // namespace testing_support

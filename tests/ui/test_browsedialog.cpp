@@ -10,12 +10,14 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "app/Unit1.h"
 #include "lists/filelistview.h"
+#include "tests/support/mainwindowaccess.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 #include "widgets/BrowsDlg.h"
 #include "widgets/folderchooser.h"
+
+using testing_support::MainWindowAccess;
 
 using namespace std::string_literals;
 
@@ -137,7 +139,7 @@ TEST_F(BrowseDialog, EventsAnswerWithStatusTextAndOkButtonState)
 
 TEST_F(BrowseDialog, OtherWindowsAreDisabledWhileItRunsAndEnabledAfter)
 {
-    TForm1 form;
+    MainWindowAccess form;
     form.show();
     choose(tree.path("music"));
     dialog.Execute();
@@ -147,7 +149,7 @@ TEST_F(BrowseDialog, OtherWindowsAreDisabledWhileItRunsAndEnabledAfter)
 
 TEST_F(BrowseDialog, ScanButtonRunsTheChosenFolder)
 {
-    TForm1 form;
+    MainWindowAccess form;
     tree.file("music/rock/a.mp3", "x");
     choose(tree.path("music"));
     form.Button1Click(form.Button1);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -14,15 +15,16 @@
 #include "app/Unit1.h"
 #include "fileops/Unit2.h"
 #include "fileops/filecommands.h"
+#include "fileops/foldermaker.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
-#include "platform/errorreport.h"
 #include "platform/filesystem.h"
 #include "tests/support/faults.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 #include "widgets/BrowsDlg.h"
+#include "widgets/errorreport.h"
 
 using fileops::Transfer;
 using testing_support::exists;
@@ -373,7 +375,7 @@ TEST_F(FileOps, NewFolderIsMadeAndRefusalsKeepTheDialogOpen)
     EXPECT_EQ(accepted, 1);
     ASSERT_EQ(modal.questions.size(), 3u);
     EXPECT_EQ(modal.questions[0].text, text("I/O エラー (183)"));
-    EXPECT_EQ(modal.questions[0].caption, platform::applicationTitle());
+    EXPECT_EQ(modal.questions[0].caption, widgets::applicationTitle());
     EXPECT_EQ(modal.questions[0].flags, platform::MB_OK | platform::MB_ICONERROR);
     EXPECT_EQ(modal.questions[1].text, text("I/O エラー (183)"));
     EXPECT_EQ(modal.questions[2].text, text("不正なファイル名です."));
@@ -389,4 +391,33 @@ TEST_F(FileOps, NewFolderIsMadeAndRefusalsKeepTheDialogOpen)
     fileops::showNewFolderDialog(*form.Form2);
     EXPECT_FALSE(exists(tree.path("cancelled")));
     EXPECT_TRUE(modal.allAnswersUsed());
+}
+
+TEST(NewFolderDialog, GivesTheFolderItMadeAndNothingWhenCancelled)
+{
+    // Each name is pressed with "作成" (the second "a" is refused), then "キャンセル".
+    const std::pair<std::vector<const char *>, const char *> cases[]
+        = {{{"a"}, "a"}, {{"a", "b"}, "b"}, {{"a"}, nullptr}, {{}, nullptr}};
+    testing_support::TempTree tree;
+    fileops::FolderMakerIn maker(tree.root());
+    testing_support::ScriptedModal modal;
+    const platform::ScopedModal modalGuard(modal);
+    modal.unqueuedAnswer = [](const auto &) { return platform::IDOK; };
+    TForm2 dialog(nullptr, maker);
+    for (const auto &[typed, made] : cases) {
+        modal.onDialog([&typed = typed](QDialog *d) {
+            auto *form2 = static_cast<TForm2 *>(d);
+            form2->setResult(0); // as exec() starts
+            EXPECT_EQ(form2->Edit1->text(), QStringLiteral("preset"));
+            for (const char *name : typed) {
+                form2->Edit1->setText(QString::fromUtf8(name));
+                form2->Button1->click();
+            }
+            if (form2->result() != QDialog::Accepted)
+                form2->Button2->click();
+            return form2->result();
+        });
+        EXPECT_EQ(dialog.ask(QStringLiteral("preset")),
+            made ? std::optional(tree.path(made)) : std::nullopt);
+    }
 }

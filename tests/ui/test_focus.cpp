@@ -72,7 +72,7 @@ TEST_F(Focus, AScanFromItsButtonNeverHandsTheFocusToTheNextButton)
         scanning = form.isScanning();
         focusDuringScan = form.focusWidget();
     });
-    form.eventStepInterval = 0;
+    form.setEventStepInterval(0);
     chooseFolder(tree.path("music"));
     form.Button1->click();
     EXPECT_EQ(form.ListView1->rowCount(), 1);

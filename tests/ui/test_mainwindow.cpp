@@ -22,11 +22,11 @@
 #include "app/startup.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
-#include "platform/errorreport.h"
 #include "platform/paths.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
+#include "widgets/errorreport.h"
 
 using namespace std::string_literals;
 using testing_support::audioBytes;
@@ -67,13 +67,13 @@ TEST_F(MainWindow, ControlsStandWhereTheWindowDefinitionPutsThem)
 
 TEST_F(MainWindow, ApplicationTitleRule)
 {
-    EXPECT_EQ(platform::titleFromExecutableName("bellwick"), QStringLiteral("Bellwick"));
-    EXPECT_EQ(platform::titleFromExecutableName("BELLWICK.EXE"), QStringLiteral("Bellwick"));
-    EXPECT_EQ(platform::titleFromExecutableName("bell.wick.bin"), QStringLiteral("Bell"));
-    EXPECT_EQ(platform::errorReportText(QString::fromUtf8("ファイル /a は開けません")),
+    EXPECT_EQ(widgets::titleFromExecutableName("bellwick"), QStringLiteral("Bellwick"));
+    EXPECT_EQ(widgets::titleFromExecutableName("BELLWICK.EXE"), QStringLiteral("Bellwick"));
+    EXPECT_EQ(widgets::titleFromExecutableName("bell.wick.bin"), QStringLiteral("Bell"));
+    EXPECT_EQ(widgets::errorReportText(QString::fromUtf8("ファイル /a は開けません")),
         QString::fromUtf8("ファイル /a は開けません."));
-    EXPECT_EQ(platform::errorReportText(QStringLiteral("done.")), QStringLiteral("done."));
-    EXPECT_EQ(platform::errorReportText(QStringLiteral("(x)")), QStringLiteral("(x)"));
+    EXPECT_EQ(widgets::errorReportText(QStringLiteral("done.")), QStringLiteral("done."));
+    EXPECT_EQ(widgets::errorReportText(QStringLiteral("(x)")), QStringLiteral("(x)"));
 }
 
 TEST_F(MainWindow, ScanListsRowsInNameOrderAndRestoresTheWindow)
@@ -107,7 +107,7 @@ TEST_F(MainWindow, UnreadableFileEndsTheScanWithItsPathAndKeepsEarlierRows)
     tree.folder("m/b.mp3"); // a folder named like an audio file cannot be opened
     tree.file("m/c.mp3", audioBytes(200));
     modal.answer(platform::IDOK);
-    platform::guarded([&] { form.scanChosenFolder(tree.path("m")); });
+    widgets::guarded([&] { form.scanChosenFolder(tree.path("m")); });
     EXPECT_EQ(captions(form.ListView1), (std::vector<std::string> {"a.mp3"}));
     ASSERT_EQ(modal.questions.size(), 1u);
     EXPECT_EQ(modal.questions[0].text,
@@ -124,7 +124,7 @@ TEST_F(MainWindow, FifoAndUnreadableNamesNeverHangTheScan)
     tree.file("m/\xff\xfe.mp3"s, audioBytes(200));
     ASSERT_EQ(::mkfifo(tree.path("m/\xff\xff.mp3"s).c_str(), 0644), 0);
     modal.answer(platform::IDOK);
-    platform::guarded([&] { form.scanChosenFolder(tree.path("m")); });
+    widgets::guarded([&] { form.scanChosenFolder(tree.path("m")); });
     EXPECT_EQ(captions(form.ListView1), (std::vector<std::string> {"a.mp3", "\xff\xfe.mp3"s}));
     EXPECT_EQ(modal.questions.size(), 1u);
     EXPECT_EQ(form.ListView1->model()->data(form.ListView1->model()->index(1, 0)).toString(),
@@ -152,7 +152,7 @@ TEST_F(MainWindow, CommandsDuringAScanTakeEffectBetweenFiles)
 {
     for (int i = 0; i < 400; ++i)
         tree.file("m/" + std::to_string(1000 + i) + ".mp3", audioBytes(150, i));
-    form.eventStepInterval = 0; // an event step after every file
+    form.setEventStepInterval(0); // an event step after every file
     const std::string added = tree.file("added.mp3", audioBytes(10));
     // Each command runs once from inside the scan's event step; each step schedules the
     // next one when it is done.
@@ -218,7 +218,7 @@ protected:
     }
     void scanWithSteps(const std::function<bool(int)> &onStep)
     {
-        form.eventStepInterval = 0; // an event step after every file
+        form.setEventStepInterval(0); // an event step after every file
         form.show();
         form.activateWindow();
         form.ListView1->setFocus();

@@ -19,7 +19,7 @@ TEST_F(Progress, ACopyShowsItsProgressDefersACloseAndRestoresTheStatusLine)
 {
     addWorkRows({"src/a.mp3", "src/b.mp3", "src/c.mp3"});
     const std::string target = tree.folder("dst");
-    form.progressStepInterval = 0;
+    form.setProgressStepInterval(0);
     form.StatusBar1->setText(QStringLiteral("before"));
     bool closedDuringRun = false;
     PaintWatch watch(form.StatusBar1, [&] {
@@ -42,7 +42,7 @@ TEST_F(Progress, ACopyShowsItsProgressDefersACloseAndRestoresTheStatusLine)
 
 TEST_F(Progress, MoveAndDeleteShowTheirOwnProgress)
 {
-    form.progressStepInterval = 0;
+    form.setProgressStepInterval(0);
     PaintWatch watch(form.StatusBar1);
     addWorkRows({"src/a.mp3"});
     chooseFolder(tree.folder("dst"));
@@ -78,7 +78,7 @@ TEST_F(Progress, BulkTagSettingShowsItsProgressAndRestoresTheStatusLine)
         form.ListView1->appendRows({lists::makeRow(paths.back(), tags::ReadTag(paths.back()))});
     }
     form.ListView1->selectAll();
-    form.progressStepInterval = 0;
+    form.setProgressStepInterval(0);
     form.StatusBar1->setText(QStringLiteral("before"));
     PaintWatch watch(form.StatusBar1);
     modal.onDialog([](QDialog *d) {

@@ -1195,12 +1195,12 @@ void RandomWindow::scanWithInterruptions()
     // Commands that run between two files of a scan, from its event steps.
     note("scan with commands between its files");
     ++counts["scan with commands"];
-    form.eventStepInterval = 0;
+    form.setEventStepInterval(0);
     interruptionsLeft = 1 + pick(4);
     interrupter.post();
     form.Button1->click();
     interrupter.cancel();
-    form.eventStepInterval = 20;
+    form.setEventStepInterval(20);
 }
 
 void RandomWindow::act(bool nested)

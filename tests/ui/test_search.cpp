@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <stdexcept>
+#include <tuple>
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -136,4 +140,46 @@ TEST(SearchStep, SelectsExactlyTheMatchingRowsOfItsListWithoutAWindow)
     dialog.Button1->click();
     EXPECT_EQ(list.selectionFlags(), (std::vector<bool> {false, false, true}));
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST(SearchDialog, GivesTheSearchThatClosedItAndStartsEmptyEachTime)
+{
+    // A step that fails on the title "fail": the dialog then stays open until its close box.
+    struct Step final : search::ISearchStep
+    {
+        void run(const search::Conditions &c) override
+        {
+            if (c.title == "fail")
+                throw std::runtime_error("failed");
+        }
+    } step;
+    // The title, the "検索後の処理" index, "検索開始" (else "キャンセル"), and what it gives:
+    // nothing when cancelled, else whether the rows go to the work list.
+    const std::tuple<const char *, int, bool, std::optional<bool>> cases[]
+        = {{"love", 0, true, true}, {"", 1, true, false}, {"love", 0, false, std::nullopt},
+            {"fail", 0, true, std::nullopt}};
+    testing_support::ScriptedModal modal;
+    const platform::ScopedModal modalGuard(modal);
+    modal.unqueuedAnswer = [](const auto &) { return platform::IDOK; };
+    TForm4 dialog(nullptr, step);
+    for (const auto &[title, after, start, add] : cases) {
+        modal.onDialog([&, title = title, after = after, start = start](QDialog *d) {
+            auto *search = static_cast<TForm4 *>(d);
+            search->setResult(0); // as exec() starts
+            EXPECT_EQ(search->Edit6->text(), QString());
+            EXPECT_EQ(search->ComboBox3->currentIndex(), 0);
+            search->Edit6->setText(QString::fromUtf8(title));
+            search->ComboBox3->setCurrentIndex(after);
+            (start ? search->Button1 : search->Button2)->click();
+            if (search->result() != QDialog::Accepted)
+                search->reject();
+            return search->result();
+        });
+        const std::optional<TForm4::Choice> choice = dialog.ask();
+        ASSERT_EQ(choice.has_value(), add.has_value()) << title;
+        if (choice) {
+            EXPECT_EQ(choice->conditions.title, std::string(title));
+            EXPECT_EQ(choice->addToWorkList, *add);
+        }
+    }
 }

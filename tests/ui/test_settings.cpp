@@ -4,14 +4,16 @@
 #include <QHeaderView>
 #include <QTreeView>
 
-#include "app/Unit1.h"
 #include "app/settingsfile.h"
 #include "lists/filelistview.h"
-#include "platform/errorreport.h"
 #include "tests/support/codepage.h"
 #include "tests/support/faultyfs.h"
+#include "tests/support/mainwindowaccess.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
+#include "widgets/errorreport.h"
+
+using testing_support::MainWindowAccess;
 
 using testing_support::readBytes;
 
@@ -23,7 +25,7 @@ protected:
     WindowSettings()
         : guard(modal)
     {
-        platform::setApplicationTitle(QStringLiteral("Bellwick"));
+        widgets::setApplicationTitle(QStringLiteral("Bellwick"));
         app::setSettingsPath(tree.path("BELWIK.INI"));
     }
     ~WindowSettings() override { app::setSettingsPath(std::string()); }
@@ -38,7 +40,7 @@ protected:
 TEST_F(WindowSettings, FirstRunThenARestartWithChangedSizesAndWidths)
 {
     {
-        TForm1 form;
+        MainWindowAccess form;
         EXPECT_EQ(form.size(), QSize(780, 540));
         EXPECT_EQ(form.ListView1->height(), 200);
     }
@@ -48,14 +50,14 @@ TEST_F(WindowSettings, FirstRunThenARestartWithChangedSizesAndWidths)
     EXPECT_NE(
         first.find("WIDTH=780\nHEIGHT=540\nVIEWHEIGHT=200\nColumns10=160"), std::string::npos);
     {
-        TForm1 form;
+        MainWindowAccess form;
         form.resize(700, 500);
         form.ListView1->resize(form.ListView1->width(), 150);
         form.ListView1->reportView()->header()->resizeSection(2, 77);
         form.ListView2->reportView()->header()->resizeSection(6, 33);
     }
     {
-        TForm1 form;
+        MainWindowAccess form;
         EXPECT_EQ(form.size(), QSize(700, 500));
         EXPECT_EQ(form.ListView1->height(), 150);
         EXPECT_EQ(form.ListView1->reportView()->header()->sectionSize(2), 77);
@@ -65,7 +67,7 @@ TEST_F(WindowSettings, FirstRunThenARestartWithChangedSizesAndWidths)
     // A restart without changes writes the same bytes: no growth by a frame.
     const std::string second = readBytes(tree.path("BELWIK.INI"));
     {
-        TForm1 form;
+        MainWindowAccess form;
     }
     EXPECT_EQ(readBytes(tree.path("BELWIK.INI")), second);
     EXPECT_TRUE(modal.questions.empty());
@@ -76,7 +78,7 @@ TEST_F(WindowSettings, ValuesThatWouldLeaveTheWindowUnusableAreClamped)
     tree.file("BELWIK.INI",
         "[Window]\nTOP=2147483647\nLEFT=-2147483648\nWIDTH=-5\nHEIGHT=99999\nVIEWHEIGHT=100000\n"
         "Columns10=-3\nColumns21=1e9\nColumns22=$7FFFFFFF\n");
-    TForm1 form;
+    MainWindowAccess form;
     EXPECT_GE(form.width(), form.minimumWidth());
     EXPECT_GT(form.width(), 0);
     EXPECT_LE(form.height(), 4096);
@@ -96,7 +98,7 @@ TEST_F(WindowSettings, UnwritableFileGetsTheMessageOnceAndStaysAsItWas)
     modal.answer(platform::IDOK);
     {
         platform::ScopedFileSystem installed(fs);
-        TForm1 form;
+        MainWindowAccess form;
         fs.fail(testing_support::FaultyFileSystem::Call::Rename, EROFS);
     } // the window writes its settings as it goes
     ASSERT_EQ(modal.questions.size(), 1u);
@@ -109,14 +111,14 @@ TEST_F(WindowSettings, UnwritableFileGetsTheMessageOnceAndStaysAsItWas)
 TEST_F(WindowSettings, CodePageIsKeptInItsOwnSectionOnlyOnceChosen)
 {
     const testing_support::CodePageScope scope(platform::CodePage::Cp932);
-    const auto choose = [](TForm1 &form, platform::CodePage codePage) {
+    const auto choose = [](MainWindowAccess &form, platform::CodePage codePage) {
         for (QAction *item : form.CodePageItems) {
             if (item->data().toInt() == static_cast<int>(codePage))
                 item->trigger();
         }
     };
     {
-        TForm1 form;
+        MainWindowAccess form;
         choose(form, platform::CodePage::Cp1251);
         choose(form, platform::CodePage::Cp932); // back before the end: nothing to keep
     }
@@ -124,12 +126,12 @@ TEST_F(WindowSettings, CodePageIsKeptInItsOwnSectionOnlyOnceChosen)
     EXPECT_EQ(untouched.find("[Text]"), std::string::npos);
     EXPECT_EQ(std::count(untouched.begin(), untouched.end(), '='), 19);
     {
-        TForm1 form;
+        MainWindowAccess form;
         choose(form, platform::CodePage::Cp1252);
     }
     EXPECT_EQ(readBytes(tree.path("BELWIK.INI")), untouched + "[Text]\nCODEPAGE=1252\n");
     {
-        TForm1 form;
+        MainWindowAccess form;
         EXPECT_EQ(platform::tagCodePage(), platform::CodePage::Cp1252);
         EXPECT_TRUE(form.CodePageItems[1]->isChecked());
         choose(form, platform::CodePage::Cp932);
@@ -138,7 +140,7 @@ TEST_F(WindowSettings, CodePageIsKeptInItsOwnSectionOnlyOnceChosen)
     EXPECT_EQ(readBytes(tree.path("BELWIK.INI")), untouched + "[Text]\nCODEPAGE=932\n");
     for (const char *stored : {"65001", "0xFDE9", "1250", "abc", ""}) {
         tree.file("BELWIK.INI", untouched + "[Text]\nCODEPAGE=" + stored + "\n");
-        TForm1 form;
+        MainWindowAccess form;
         const platform::CodePage expected
             = std::string(stored) == "65001" || std::string(stored) == "0xFDE9"
             ? platform::CodePage::Utf8

@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QMouseEvent>
 
-#include "app/Unit1.h"
 #include "lists/filelistview.h"
-#include "platform/errorreport.h"
+#include "tests/support/mainwindowaccess.h"
 #include "tests/support/scriptedmodal.h"
 #include "widgets/SplitPnl.h"
 #include "widgets/alignlayout.h"
+#include "widgets/errorreport.h"
+
+using testing_support::MainWindowAccess;
 
 using widgets::AlignLayout;
 using widgets::TAlign;
@@ -103,7 +105,7 @@ TEST_F(SplitPanel, ClientAlignmentIsRefusedWithAMessage)
     bar->SetAlign(TAlign::alClient);
     ASSERT_EQ(modal.questions.size(), 1u);
     EXPECT_EQ(modal.questions[0].text, QString::fromUtf8("AlignにalClientは選択できません。"));
-    EXPECT_EQ(modal.questions[0].caption, platform::applicationTitle());
+    EXPECT_EQ(modal.questions[0].caption, widgets::applicationTitle());
     EXPECT_EQ(modal.questions[0].flags, unsigned(platform::MB_OK));
     EXPECT_EQ(bar->Align(), TAlign::alTop);
     EXPECT_EQ(layout->alignOf(bar), TAlign::alTop);
@@ -196,7 +198,7 @@ TEST_F(SplitPanel, NewSizeFollowsTheAlignment)
 
 TEST_F(SplitPanel, MainWindowBarSetsTheResultListHeight)
 {
-    TForm1 window;
+    MainWindowAccess window;
     window.show();
     QApplication::processEvents();
     EXPECT_EQ(window.SplitPanel1->Align(), TAlign::alTop);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <tuple>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
@@ -19,11 +22,11 @@
 #include "editing/Unit6.h"
 #include "editing/cp932lineedit.h"
 #include "lists/filelistview.h"
-#include "platform/errorreport.h"
 #include "tags/tagfile.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
+#include "widgets/errorreport.h"
 
 using namespace std::string_literals;
 using testing_support::audioBytes;
@@ -399,4 +402,46 @@ TEST_F(TagEditing, BulkEraseOfGenreSpacesAndCancel)
     });
     form.N17Click(form.N18); // the work list has no selection anyway
     EXPECT_EQ(readBytes(a), audioBytes(100) + tagBytes("T", "  ", "", "", "", 255));
+}
+
+TEST(BulkDialog, GivesItsDecisionsOnlyWhenSavedAndStartsEmptyEachTime)
+{
+    using Kind = tags::TextChange::Kind;
+    using Genre = tags::GenreChange::Kind;
+    struct Case
+    {
+        const char *title;
+        bool eraseAlbum, eraseGenre;
+        QPushButton *TForm6::*button;
+        std::optional<std::tuple<Kind, Kind, Genre>> merge; // Title, Album, genre
+    };
+    const Case cases[] = {
+        {"New", false, false, &TForm6::Button1, {{Kind::Set, Kind::Keep, Genre::Keep}}},
+        {"", true, true, &TForm6::Button1, {{Kind::Keep, Kind::Erase, Genre::Erase}}},
+        {"New", true, false, &TForm6::Button2, std::nullopt},
+    };
+    testing_support::ScriptedModal modal;
+    const platform::ScopedModal modalGuard(modal);
+    TForm6 dialog(nullptr);
+    for (const Case &c : cases) {
+        modal.onDialog([&c](QDialog *d) {
+            auto *bulk = static_cast<TForm6 *>(d);
+            EXPECT_EQ(bulk->Edit2->text(), QString());
+            EXPECT_FALSE(bulk->CheckBox2->isChecked());
+            EXPECT_TRUE(bulk->ComboBox1->isEnabled());
+            bulk->Edit2->setText(QString::fromUtf8(c.title));
+            bulk->Edit2->setModified(true);
+            bulk->CheckBox2->setChecked(c.eraseAlbum);
+            bulk->CheckBox5->setChecked(c.eraseGenre);
+            (bulk->*c.button)->click();
+            return bulk->result();
+        });
+        const std::optional<tags::TagMerge> merge = dialog.ask();
+        ASSERT_EQ(merge.has_value(), c.merge.has_value()) << c.title;
+        if (merge) {
+            EXPECT_EQ(
+                std::make_tuple(merge->texts[0].kind, merge->texts[2].kind, merge->genre.kind),
+                *c.merge);
+        }
+    }
 }

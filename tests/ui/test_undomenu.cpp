@@ -22,7 +22,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/Unit1.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
 #include "editing/cp932lineedit.h"
@@ -31,8 +30,11 @@
 #include "lists/row.h"
 #include "platform/filesystem.h"
 #include "tests/support/faultyfs.h"
+#include "tests/support/mainwindowaccess.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scopedenv.h"
+
+using testing_support::MainWindowAccess;
 
 using testing_support::audioBytes;
 using testing_support::readBytes;
@@ -56,7 +58,7 @@ class UndoMenu : public testing_support::MainWindowTest
 {
 protected:
     // Opens the edit menu as the user does and gives what its two entries show.
-    static std::pair<EntryState, EntryState> editMenu(TForm1 &window)
+    static std::pair<EntryState, EntryState> editMenu(MainWindowAccess &window)
     {
         const bool wasActive = window.isActiveWindow();
         window.Edit1->popup(QPoint(0, 0));
@@ -76,8 +78,8 @@ protected:
     std::pair<EntryState, EntryState> editMenu() { return editMenu(form); }
 
     // A bulk run over the given rows of a list that sets their Title.
-    void bulkTitle(
-        TForm1 &window, FileListView *list, std::initializer_list<int> rows, const char *title)
+    void bulkTitle(MainWindowAccess &window, FileListView *list, std::initializer_list<int> rows,
+        const char *title)
     {
         list->setSelectionFlags({});
         select(list, rows);
@@ -357,7 +359,7 @@ TEST_F(UndoMenu, WithoutAJournalTheWindowAsksOnceBeforeItsFirstWrite)
     const std::string plain = tree.file("plain", "not a folder");
     const testing_support::ScopedEnv state("XDG_STATE_HOME", plain + "/state");
     const testing_support::ScopedEnv cache("XDG_CACHE_HOME", plain + "/cache");
-    TForm1 window;
+    MainWindowAccess window;
     window.createDialogs();
     const std::string bytes = audioBytes(200) + tagBytes("Old");
     const std::string a = addFile(window.ListView1, "a.mp3", bytes);

@@ -9,14 +9,16 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-#include "app/Unit1.h"
 #include "app/Unit5.h"
 #include "platform/paths.h"
 #include "platform/programfolder.h"
+#include "tests/support/mainwindowaccess.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 #include "widgets/URLLabel.h"
 #include "widgets/cursortable.h"
+
+using testing_support::MainWindowAccess;
 
 namespace {
 
@@ -100,7 +102,7 @@ TEST(VersionBox, ContentAndClosing)
 {
     testing_support::ScriptedModal modal;
     platform::ScopedModal guard(modal);
-    TForm1 form;
+    MainWindowAccess form;
     form.createDialogs();
     TForm5 *box = form.Form5;
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Version Information"));
@@ -135,7 +137,7 @@ TEST(Help, OpensThePageInTheCurrentFolderElseTheOneBesideTheProgram)
     testing_support::TempTree tree;
     char saved[4096];
     ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
-    TForm1 form;
+    MainWindowAccess form;
 
     tree.file("music/belwik.htm", "<html>here</html>");
     ASSERT_EQ(::chdir(tree.path("music").c_str()), 0);
@@ -163,7 +165,7 @@ TEST(VersionBox, TheLinkShowsItsNormalColourAtEveryShowing)
 {
     testing_support::ScriptedModal modal;
     platform::ScopedModal guard(modal);
-    TForm1 form;
+    MainWindowAccess form;
     form.createDialogs();
     TForm5 *box = form.Form5;
     // Closed by a key with the pointer on the link: no leave reaches the label. A press

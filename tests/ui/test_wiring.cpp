@@ -10,19 +10,21 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "app/Unit1.h"
 #include "app/Unit5.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
 #include "editing/tagjournal.h"
 #include "lists/filelistview.h"
-#include "platform/errorreport.h"
 #include "search/Unit4.h"
+#include "tests/support/mainwindowaccess.h"
 #include "tests/support/scopedenv.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
 #include "widgets/BrowsDlg.h"
+#include "widgets/errorreport.h"
 #include "widgets/folderchooser.h"
+
+using testing_support::MainWindowAccess;
 
 using testing_support::audioBytes;
 using testing_support::tagBytes;
@@ -33,7 +35,7 @@ struct Window
 {
     Window()
     {
-        platform::setApplicationTitle(QStringLiteral("Bellwick"));
+        widgets::setApplicationTitle(QStringLiteral("Bellwick"));
         form.createDialogs();
         std::vector<lists::Row> rows;
         for (const char *name : {"a.mp3", "b.mp3"})
@@ -61,7 +63,7 @@ struct Window
     testing_support::TempTree journalTree;
     testing_support::ScopedEnv stateHome {"XDG_STATE_HOME", journalTree.path("state")};
     testing_support::ScopedEnv cacheHome {"XDG_CACHE_HOME", journalTree.path("cache")};
-    TForm1 form;
+    MainWindowAccess form;
 };
 
 QString text(const char *utf8)
@@ -154,49 +156,64 @@ TEST(Wiring, EveryButtonAndMenuEntryRunsItsHandler)
         return [list](Window &w) { (w.form.*list)->setViewStyle(Style::Icon); };
     };
     const std::vector<Binding> bindings = {
-        button("Button1", &TForm1::Button1, rejectChooser,
-            chooserWith(&TForm1::BrowseDialog1, "MP3ファイルのあるディレクトリを指定してください")),
-        action("N13", &TForm1::N13, rejectChooser,
-            chooserWith(&TForm1::BrowseDialog1, "MP3ファイルのあるディレクトリを指定してください")),
-        button("Button2", &TForm1::Button2, rejectDialog, dialogShown(&TForm1::Form4)),
-        button("Button12", &TForm1::Button12, nothing, selection(&TForm1::ListView1, {true, true})),
-        button(
-            "Button13", &TForm1::Button13, nothing, selection(&TForm1::ListView1, {false, true})),
-        button("Button14", &TForm1::Button14, answerNo, asked("リストから削除して構いませんね？")),
-        button("Button6", &TForm1::Button6, answerNo, asked("リストをクリアしてよろしいですね？")),
-        button("Button8", &TForm1::Button8, rejectChooser,
+        button("Button1", &MainWindowAccess::Button1, rejectChooser,
+            chooserWith(&MainWindowAccess::BrowseDialog1,
+                "MP3ファイルのあるディレクトリを指定してください")),
+        action("N13", &MainWindowAccess::N13, rejectChooser,
+            chooserWith(&MainWindowAccess::BrowseDialog1,
+                "MP3ファイルのあるディレクトリを指定してください")),
+        button("Button2", &MainWindowAccess::Button2, rejectDialog,
+            dialogShown(&MainWindowAccess::Form4)),
+        button("Button12", &MainWindowAccess::Button12, nothing,
+            selection(&MainWindowAccess::ListView1, {true, true})),
+        button("Button13", &MainWindowAccess::Button13, nothing,
+            selection(&MainWindowAccess::ListView1, {false, true})),
+        button("Button14", &MainWindowAccess::Button14, answerNo,
+            asked("リストから削除して構いませんね？")),
+        button("Button6", &MainWindowAccess::Button6, answerNo,
+            asked("リストをクリアしてよろしいですね？")),
+        button("Button8", &MainWindowAccess::Button8, rejectChooser,
+            chooserWith(&MainWindowAccess::BrowseDialog2,
+                "新しいフォルダを作るフォルダを指定してください。")),
+        button("Button3", &MainWindowAccess::Button3, rejectChooser,
             chooserWith(
-                &TForm1::BrowseDialog2, "新しいフォルダを作るフォルダを指定してください。")),
-        button("Button3", &TForm1::Button3, rejectChooser,
-            chooserWith(&TForm1::BrowseDialog2, "コピー先のフォルダを指定してください。")),
-        button("Button4", &TForm1::Button4, rejectChooser,
-            chooserWith(&TForm1::BrowseDialog2, "移動先のフォルダを指定してください。")),
-        button("Button5", &TForm1::Button5, answerNo,
+                &MainWindowAccess::BrowseDialog2, "コピー先のフォルダを指定してください。")),
+        button("Button4", &MainWindowAccess::Button4, rejectChooser,
+            chooserWith(&MainWindowAccess::BrowseDialog2, "移動先のフォルダを指定してください。")),
+        button("Button5", &MainWindowAccess::Button5, answerNo,
             asked("選択されたファイルを削除して構いませんか？")),
-        button("Button11", &TForm1::Button11, nothing, selection(&TForm1::ListView2, {true, true})),
-        button(
-            "Button10", &TForm1::Button10, nothing, selection(&TForm1::ListView2, {true, false})),
-        button("Button9", &TForm1::Button9, answerNo, asked("リストから削除して構いませんね？")),
-        button(
-            "Button7", &TForm1::Button7, answerNo, asked("作業リストをクリアしてよろしいですね？")),
-        action("N9", &TForm1::N9, rejectDialog, dialogShown(&TForm1::Form3)),
-        action("N12", &TForm1::N12, rejectDialog, dialogShown(&TForm1::Form3)),
-        action("N17", &TForm1::N17, rejectDialog, dialogShown(&TForm1::Form6)),
-        action("N18", &TForm1::N18, rejectDialog, dialogShown(&TForm1::Form6)),
-        action("N1", &TForm1::N1, toIcons(&TForm1::ListView1),
-            style(&TForm1::ListView1, Style::Report)),
-        action("N2", &TForm1::N2, nothing, style(&TForm1::ListView1, Style::Icon)),
-        action("N3", &TForm1::N3, nothing, style(&TForm1::ListView1, Style::SmallIcon)),
-        action("N4", &TForm1::N4, nothing, style(&TForm1::ListView1, Style::List)),
-        action("N5", &TForm1::N5, toIcons(&TForm1::ListView2),
-            style(&TForm1::ListView2, Style::Report)),
-        action("N6", &TForm1::N6, nothing, style(&TForm1::ListView2, Style::Icon)),
-        action("N7", &TForm1::N7, nothing, style(&TForm1::ListView2, Style::SmallIcon)),
-        action("N8", &TForm1::N8, nothing, style(&TForm1::ListView2, Style::List)),
+        button("Button11", &MainWindowAccess::Button11, nothing,
+            selection(&MainWindowAccess::ListView2, {true, true})),
+        button("Button10", &MainWindowAccess::Button10, nothing,
+            selection(&MainWindowAccess::ListView2, {true, false})),
+        button("Button9", &MainWindowAccess::Button9, answerNo,
+            asked("リストから削除して構いませんね？")),
+        button("Button7", &MainWindowAccess::Button7, answerNo,
+            asked("作業リストをクリアしてよろしいですね？")),
+        action("N9", &MainWindowAccess::N9, rejectDialog, dialogShown(&MainWindowAccess::Form3)),
+        action("N12", &MainWindowAccess::N12, rejectDialog, dialogShown(&MainWindowAccess::Form3)),
+        action("N17", &MainWindowAccess::N17, rejectDialog, dialogShown(&MainWindowAccess::Form6)),
+        action("N18", &MainWindowAccess::N18, rejectDialog, dialogShown(&MainWindowAccess::Form6)),
+        action("N1", &MainWindowAccess::N1, toIcons(&MainWindowAccess::ListView1),
+            style(&MainWindowAccess::ListView1, Style::Report)),
         action(
-            "N16", &TForm1::N16, [](Window &w) { w.modal.chooseFiles({}); },
+            "N2", &MainWindowAccess::N2, nothing, style(&MainWindowAccess::ListView1, Style::Icon)),
+        action("N3", &MainWindowAccess::N3, nothing,
+            style(&MainWindowAccess::ListView1, Style::SmallIcon)),
+        action(
+            "N4", &MainWindowAccess::N4, nothing, style(&MainWindowAccess::ListView1, Style::List)),
+        action("N5", &MainWindowAccess::N5, toIcons(&MainWindowAccess::ListView2),
+            style(&MainWindowAccess::ListView2, Style::Report)),
+        action(
+            "N6", &MainWindowAccess::N6, nothing, style(&MainWindowAccess::ListView2, Style::Icon)),
+        action("N7", &MainWindowAccess::N7, nothing,
+            style(&MainWindowAccess::ListView2, Style::SmallIcon)),
+        action(
+            "N8", &MainWindowAccess::N8, nothing, style(&MainWindowAccess::ListView2, Style::List)),
+        action(
+            "N16", &MainWindowAccess::N16, [](Window &w) { w.modal.chooseFiles({}); },
             [](Window &w) { EXPECT_EQ(w.modal.fileRequests.size(), 1u); }),
-        action("N15", &TForm1::N15, nothing,
+        action("N15", &MainWindowAccess::N15, nothing,
             [](Window &w) {
                 ASSERT_EQ(w.modal.spawned.size(), 1u);
                 EXPECT_EQ(
@@ -204,14 +221,14 @@ TEST(Wiring, EveryButtonAndMenuEntryRunsItsHandler)
                     "belwik.htm");
             }),
         action(
-            "Undo1", &TForm1::Undo1,
+            "Undo1", &MainWindowAccess::Undo1,
             [](Window &w) {
                 writeBatch(w);
                 answerNo(w);
             },
             asked("1 個のファイルのタグを書き込み前に戻します。よろしいですか？")),
         action(
-            "Redo1", &TForm1::Redo1,
+            "Redo1", &MainWindowAccess::Redo1,
             [](Window &w) {
                 writeBatch(w);
                 NoRestoreReport report;
@@ -228,9 +245,10 @@ TEST(Wiring, EveryButtonAndMenuEntryRunsItsHandler)
                 EXPECT_EQ(
                     w.form.Undo1->text(), text("元に戻す(&U): bellwick-cli set (1 ファイル)"));
             }},
-        action("About1", &TForm1::About1, rejectDialog, dialogShown(&TForm1::Form5)),
+        action("About1", &MainWindowAccess::About1, rejectDialog,
+            dialogShown(&MainWindowAccess::Form5)),
         action(
-            "Exit1", &TForm1::Exit1, [](Window &w) { w.form.show(); },
+            "Exit1", &MainWindowAccess::Exit1, [](Window &w) { w.form.show(); },
             [](Window &w) { EXPECT_FALSE(w.form.isVisible()); }),
     };
     for (const Binding &binding : bindings) {
@@ -245,8 +263,9 @@ TEST(Wiring, EveryButtonAndMenuEntryRunsItsHandler)
 
 TEST(Wiring, EveryListSignalRunsItsHandlerForItsOwnList)
 {
-    for (FileListView *TForm1::*list : {&TForm1::ListView1, &TForm1::ListView2}) {
-        const bool isResult = list == &TForm1::ListView1;
+    for (FileListView *TForm1::*list :
+        {&MainWindowAccess::ListView1, &MainWindowAccess::ListView2}) {
+        const bool isResult = list == &MainWindowAccess::ListView1;
         SCOPED_TRACE(isResult ? "ListView1" : "ListView2");
         Window w;
         FileListView *view = w.form.*list;

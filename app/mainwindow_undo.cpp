@@ -15,9 +15,9 @@
 #include "lists/filelistview.h"
 #include "lists/row.h"
 #include "lists/rowmodel.h"
-#include "platform/errorreport.h"
 #include "platform/modal.h"
 #include "platform/scopeguard.h"
+#include "widgets/errorreport.h"
 
 namespace {
 
@@ -226,7 +226,7 @@ bool TForm1::reportRestore(const editing::RestoreResult &result, bool undo)
     }
     // A file that could not be written is neither changed nor gone: its own error says why.
     if (failed)
-        platform::showErrorReport(QString::fromStdString(failed->message));
+        widgets::showErrorReport(QString::fromStdString(failed->message));
     if (result.lost > 0)
         platform::modal().messageBox(this,
             QString::fromStdString(editing::lostFilesMessage(result.lost))

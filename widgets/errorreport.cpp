@@ -1,10 +1,10 @@
-#include "platform/errorreport.h"
+#include "widgets/errorreport.h"
 
 #include <QCoreApplication>
 
 #include "platform/modal.h"
 
-namespace platform {
+namespace widgets {
 
 namespace {
 QString title;
@@ -47,4 +47,4 @@ void showFileMissingBox()
         QString::fromUtf8("エラー"), platform::MB_OK | platform::MB_ICONEXCLAMATION);
 }
 
-} // namespace platform
+} // namespace widgets

@@ -6,10 +6,12 @@
 
 #include <QString>
 
-namespace platform {
+namespace widgets {
 
 // The application title: the executable's file name cut before its first ".", its first
 // letter raised to upper case and every later letter lowered ("bellwick" gives "Bellwick").
+// Set once at start-up and read by the message boxes that carry it. It is kept here rather
+// than as the application's display name, which X11 would append to every window caption.
 QString applicationTitle();
 QString titleFromExecutableName(const std::string &fileName);
 void setApplicationTitle(const QString &title);
@@ -37,4 +39,4 @@ template<typename F> bool guarded(F &&handler)
     return false;
 }
 
-} // namespace platform
+} // namespace widgets
