@@ -76,8 +76,7 @@ std::optional<BatchSummary> JournalSet::nextUndo()
 {
     const JournalLocks locks(files());
     const auto target = latestTarget(files(), true);
-    std::optional<BatchSummary> next
-        = target ? target->file->summaryOf(target->id) : std::nullopt;
+    std::optional<BatchSummary> next = target ? target->file->summaryOf(target->id) : std::nullopt;
     if (next)
         next->passesOver = partlyUndoneAbove(files(), *next);
     return next;
