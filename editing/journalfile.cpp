@@ -84,6 +84,11 @@ std::unique_ptr<JournalFile> JournalFile::openExisting(
     const std::string path = platform::AddBackslash(folder) + FileName;
     platform::UniqueFd fd(
         fileSystem().open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    // A journal on a read-only file system is still read: its batches stay in the history,
+    // and undoing one says the journal cannot be written.
+    if (!fd.isValid() && (errno == EROFS || errno == EACCES || errno == EPERM))
+        fd = platform::UniqueFd(
+            fileSystem().open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
     struct stat st;
     if (!fd.isValid() || fileSystem().fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return nullptr;
