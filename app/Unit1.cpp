@@ -25,7 +25,6 @@
 #include "fileops/Unit2.h"
 #include "fileops/foldermaker.h"
 #include "lists/filelistview.h"
-#include "lists/row.h"
 #include "lists/rowmodel.h"
 #include "platform/error.h"
 #include "platform/scopeguard.h"
@@ -37,6 +36,7 @@
 #include "widgets/SplitPnl.h"
 #include "widgets/alignlayout.h"
 #include "widgets/errorreport.h"
+#include "widgets/heldkeyfilter.h"
 
 using widgets::TAlign;
 
@@ -56,7 +56,6 @@ constexpr int BarHeight = 41;
 constexpr int DesignViewHeight = 200;
 // The least of the work list that the result list's height leaves visible.
 constexpr int LeastWorkListHeight = 60;
-constexpr int ColumnWidths[lists::ColumnCount] = {160, 130, 120, 120, 50, 50, 120};
 
 // A setting's place among the window settings; `column` counts from a column group's first.
 constexpr std::size_t at(app::SettingKey key, int column = 0)
@@ -92,6 +91,8 @@ TForm1::TForm1(QWidget *parent, app::RunIntervals intervals)
     , m_intervals(intervals)
 {
     setWindowTitle(QStringLiteral("Bellwick"));
+    // A held Enter or Escape acts once, in this window and in every dialog and box it opens.
+    qApp->installEventFilter(new HeldKeyFilter(this));
     buildControls();
     buildMenus();
     connectHandlers();
@@ -132,6 +133,7 @@ void TForm1::buildControls()
 
     ListView1 = new FileListView(FileListView::Role::ResultList, central);
     ListView1->setGeometry(0, BarHeight, DesignWidth, DesignViewHeight);
+    m_viewHeight = m_shownViewHeight = DesignViewHeight;
 
     SplitPanel1 = new TSplitPanel(central);
     SplitPanel1->setGeometry(0, BarHeight + DesignViewHeight, DesignWidth, 4);
@@ -165,11 +167,15 @@ void TForm1::buildControls()
     // Dragging the split bar sets the result list's height.
     SplitPanel1->SetAlign(TAlign::alTop);
     SplitPanel1->SetHostComponent(ListView1);
-    SplitPanel1->OnEndSizing = [this](QObject *) { boundResultList(); };
+    // A drag sets the user's height, as far as the window shows it.
+    SplitPanel1->OnEndSizing = [this](QObject *) {
+        m_viewHeight = std::clamp(ListView1->height(), 0, resultListRoom());
+        boundResultList();
+    };
 
     for (FileListView *list : {ListView1, ListView2}) {
         for (int c = 0; c < lists::ColumnCount; ++c)
-            list->reportView()->header()->resizeSection(c, ColumnWidths[c]);
+            list->reportView()->header()->resizeSection(c, lists::Columns[c].defaultWidth);
     }
 
     const QList<QWidget *> order = tabOrder();
@@ -194,8 +200,11 @@ QList<QWidget *> TForm1::tabOrder() const
 void TForm1::buildMenus()
 {
     const auto addAction = [](QMenu *menu, const char *caption) {
-        return caption[0] == '-' && caption[1] == '\0' ? menu->addSeparator()
-                                                       : menu->addAction(text(caption));
+        QAction *action = caption[0] == '-' && caption[1] == '\0' ? menu->addSeparator()
+                                                                  : menu->addAction(text(caption));
+        // A held shortcut runs its command once.
+        action->setAutoRepeat(false);
+        return action;
     };
     PopupMenu1 = new QMenu(this);
     N9 = addAction(PopupMenu1, "タグ変更");
@@ -227,6 +236,7 @@ void TForm1::buildMenus()
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     View1 = menuBar()->addMenu(text("表示(&V)"));
     CodePage1 = View1->addMenu(text("文字コード"));
+    CodePage1->menuAction()->setAutoRepeat(false);
     auto *codePages = new QActionGroup(this);
     const std::pair<platform::CodePage, const char *> codePageItems[] = {
         {platform::CodePage::Cp932, "日本語 (シフト JIS / CP932)"},
@@ -247,6 +257,8 @@ void TForm1::buildMenus()
     Help1 = menuBar()->addMenu(text("ヘルプ(&H)"));
     N15 = addAction(Help1, "ヘルプ表示");
     About1 = addAction(Help1, "バージョン情報");
+    for (QAction *menu : menuBar()->actions())
+        menu->setAutoRepeat(false);
 }
 
 void TForm1::connectHandlers()
@@ -344,7 +356,7 @@ void TForm1::createDialogs()
 
 void TForm1::FormCreate()
 {
-    SortKey = -2;
+    SortKey.reset();
     SortOrder = 1;
     applySettings(app::readSettings(app::settingsPath(), currentSettings()));
     platform::setTagCodePage(app::readCodePage(app::settingsPath()));
@@ -370,7 +382,8 @@ app::WindowSettings TForm1::currentSettings() const
     s[at(SettingKey::Left)] = x();
     s[at(SettingKey::Width)] = width();
     s[at(SettingKey::Height)] = height();
-    s[at(SettingKey::ViewHeight)] = ListView1->height();
+    // The user's height, not the one a small window squeezed it to.
+    s[at(SettingKey::ViewHeight)] = userViewHeight();
     for (int c = 0; c < lists::ColumnCount; ++c) {
         s[at(SettingKey::Columns10, c)] = ListView1->reportView()->header()->sectionSize(c);
         s[at(SettingKey::Columns20, c)] = ListView2->reportView()->header()->sectionSize(c);
@@ -393,10 +406,8 @@ void TForm1::applySettings(const app::WindowSettings &s)
                s[at(SettingKey::Width)], least.width(), std::max(least.width(), screen.width())),
         std::clamp(
             s[at(SettingKey::Height)], least.height(), std::max(least.height(), screen.height())));
-    const int fixed = menuBar()->sizeHint().height() + Panel1->height() + SplitPanel1->height()
-        + PanelEx1->height() + LeastWorkListHeight + StatusBar1->height();
-    ListView1->resize(ListView1->width(),
-        std::clamp(s[at(SettingKey::ViewHeight)], 0, std::max(0, height() - fixed)));
+    m_viewHeight = std::clamp(s[at(SettingKey::ViewHeight)], 0, std::max(0, screen.height()));
+    boundResultList();
     for (int c = 0; c < lists::ColumnCount; ++c) {
         ListView1->reportView()->header()->resizeSection(
             c, std::clamp(s[at(SettingKey::Columns10, c)], 0, 4096));
@@ -456,7 +467,7 @@ bool TForm1::focusNextPrevChild(bool next)
 
 void TForm1::runBusy(const char *verb, const std::function<void(platform::IRunControl &)> &work)
 {
-    {
+    runHonouringClose([&] {
         const QString before = StatusBar1->text();
         ++m_busyDepth;
         const platform::ScopeGuard end([this, before] {
@@ -465,25 +476,60 @@ void TForm1::runBusy(const char *verb, const std::function<void(platform::IRunCo
         });
         app::StatusProgress progress(*StatusBar1, text(verb), m_intervals.progressStep);
         work(progress);
+    });
+}
+
+void TForm1::runHonouringClose(const std::function<void()> &work)
+{
+    std::exception_ptr failure;
+    try {
+        work();
+    } catch (...) {
+        failure = std::current_exception();
     }
-    if (m_closeRequested && !isBusy() && !isScanning()) {
-        m_closeRequested = false;
-        close();
+    if (!m_closeRequested || isBusy() || isScanning()) {
+        // An outer run carries the close out; a failure goes on to its report.
+        if (failure)
+            std::rethrow_exception(failure);
+        return;
     }
+    if (failure)
+        widgets::guarded([&] { std::rethrow_exception(failure); });
+    m_closeRequested = false;
+    close();
+}
+
+int TForm1::resultListRoom() const
+{
+    // The window's height less the menu bar, before the window is laid out for the first time.
+    const int central = centralWidget()->isVisible() ? centralWidget()->height()
+                                                     : height() - menuBar()->sizeHint().height();
+    return std::max(0,
+        central - Panel1->height() - SplitPanel1->height() - PanelEx1->height()
+            - LeastWorkListHeight - StatusBar1->height());
+}
+
+int TForm1::userViewHeight() const
+{
+    // A height the window did not set (the split bar's) is the user's.
+    return ListView1->height() == m_shownViewHeight ? m_viewHeight : ListView1->height();
 }
 
 void TForm1::boundResultList()
 {
     // The work list's bar, the least of the work list and the status line stay visible: the
-    // result list gives way first, down to nothing.
-    const int room = centralWidget()->height() - Panel1->height() - SplitPanel1->height()
-        - PanelEx1->height() - LeastWorkListHeight - StatusBar1->height();
-    const int bound = std::max(0, room);
-    if (ListView1->height() <= bound)
-        return;
-    ListView1->resize(ListView1->width(), bound);
-    m_layout->invalidate();
-    m_layout->activate();
+    // result list gives way first, down to nothing, and takes the user's height back when the
+    // window grows.
+    const int room = resultListRoom();
+    if (ListView1->height() != m_shownViewHeight)
+        m_viewHeight = std::min(ListView1->height(), room);
+    const int shown = std::min(m_viewHeight, room);
+    if (ListView1->height() != shown) {
+        ListView1->resize(ListView1->width(), shown);
+        m_layout->invalidate();
+        m_layout->activate();
+    }
+    m_shownViewHeight = ListView1->height();
 }
 
 void TForm1::resizeEvent(QResizeEvent *event)

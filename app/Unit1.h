@@ -99,8 +99,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    // Shared sort state of both lists: -2 no column yet, -1 the caption, k sub-item k.
-    int SortKey = -2;
+    // Shared sort state of both lists: the column last clicked (none yet), +1 or -1.
+    std::optional<lists::Column> SortKey;
     int SortOrder = 1;
 
     // Controls, as the window's definition names them.
@@ -253,15 +253,25 @@ private:
     // Copy or move: the target folder chosen with `caption`, then the run with its progress.
     void transferWorkList(const char *caption, const char *verb, fileops::Transfer kind);
     void sortByHeader(FileListView *list, int column);
-    // Keeps the result list's height within what leaves the work list's bar, some of the work
-    // list and the status line visible; after a drag of the split bar and a resize.
+    // Shows the result list at the user's height, or less while the window is too small to
+    // leave the work list's bar, some of the work list and the status line visible; after a
+    // drag of the split bar, a resize and reading the settings.
     void boundResultList();
+    // The most height the result list may have in the window as it is now.
+    int resultListRoom() const;
+    // The result list's height as the user set it (by the split bar or the settings file).
+    int userViewHeight() const;
+    // A deferred close is carried out once no scan or long operation runs any more: after
+    // `work` has returned, or, when it failed, after the failure's report.
+    void runHonouringClose(const std::function<void()> &work);
 
     app::RunIntervals m_intervals;
     widgets::AlignLayout *m_layout = nullptr;
     int m_scanDepth = 0;
     int m_busyDepth = 0;
     bool m_closeRequested = false;
+    int m_viewHeight = 0;      // the user's height of the result list
+    int m_shownViewHeight = 0; // the height the window last gave it
     bool m_scanStopRequested = false;
     bool m_resultListSorted = false;
     bool m_shownOnce = false;

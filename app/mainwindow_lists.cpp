@@ -34,13 +34,16 @@ bool TForm1::askYesNo(const char *question)
 
 void TForm1::sortByHeader(FileListView *list, int column)
 {
-    if (column - 1 == SortKey)
+    if (column < 0 || column >= lists::ColumnCount)
+        return;
+    const auto clicked = static_cast<lists::Column>(column);
+    if (clicked == SortKey)
         SortOrder = -SortOrder;
     else
         SortOrder = 1;
-    SortKey = column - 1;
+    SortKey = clicked;
     QCoreApplication::processEvents();
-    list->sortRows(SortKey, SortOrder);
+    list->sortRows(clicked, SortOrder);
     if (list == ListView1)
         m_resultListSorted = true;
 }

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -94,13 +95,19 @@ void TForm1::ScanFolder(const std::string &folder)
 
 void TForm1::Button1Click(QObject *)
 {
-    if (BrowseDialog1->Execute())
-        scanChosenFolder(BrowseDialog1->Directory);
+    // The button is greyed while its scan runs: a focus it had (which the chooser may have
+    // taken away meanwhile) goes to the result list, where Enter starts nothing.
+    const bool hadFocus = focusWidget() == Button1;
+    if (!BrowseDialog1->Execute())
+        return;
+    if (hadFocus || focusWidget() == Button1)
+        ListView1->currentView()->setFocus(Qt::OtherFocusReason);
+    scanChosenFolder(BrowseDialog1->Directory);
 }
 
 void TForm1::scanChosenFolder(const std::string &folder)
 {
-    {
+    runHonouringClose([&] {
         Button1->setEnabled(false);
         N13->setEnabled(false);
         ListView1->setDrawingSuspended(true);
@@ -112,18 +119,14 @@ void TForm1::scanChosenFolder(const std::string &folder)
             m_scanStopRequested = false;
             clearStatusText();
             ListView1->setDrawingSuspended(false);
-            if (m_resultListSorted)
-                ListView1->sortRows(SortKey, SortOrder);
+            if (m_resultListSorted && SortKey)
+                ListView1->sortRows(*SortKey, SortOrder);
             N13->setEnabled(true);
             Button1->setEnabled(true);
             QApplication::restoreOverrideCursor();
         });
         ScanFolder(folder);
-    }
-    if (m_closeRequested) {
-        m_closeRequested = false;
-        close();
-    }
+    });
 }
 
 void TForm1::keyPressEvent(QKeyEvent *event)

@@ -81,7 +81,7 @@ void TForm1::N9Click(QObject *Sender)
         return;
     // The row gets exactly what was written; the same file's row in the other list keeps
     // its old text, and nothing is re-sorted.
-    list->model()->setSubItems(index, editing::cellsAfter(*saved));
+    list->model()->setSubItems(index, lists::cellsAfter(lists::mergeOf(*saved)));
 }
 
 void TForm1::N17Click(QObject *Sender)
@@ -110,7 +110,7 @@ void TForm1::N17Click(QObject *Sender)
             return;
         runBusy("タグ書き込み中", [&](platform::IRunControl &status) {
             ListCellsReport report(
-                *list, std::move(rows), editing::cellsAfter(merge), m_intervals.eventStep, status);
+                *list, std::move(rows), lists::cellsAfter(merge), m_intervals.eventStep, status);
             QWidget *viewport = list->currentView()->viewport();
             const platform::ScopeGuard finalPaint([viewport] { viewport->repaint(); });
             fileMissing = editing::runBulkTagSetting(paths, merge, *m_tagWriter, report).outcome

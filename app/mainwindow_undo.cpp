@@ -44,18 +44,6 @@ QString entryCaption(const char *entry, const editing::BatchSummary &batch)
         .arg(text(entry), name, groupedCount(batch.files), text("ファイル"));
 }
 
-// A restored file's cells: its tag as the scan shows a tag read from a file.
-lists::CellChanges cellsOf(const tags::TTagRecord &tag)
-{
-    const lists::Row row = lists::makeRow(std::string(), tag);
-    lists::CellChanges cells;
-    for (const lists::SubItem item :
-        {lists::SubItem::Title, lists::SubItem::Artist, lists::SubItem::Album, lists::SubItem::Year,
-            lists::SubItem::Genre, lists::SubItem::Comment})
-        cells.emplace_back(item, row.subItem(item));
-    return cells;
-}
-
 // Carries an undo or redo's progress to the status line and keeps the tags of the files it
 // put back, for the rows.
 class RestoreReport final : public editing::IRestoreReport
@@ -80,8 +68,10 @@ public:
         for (FileListView *list : lists) {
             for (int index = 0; index < list->rowCount(); ++index) {
                 const auto found = m_tags.find(list->row(index).path());
+                // A restored file's cells show its tag as the scan shows a tag read from a file.
                 if (found != m_tags.end())
-                    list->model()->setSubItems(index, cellsOf(found->second));
+                    list->model()->setSubItems(
+                        index, lists::cellsAfter(lists::shownMerge(found->second)));
             }
         }
     }

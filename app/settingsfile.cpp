@@ -3,12 +3,12 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include <unistd.h>
 
 #include "app/programfiles.h"
-#include "lists/row.h"
 #include "platform/filesystem.h"
 #include "platform/paths.h"
 #include "platform/profilefile.h"
@@ -18,10 +18,13 @@ namespace app {
 std::string settingName(std::size_t index)
 {
     static const char *const named[] = {"TOP", "LEFT", "WIDTH", "HEIGHT", "VIEWHEIGHT"};
-    if (index < 5)
+    constexpr auto firstColumn = static_cast<std::size_t>(SettingKey::Columns10);
+    static_assert(std::size(named) == firstColumn);
+    if (index < firstColumn)
         return named[index];
-    const std::size_t column = index - 5;
-    return "Columns" + std::to_string(column / 7 + 1) + std::to_string(column % 7);
+    const std::size_t column = index - firstColumn;
+    constexpr auto columns = static_cast<std::size_t>(lists::ColumnCount);
+    return "Columns" + std::to_string(column / columns + 1) + std::to_string(column % columns);
 }
 
 std::optional<int> parseSettingInteger(std::string_view text)

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "lists/columns.h"
 #include "platform/textcodec.h"
 
 namespace app {
@@ -17,11 +18,9 @@ enum class SettingKey {
     Width,
     Height,
     ViewHeight,
-    Columns10, // result list, columns 0 to 6
-    Columns16 = Columns10 + 6,
-    Columns20, // work list, columns 0 to 6
-    Columns26 = Columns20 + 6,
-    Count
+    Columns10,                                  // result list, a key per column
+    Columns20 = Columns10 + lists::ColumnCount, // work list, a key per column
+    Count = Columns20 + lists::ColumnCount
 };
 constexpr std::size_t SettingCount = static_cast<std::size_t>(SettingKey::Count);
 using WindowSettings = std::array<int, SettingCount>;

@@ -314,9 +314,9 @@ int listOperations(int argc, char **argv, const std::string &root, int met, int 
     figure("select_all", bench::timedOnList(list, [&] { form.Button11Click(form.Button12); }), 1.0);
     search::Conditions conditions;
     conditions.fileName = "track1";
-    conditions.title = "song";
-    conditions.album = "album 1";
-    conditions.year = "199";
+    conditions.text(tags::TextField::Title) = "song";
+    conditions.text(tags::TextField::Album) = "album 1";
+    conditions.text(tags::TextField::Year) = "199";
     search::ListSearch search(*list);
     std::size_t found = 0;
     figure("search_4_conditions", bench::timedOnList(list, [&] { search.run(conditions); }), 1.0);

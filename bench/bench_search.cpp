@@ -39,9 +39,9 @@ int main(int argc, char **argv)
 
     search::Conditions conditions;
     conditions.fileName = "artist1";
-    conditions.title = "love";
-    conditions.album = "album 3";
-    conditions.year = "199";
+    conditions.text(tags::TextField::Title) = "love";
+    conditions.text(tags::TextField::Album) = "album 3";
+    conditions.text(tags::TextField::Year) = "199";
     int met = 0;
     for (bool all : {false, true}) {
         conditions.allMustMatch = all;

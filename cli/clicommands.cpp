@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <array>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -31,24 +30,19 @@ struct Usage
     std::string reason;
 };
 
-const std::array<const char *, tags::TextFieldCount> FieldNames
-    = {"title", "artist", "album", "year", "comment"};
-
-int fieldIndex(const std::string &name)
+// The column of a field option the parser has accepted.
+const lists::ColumnSpec &fieldNamed(const std::string &name)
 {
-    for (std::size_t i = 0; i < FieldNames.size(); ++i) {
-        if (name == FieldNames[i])
-            return static_cast<int>(i);
-    }
-    return -1;
+    return lists::columnSpec(lists::columnNamed(name).value_or(lists::Column::FileName));
 }
 
 std::string lineOf(const lists::Row &row)
 {
     std::string line;
-    for (int column = 0; column < lists::ColumnCount; ++column) {
-        const std::string_view bytes = lists::shownBytes(row, column);
-        if (column == 0)
+    for (const lists::ColumnSpec &spec : lists::Columns) {
+        const std::string_view bytes = lists::shownBytes(row, spec.column);
+        // The file name is printed as the file system's bytes, tag texts in UTF-8.
+        if (spec.subItem == lists::SubItem::Path)
             appendEscaped(line, bytes);
         else
             appendEscaped(line, platform::tagTextToUtf8(bytes));
@@ -127,57 +121,49 @@ template<typename OnRow> void scanRows(const std::vector<std::string> &folders, 
 
 int scanCommand(const Options &options, std::FILE *out)
 {
-    int sortKey = -2;
+    std::optional<lists::Column> sortKey;
     if (!options.sortColumn.empty()) {
-        const char *columns[] = {"name", "title", "artist", "album", "year", "genre", "comment"};
-        for (int i = 0; i < 7; ++i) {
-            if (options.sortColumn == columns[i])
-                sortKey = i - 1;
-        }
-        if (sortKey == -2)
-            throw Usage {"--sort takes name, title, artist, album, year, genre or comment"};
+        sortKey = lists::columnNamed(options.sortColumn);
+        if (!sortKey)
+            throw Usage {"--sort takes " + columnNames(false)};
     } else if (options.descending) {
         throw Usage {"--desc goes with --sort"};
     }
     requireFolders(options.arguments);
-    if (sortKey == -2) {
+    if (!sortKey) {
         scanRows(options.arguments, [out](const lists::Row &row) { print(out, lineOf(row)); });
         return Done;
     }
     std::vector<lists::Row> rows;
-    int status = Done;
+    const auto printSorted = [&] {
+        for (const std::size_t i : lists::sortedOrder(rows, *sortKey, options.descending ? -1 : 1))
+            print(out, lineOf(rows[i]));
+    };
     try {
         scanRows(options.arguments, [&rows](lists::Row row) { rows.push_back(std::move(row)); });
     } catch (...) {
         // The rows read before the failing file are still sorted and printed.
-        status = FileFailed;
-        for (const std::size_t i : lists::sortedOrder(rows, sortKey, options.descending ? -1 : 1))
-            print(out, lineOf(rows[i]));
+        printSorted();
         throw;
     }
-    for (const std::size_t i : lists::sortedOrder(rows, sortKey, options.descending ? -1 : 1))
-        print(out, lineOf(rows[i]));
-    return status;
+    printSorted();
+    return Done;
 }
 
 int searchCommand(const Options &options, std::FILE *out)
 {
     search::Conditions conditions;
     conditions.allMustMatch = options.allConditions;
-    if (const std::string *name = textOption(options, "name"))
-        conditions.fileName = *name; // matched as file-system bytes
-    const std::pair<const char *, std::optional<std::string> *> tagConditions[] = {
-        {"title", &conditions.title},
-        {"artist", &conditions.artist},
-        {"album", &conditions.album},
-        {"year", &conditions.year},
-        {"comment", &conditions.comment},
-    };
-    for (const auto &[name, target] : tagConditions) {
-        if (const std::string *text = textOption(options, name))
-            *target = tagBytes(name, *text);
+    for (const lists::ColumnSpec &spec : lists::Columns) {
+        const std::string *text = textOption(options, spec.name);
+        if (!text)
+            continue;
+        if (spec.subItem == lists::SubItem::Path)
+            conditions.fileName = *text; // matched as file-system bytes
+        else if (spec.tagPart == lists::TagPart::Text)
+            conditions.text(spec.textField) = tagBytes(spec.name, *text);
     }
-    if (const std::string *genre = textOption(options, "genre")) {
+    if (const std::string *genre = textOption(options, lists::genreColumn().name)) {
         genreCode(*genre);
         conditions.genre = *genre;
     }
@@ -276,23 +262,23 @@ int setCommand(const Options &options, std::FILE *err)
     // not blank a field in every file. Only --erase erases.
     tags::TagMerge merge;
     for (const auto &[name, text] : options.texts) {
-        if (name == "genre") {
+        const lists::ColumnSpec &field = fieldNamed(name);
+        if (field.tagPart == lists::TagPart::Genre) {
             merge.genre = text.empty()
                 ? tags::GenreChange {}
                 : tags::GenreChange {tags::GenreChange::Kind::Set, genreCode(text)};
             continue;
         }
-        const int i = fieldIndex(name);
-        const std::size_t width = tags::spanOf(static_cast<tags::TextField>(i)).width;
-        merge.texts[static_cast<std::size_t>(i)] = text.empty()
+        merge.texts[static_cast<std::size_t>(field.textField)] = text.empty()
             ? tags::TextChange::keep()
-            : tags::TextChange::set(encodedText(name, text, width));
+            : tags::TextChange::set(encodedText(name, text, field.span.width));
     }
     for (const std::string &name : options.erase) {
-        if (name == "genre")
+        const lists::ColumnSpec &field = fieldNamed(name);
+        if (field.tagPart == lists::TagPart::Genre)
             merge.genre = {tags::GenreChange::Kind::Erase, tags::NoGenre};
         else
-            merge.texts[static_cast<std::size_t>(fieldIndex(name))] = tags::TextChange::erase();
+            merge.texts[static_cast<std::size_t>(field.textField)] = tags::TextChange::erase();
     }
     requireFiles(options.arguments);
     return mergeIntoFiles(options, err, merge);
@@ -302,13 +288,12 @@ int writeCommand(const Options &options, std::FILE *err)
 {
     tags::CompleteTag tag;
     for (const auto &[name, text] : options.texts) {
-        if (name == "genre") {
+        const lists::ColumnSpec &field = fieldNamed(name);
+        if (field.tagPart == lists::TagPart::Genre)
             tag.genre = text.empty() ? tags::NoGenre : genreCode(text);
-            continue;
-        }
-        const int i = fieldIndex(name);
-        const std::size_t width = tags::spanOf(static_cast<tags::TextField>(i)).width;
-        tag.texts[static_cast<std::size_t>(i)] = encodedText(name, text, width);
+        else
+            tag.texts[static_cast<std::size_t>(field.textField)]
+                = encodedText(name, text, field.span.width);
     }
     if (options.arguments.size() != 1)
         throw Usage {"write takes exactly one FILE"};

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "lists/columns.h"
+
 namespace cli {
 
 namespace {
@@ -10,23 +12,30 @@ namespace {
 const std::array<const char *, 10> Commands
     = {"scan", "search", "show", "set", "write", "history", "undo", "redo", "genres", "help"};
 
-// The text options each command takes.
+bool isField(const lists::ColumnSpec &spec)
+{
+    return spec.tagPart != lists::TagPart::None;
+}
+
+// The text options each command takes: search a condition on the file name and on each tag
+// field, set and write a text per tag field.
 std::vector<std::string> textOptionsOf(const std::string &command)
 {
-    if (command == "search")
-        return {"name", "title", "artist", "album", "year", "genre", "comment"};
-    if (command == "set" || command == "write")
-        return {"title", "artist", "album", "year", "genre", "comment"};
-    return {};
+    const bool search = command == "search";
+    if (!search && command != "set" && command != "write")
+        return {};
+    std::vector<std::string> names;
+    for (const lists::ColumnSpec &spec : lists::Columns) {
+        if (isField(spec) || (search && spec.subItem == lists::SubItem::Path))
+            names.emplace_back(spec.name);
+    }
+    return names;
 }
 
 bool isField(const std::string &name)
 {
-    for (const char *field : {"title", "artist", "album", "year", "genre", "comment"}) {
-        if (name == field)
-            return true;
-    }
-    return false;
+    const std::optional<lists::Column> column = lists::columnNamed(name);
+    return column && isField(lists::columnSpec(*column));
 }
 
 } // namespace
@@ -102,7 +111,7 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
             if (!takeValue())
                 return std::nullopt;
             if (!isField(*value)) {
-                error = "--erase takes title, artist, album, year, genre or comment, not " + *value;
+                error = "--erase takes " + columnNames(true) + ", not " + *value;
                 return std::nullopt;
             }
             options.erase.push_back(*value);
@@ -145,6 +154,22 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
         }
     }
     return options;
+}
+
+std::string columnNames(bool fieldsOnly)
+{
+    std::vector<const char *> names;
+    for (const lists::ColumnSpec &spec : lists::Columns) {
+        if (!fieldsOnly || isField(spec))
+            names.push_back(spec.name);
+    }
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == names.size() ? " or " : ", ";
+        text += names[i];
+    }
+    return text;
 }
 
 const std::string *textOption(const Options &options, const std::string &name)

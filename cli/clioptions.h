@@ -31,6 +31,10 @@ struct Options
 // usage error in `error`.
 std::optional<Options> parseOptions(const std::vector<std::string> &args, std::string &error);
 
+// The companion's names of the columns, or of the tag fields alone, as a message lists
+// them: "title, artist, ... or comment".
+std::string columnNames(bool fieldsOnly);
+
 // The text given for `name`, if any (the last one given wins).
 const std::string *textOption(const Options &options, const std::string &name);
 

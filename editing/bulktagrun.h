@@ -4,16 +4,9 @@
 #include <vector>
 
 #include "editing/tagwriter.h"
-#include "lists/row.h"
 #include "platform/runcontrol.h"
 
 namespace editing {
-
-// The cells a row gets when its file took the merge: set texts as given, erased texts and an
-// erased genre empty, the genre set by its name; kept fields are not among the changes.
-lists::CellChanges cellsAfter(const tags::TagMerge &merge);
-// The cells a row gets when its file took a complete tag: every text and the genre's name.
-lists::CellChanges cellsAfter(const tags::CompleteTag &tag);
 
 // Told of each file of a bulk run as it is written.
 class IBulkTagReport : public platform::IRunControl

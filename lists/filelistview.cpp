@@ -394,7 +394,7 @@ void FileListView::clear()
     m_model->clear();
 }
 
-void FileListView::sortRows(int sortKey, int sortOrder)
+void FileListView::sortRows(lists::Column sortKey, int sortOrder)
 {
     const std::vector<std::size_t> order = lists::sortedOrder(m_model->rows(), sortKey, sortOrder);
     const std::vector<bool> before = selectionFlags();

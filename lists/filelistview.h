@@ -57,7 +57,7 @@ public:
     void appendRows(std::vector<lists::Row> rows);
     void removeSelectedRows();
     void clear();
-    void sortRows(int sortKey, int sortOrder);
+    void sortRows(lists::Column sortKey, int sortOrder);
 
     // While drawing is suspended the list paints nothing new: it shows a picture of itself
     // as it looked when the suspension began (also where a window that covered it goes

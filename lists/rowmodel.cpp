@@ -4,13 +4,6 @@
 
 #include "platform/textcodec.h"
 
-namespace {
-
-const char *const ColumnCaptions[lists::ColumnCount]
-    = {"ファイル名", "Title", "Artist", "Album", "Year", "Genere", "Comment"};
-
-} // namespace
-
 RowModel::RowModel(QObject *parent)
     : QAbstractTableModel(parent)
 { }
@@ -25,12 +18,12 @@ int RowModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : lists::ColumnCount;
 }
 
-QString RowModel::cellText(const lists::Row &row, int column)
+QString RowModel::cellText(const lists::Row &row, lists::Column column)
 {
     const std::string_view text = lists::shownBytes(row, column);
     // Controls and private-use characters show as marks: no font draws them, and a user
     // must see that bytes are there (perhaps of another code page).
-    if (column == static_cast<int>(lists::Column::FileName))
+    if (lists::columnSpec(column).subItem == lists::SubItem::Path)
         return QString::fromStdString(
             platform::withInvisibleMarked(platform::fileNameToUtf8(text)));
     return QString::fromStdString(platform::withInvisibleMarked(platform::tagTextToUtf8(text)));
@@ -40,7 +33,9 @@ QVariant RowModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole)
         return {};
-    return cellText(row(index.row()), index.column());
+    if (index.column() >= lists::ColumnCount)
+        return {};
+    return cellText(row(index.row()), static_cast<lists::Column>(index.column()));
 }
 
 QVariant RowModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -48,7 +43,7 @@ QVariant RowModel::headerData(int section, Qt::Orientation orientation, int role
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
         || section >= lists::ColumnCount)
         return {};
-    return QString::fromUtf8(ColumnCaptions[section]);
+    return QString::fromUtf8(lists::Columns[static_cast<std::size_t>(section)].caption);
 }
 
 Qt::ItemFlags RowModel::flags(const QModelIndex &index) const
@@ -150,9 +145,13 @@ void RowModel::reorder(const std::vector<std::size_t> &order)
 void RowModel::setSubItem(int index, lists::SubItem item, std::string text)
 {
     m_rows[static_cast<std::size_t>(index)].subItem(item) = std::move(text);
-    const int column = static_cast<int>(item) + 1;
-    if (column < lists::ColumnCount)
-        Q_EMIT dataChanged(this->index(index, column), this->index(index, column));
+    // Only tag cells change after a row is shown; the file name is not among them.
+    for (const lists::ColumnSpec &spec : lists::Columns) {
+        if (spec.subItem == item && spec.tagPart != lists::TagPart::None) {
+            const int column = static_cast<int>(spec.column);
+            Q_EMIT dataChanged(this->index(index, column), this->index(index, column));
+        }
+    }
 }
 
 void RowModel::setSubItems(int index, const lists::CellChanges &changes)

@@ -42,7 +42,7 @@ public:
     void redecode();
 
     // The text a cell shows: decoded, up to the first zero byte.
-    static QString cellText(const lists::Row &row, int column);
+    static QString cellText(const lists::Row &row, lists::Column column);
 
 private:
     std::vector<lists::Row> m_rows;

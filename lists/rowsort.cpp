@@ -27,19 +27,13 @@ int CompareSortText(std::string_view a, std::string_view b, int order)
     return compareSortKeys(sortKeyText(a), sortKeyText(b)) * order;
 }
 
-std::string_view sortText(const Row &row, int sortKey)
-{
-    return sortKey < 0 ? row.caption()
-                       : std::string_view(row.subItems[static_cast<std::size_t>(sortKey)]);
-}
-
-std::vector<std::size_t> sortedOrder(const std::vector<Row> &rows, int sortKey, int order)
+std::vector<std::size_t> sortedOrder(const std::vector<Row> &rows, Column sortKey, int order)
 {
     // The comparison depends only on each text's normalised form: compute it once per row.
     std::vector<std::string> keys;
     keys.reserve(rows.size());
     for (const Row &row : rows)
-        keys.push_back(sortKeyText(sortText(row, sortKey)));
+        keys.push_back(sortKeyText(row.columnText(sortKey)));
     std::vector<std::size_t> indices(rows.size());
     for (std::size_t i = 0; i < indices.size(); ++i)
         indices[i] = i;

@@ -21,13 +21,10 @@ int CompareSortText(std::string_view a, std::string_view b, int order);
 // The same on texts already normalised by sortKeyText.
 int compareSortKeys(std::string_view a, std::string_view b);
 
-// The text of a row that sort key `sortKey` names: -1 the caption, k >= 0 sub-item k.
-std::string_view sortText(const Row &row, int sortKey);
-
-// The new order of rows sorted by `sortKey` and `order` (+1 ascending, -1 descending):
-// element i is the old index of the new row i. A merge sort of our own: it ends within
+// The new order of rows sorted by the texts of column `sortKey` and `order` (+1 ascending, -1
+// descending): element i is the old index of the new row i. A merge sort of our own: it ends within
 // bounds for any comparison results, and rows that compare equal keep their order.
-std::vector<std::size_t> sortedOrder(const std::vector<Row> &rows, int sortKey, int order);
+std::vector<std::size_t> sortedOrder(const std::vector<Row> &rows, Column sortKey, int order);
 
 // Stable merge sort of indices by a three-way comparison (positive: a after b).
 template<typename Compare> void mergeSortIndices(std::vector<std::size_t> &items, Compare compare)

@@ -116,11 +116,12 @@ search::Conditions TForm4::conditions() const
     search::Conditions c;
     // The file-name condition is matched against path bytes, in the file system's encoding.
     c.fileName = Edit1->text().toStdString();
-    c.title = tagCondition(Edit6);
-    c.artist = tagCondition(Edit2);
-    c.album = tagCondition(Edit3);
-    c.year = tagCondition(Edit4);
-    c.comment = tagCondition(Edit5);
+    using tags::TextField;
+    c.text(TextField::Title) = tagCondition(Edit6);
+    c.text(TextField::Artist) = tagCondition(Edit2);
+    c.text(TextField::Album) = tagCondition(Edit3);
+    c.text(TextField::Year) = tagCondition(Edit4);
+    c.text(TextField::Comment) = tagCondition(Edit5);
     c.genre = ComboBox1->currentText().toStdString();
     c.allMustMatch = ComboBox2->currentIndex() == 1;
     return c;

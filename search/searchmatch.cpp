@@ -31,18 +31,14 @@ Matcher::Matcher(const Conditions &conditions)
 {
     if (!conditions.fileName.empty())
         m_texts.push_back({lists::SubItem::Path, platform::asciiUpper(conditions.fileName), true});
-    const std::pair<lists::SubItem, const std::optional<std::string> *> tagConditions[] = {
-        {lists::SubItem::Title, &conditions.title},
-        {lists::SubItem::Artist, &conditions.artist},
-        {lists::SubItem::Album, &conditions.album},
-        {lists::SubItem::Year, &conditions.year},
-        {lists::SubItem::Comment, &conditions.comment},
-    };
-    for (const auto &[field, text] : tagConditions) {
-        if (!*text)
-            m_texts.push_back({field, std::string(), false});
-        else if (!(*text)->empty())
-            m_texts.push_back({field, platform::asciiUpper(**text), true});
+    for (const lists::ColumnSpec &spec : lists::Columns) {
+        if (spec.tagPart != lists::TagPart::Text)
+            continue;
+        const std::optional<std::string> &text = conditions.text(spec.textField);
+        if (!text)
+            m_texts.push_back({spec.subItem, std::string(), false});
+        else if (!text->empty())
+            m_texts.push_back({spec.subItem, platform::asciiUpper(*text), true});
     }
 }
 
@@ -57,7 +53,7 @@ bool Matcher::matches(const lists::Row &row) const
             return true;
     }
     if (m_hasGenre) {
-        const bool equal = row.subItem(lists::SubItem::Genre) == m_genre;
+        const bool equal = row.subItem(lists::genreColumn().subItem) == m_genre;
         if (m_all != equal)
             return equal;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,21 +15,33 @@ namespace search {
 // condition that could not be encoded is given as nothing and matches no row.
 struct Conditions
 {
+    using Texts = std::array<std::optional<std::string>, tags::TextFieldCount>;
+
     std::string fileName;
-    std::optional<std::string> title = std::string();
-    std::optional<std::string> artist = std::string();
-    std::optional<std::string> album = std::string();
-    std::optional<std::string> year = std::string();
-    std::optional<std::string> comment = std::string();
+    Texts texts = noTexts(); // by tag text field
     std::string genre;
     bool allMustMatch = false; // AND instead of OR
+
+    std::optional<std::string> &text(tags::TextField field)
+    {
+        return texts[static_cast<std::size_t>(field)];
+    }
+    const std::optional<std::string> &text(tags::TextField field) const
+    {
+        return texts[static_cast<std::size_t>(field)];
+    }
+    static Texts noTexts()
+    {
+        Texts none;
+        none.fill(std::string());
+        return none;
+    }
 };
 
-// Decides rows by the conditions: seven match flags per row (file name, Title, Artist,
-// Album, Year, genre, Comment) start at the method's value (false for OR, true for AND);
-// each filled text condition sets its flag to whether its text occurs in the field after
-// both are ASCII-folded (a plain byte substring test); the genre condition to whether the
-// genre names are equal. OR matches when any flag is true, AND when all are.
+// Decides rows by the conditions: a match flag per column and row start at the method's value
+// (false for OR, true for AND); each filled text condition sets its flag to whether its text occurs
+// in the field after both are ASCII-folded (a plain byte substring test); the genre condition to
+// whether the genre names are equal. OR matches when any flag is true, AND when all are.
 class Matcher
 {
 public:
@@ -40,8 +53,8 @@ public:
 private:
     struct Text
     {
-        lists::SubItem field;
-        std::string folded; // the condition, folded once
+        lists::SubItem field; // the file name's condition is matched against the whole path
+        std::string folded;   // the condition, folded once
         bool encodable;
     };
     std::vector<Text> m_texts;

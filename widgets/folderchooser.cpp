@@ -30,6 +30,19 @@ std::string pathOf(const QTreeWidgetItem *item)
     return item->data(0, PathRole).toByteArray().toStdString();
 }
 
+// The names of an absolute path, in order.
+std::vector<std::string> splitPath(const std::string &path)
+{
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at < path.size();) {
+        const std::size_t slash = std::min(path.find('/', at), path.size());
+        if (slash > at)
+            names.push_back(path.substr(at, slash - at));
+        at = slash + 1;
+    }
+    return names;
+}
+
 } // namespace
 
 FolderChooser::FolderChooser(
@@ -64,7 +77,7 @@ FolderChooser::FolderChooser(
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_ok = buttons->button(QDialogButtonBox::Ok);
     layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, &FolderChooser::confirm);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     QTreeWidgetItem *top = addFolderItem(nullptr, m_root, m_root);
@@ -77,6 +90,13 @@ FolderChooser::FolderChooser(
         m_pathEdited = false;
         Q_EMIT selectionChanged(path);
     });
+    // A click on the folder that is already selected replaces a typed line too.
+    connect(m_tree, &QTreeWidget::itemPressed, this, [this](QTreeWidgetItem *item) {
+        if (m_pathEdited && item == m_tree->currentItem()) {
+            m_pathLine->setText(QString::fromStdString(platform::fileNameToUtf8(pathOf(item))));
+            m_pathEdited = false;
+        }
+    });
 
     // The chooser's own starting place; never "/" unless the user goes there.
     const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
@@ -86,7 +106,7 @@ FolderChooser::FolderChooser(
     selectPath(start);
 }
 
-std::string FolderChooser::typedPath(const QString &text)
+QString FolderChooser::typedPath(const QString &text)
 {
     QString path = text.trimmed();
     if (path == QLatin1String("~"))
@@ -95,8 +115,36 @@ std::string FolderChooser::typedPath(const QString &text)
         path = QDir::homePath() + path.mid(1);
     else if (!path.startsWith(QLatin1Char('/')))
         path = QDir::currentPath() + QLatin1Char('/') + path;
-    // Typed text is UTF-8, as Linux file names are.
-    return QDir::cleanPath(path).toUtf8().toStdString();
+    return QDir::cleanPath(path);
+}
+
+std::string FolderChooser::typedPathBytes(const QString &text) const
+{
+    const std::vector<std::string> selected = splitPath(selectedPath());
+    bool asSelected = true;
+    std::string path;
+    std::size_t index = 0;
+    for (const QString &name : typedPath(text).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        const std::string shown = name.toStdString();
+        asSelected = asSelected && index < selected.size()
+            && platform::fileNameToUtf8(selected[index]) == shown;
+        std::string bytes = asSelected ? selected[index] : shown;
+        ++index;
+        struct stat st;
+        if (!asSelected && ::lstat((path + '/' + bytes).c_str(), &st) != 0) {
+            // Not there as UTF-8: an entry whose name shows as the typed one.
+            std::vector<platform::FolderEntry> entries;
+            platform::listFolder(path.empty() ? std::string("/") : path, entries);
+            for (const platform::FolderEntry &entry : entries) {
+                if (platform::fileNameToUtf8(entry.name) == shown) {
+                    bytes = entry.name;
+                    break;
+                }
+            }
+        }
+        path += '/' + bytes;
+    }
+    return path.empty() ? std::string("/") : path;
 }
 
 void FolderChooser::selectNearest(const std::string &path)
@@ -112,22 +160,21 @@ void FolderChooser::selectNearest(const std::string &path)
 
 bool FolderChooser::eventFilter(QObject *watched, QEvent *event)
 {
-    // Enter in the path line goes there, not to the default button, which would confirm the
-    // old selection.
+    // Enter in the path line confirms as OK does; the line keeps it from the default button.
     if (watched == m_pathLine && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            goToTypedPath();
+            confirm();
             return true;
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void FolderChooser::goToTypedPath()
+void FolderChooser::confirm()
 {
     // A line the user did not edit stands for the selected folder's own bytes.
-    const std::string path = m_pathEdited ? typedPath(m_pathLine->text()) : selectedPath();
+    const std::string path = m_pathEdited ? typedPathBytes(m_pathLine->text()) : selectedPath();
     struct stat st;
     if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)
         || !selectPath(path)) {
@@ -136,6 +183,8 @@ void FolderChooser::goToTypedPath()
         m_status->setVisible(true);
         return;
     }
+    m_pathLine->setText(QString::fromStdString(platform::fileNameToUtf8(path)));
+    m_pathEdited = false;
     if (m_ok->isEnabled())
         accept();
 }

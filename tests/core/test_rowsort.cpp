@@ -49,9 +49,10 @@ TEST(MergeSort, RowsByColumnKeepTheOrderOfEqualRows)
         rows[i].subItem(lists::SubItem::Path) = std::to_string(i);
         rows[i].subItem(lists::SubItem::Artist) = artists[i];
     }
-    const int artist = static_cast<int>(lists::SubItem::Artist);
+    const lists::Column artist = lists::Column::Artist;
     // "ABC", "a", "abcd" all compare equal with each other: they keep their order.
     EXPECT_EQ(lists::sortedOrder(rows, artist, 1), (std::vector<std::size_t> {4, 1, 2, 3, 0, 5}));
     EXPECT_EQ(lists::sortedOrder(rows, artist, -1), (std::vector<std::size_t> {0, 5, 1, 2, 3, 4}));
-    EXPECT_EQ(lists::sortedOrder(rows, -1, -1), (std::vector<std::size_t> {5, 4, 3, 2, 1, 0}));
+    EXPECT_EQ(lists::sortedOrder(rows, lists::Column::FileName, -1),
+        (std::vector<std::size_t> {5, 4, 3, 2, 1, 0}));
 }

@@ -262,13 +262,13 @@ TEST(RowCells, AMergeChangesOnlyItsFieldsAndAGenreByItsName)
     merge.genre = {tags::GenreChange::Kind::Set, 17};
     const lists::CellChanges expected = {{lists::SubItem::Title, "New"},
         {lists::SubItem::Comment, ""}, {lists::SubItem::Genre, tags::GenreCodeToName(17)}};
-    EXPECT_EQ(editing::cellsAfter(merge), expected);
+    EXPECT_EQ(lists::cellsAfter(merge), expected);
     EXPECT_EQ(tags::GenreCodeToName(17), "Rock");
 
     merge = {};
     merge.genre = {tags::GenreChange::Kind::Erase, tags::NoGenre};
-    EXPECT_EQ(editing::cellsAfter(merge), (lists::CellChanges {{lists::SubItem::Genre, ""}}));
-    EXPECT_TRUE(editing::cellsAfter(tags::TagMerge {}).empty());
+    EXPECT_EQ(lists::cellsAfter(merge), (lists::CellChanges {{lists::SubItem::Genre, ""}}));
+    EXPECT_TRUE(lists::cellsAfter(tags::TagMerge {}).empty());
 
     tags::CompleteTag tag;
     tag.texts = {"T", "Ar", "Al", "2001", "C"};
@@ -276,7 +276,7 @@ TEST(RowCells, AMergeChangesOnlyItsFieldsAndAGenreByItsName)
     const lists::CellChanges all = {{lists::SubItem::Title, "T"}, {lists::SubItem::Artist, "Ar"},
         {lists::SubItem::Album, "Al"}, {lists::SubItem::Year, "2001"},
         {lists::SubItem::Comment, "C"}, {lists::SubItem::Genre, ""}};
-    EXPECT_EQ(editing::cellsAfter(tag), all);
+    EXPECT_EQ(lists::cellsAfter(lists::mergeOf(tag)), all);
 }
 
 namespace {

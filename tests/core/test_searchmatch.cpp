@@ -45,31 +45,33 @@ TEST(SearchMatch, EmptyConditionsMatchNothingWithOrAndEverythingWithAnd)
 TEST(SearchMatch, TextConditionsAreFoldedSubstrings)
 {
     search::Conditions c;
-    c.title = "love"; // ASCII case folded: LOVE SONG and Glove
+    c.text(tags::TextField::Title) = "love"; // ASCII case folded: LOVE SONG and Glove
     EXPECT_EQ(matched(c), (std::vector<bool> {true, true, false, false}));
     c.allMustMatch = true;
     EXPECT_EQ(matched(c), (std::vector<bool> {true, true, false, false}));
     c = {};
-    c.year = "9"; // Year is a substring test like the others; an empty Year never matches
+    c.text(tags::TextField::Year)
+        = "9"; // Year is a substring test like the others; an empty Year never matches
     EXPECT_EQ(matched(c), (std::vector<bool> {true, true, false, false}));
     c = {};
-    c.title = " "; // a box of spaces is a condition
+    c.text(tags::TextField::Title) = " "; // a box of spaces is a condition
     EXPECT_EQ(matched(c), (std::vector<bool> {true, false, false, false}));
     c = {};
     c.fileName = "ROCK"; // a folder name matches through the path
     EXPECT_EQ(matched(c), (std::vector<bool> {false, true, true, false}));
     c = {};
-    c.title = "\x88\xa4"s; // Shift-JIS bytes of a Japanese condition
+    c.text(tags::TextField::Title) = "\x88\xa4"s; // Shift-JIS bytes of a Japanese condition
     EXPECT_EQ(matched(c), (std::vector<bool> {false, false, true, false}));
-    c.title = "\x88\xc4"s; // only ASCII letters fold: no match inside double-byte text
+    c.text(tags::TextField::Title)
+        = "\x88\xc4"s; // only ASCII letters fold: no match inside double-byte text
     EXPECT_EQ(matched(c), (std::vector<bool> {false, false, false, false}));
 }
 
 TEST(SearchMatch, AndNeedsEveryFilledConditionAndGenreIsExact)
 {
     search::Conditions c;
-    c.artist = "ann";
-    c.album = "second";
+    c.text(tags::TextField::Artist) = "ann";
+    c.text(tags::TextField::Album) = "second";
     EXPECT_EQ(matched(c), (std::vector<bool> {true, true, true, false}));
     c.allMustMatch = true;
     EXPECT_EQ(matched(c), (std::vector<bool> {false, false, true, false}));
@@ -85,7 +87,7 @@ TEST(SearchMatch, AndNeedsEveryFilledConditionAndGenreIsExact)
 TEST(SearchMatch, ConditionThatCannotBeEncodedMatchesNoRow)
 {
     search::Conditions c;
-    c.title = std::nullopt;
+    c.text(tags::TextField::Title) = std::nullopt;
     EXPECT_EQ(matched(c), std::vector<bool>(4, false));
     c.allMustMatch = true;
     EXPECT_EQ(matched(c), std::vector<bool>(4, false));

@@ -189,13 +189,16 @@ private:
     std::string m_old;
 };
 
-// Types `text` into the chooser's path line as the user would, then presses Enter there.
-void typeAndEnter(FolderChooser *chooser, const QString &text, bool edit = true)
+// Types `text` into the chooser's path line as the user would, then presses Enter there or,
+// with `byOk`, clicks OK.
+void typeAndEnter(FolderChooser *chooser, const QString &text, bool edit = true, bool byOk = false)
 {
     if (edit) {
         chooser->pathLine()->setText(text);
         Q_EMIT chooser->pathLine()->textEdited(text);
     }
+    if (byOk)
+        return chooser->okButton()->click();
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(chooser->pathLine(), &enter);
 }
@@ -274,6 +277,34 @@ TEST_F(BrowseDialog, PathLineFollowsTheSelectionAndEnterGoesToATypedFolder)
     }));
     EXPECT_EQ(dialog.Directory, tree.path("music/\xff\xfe"s));
 
-    EXPECT_EQ(FolderChooser::typedPath(QStringLiteral("~")), tree.path("music"));
-    EXPECT_EQ(FolderChooser::typedPath(QStringLiteral("/a/./b/../c/")), "/a/c");
+    // OK takes a typed path as Enter does, refusal included; a click on the selected folder
+    // after typing puts its path back on the line.
+    EXPECT_TRUE(run([&](FolderChooser *chooser) {
+        typeAndEnter(chooser, QStringLiteral("~/none"), true, true);
+        EXPECT_TRUE(chooser->statusText().contains(QStringLiteral("none")));
+        auto *folders = chooser->findChild<QTreeWidget *>();
+        Q_EMIT folders->itemPressed(folders->currentItem(), 0);
+        EXPECT_EQ(chooser->pathLine()->text(), QString::fromStdString(chooser->selectedPath()));
+        typeAndEnter(chooser, QStringLiteral("~/rock"), true, true);
+    }));
+    EXPECT_EQ(dialog.Directory, tree.path("music/rock"));
+    EXPECT_EQ(changes.back(), tree.path("music/rock"));
+
+    // Names left as shown keep their bytes, below a CP932 folder with a UTF-8 twin too; a
+    // typed CP932 name is found as the tree shows it.
+    const std::string soft = "\x83\x5c\x83\x74\x83\x67"; // ソフト
+    tree.folder("music/" + soft + "/x");
+    tree.folder("music/ソフト");
+    EXPECT_TRUE(run([&](FolderChooser *chooser) {
+        chooser->selectPath(tree.path("music/" + soft));
+        typeAndEnter(chooser, chooser->pathLine()->text() + QStringLiteral("/x"));
+    }));
+    EXPECT_EQ(dialog.Directory, tree.path("music/" + soft + "/x"));
+    tree.folder("other/" + soft);
+    EXPECT_TRUE(run([&](FolderChooser *chooser) {
+        typeAndEnter(chooser, QString::fromStdString(tree.path("other/ソフト")), true, true);
+    }));
+    EXPECT_EQ(dialog.Directory, tree.path("other/" + soft));
+
+    EXPECT_EQ(FolderChooser::typedPath(QStringLiteral("/a/./b/../c/")), QStringLiteral("/a/c"));
 }

@@ -1,5 +1,8 @@
-// Where the keyboard focus goes: the Tab order of the main window, and the focus after a
-// command has ended.
+// Where the keyboard focus goes: the Tab order of the main window, the focus after a
+// command has ended, and a held key acting once.
+
+#include <QMenu>
+#include <QMessageBox>
 
 #include "tests/ui/desktopwindow.h"
 
@@ -71,14 +74,19 @@ TEST_F(Focus, AScanFromItsButtonNeverHandsTheFocusToTheNextButton)
     PaintWatch watch(form.StatusBar1, [&] {
         scanning = form.isScanning();
         focusDuringScan = form.focusWidget();
+        // One more Enter starts nothing (no dialog is scripted for it).
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(focusDuringScan ? focusDuringScan : &form, &enter);
     });
     form.setEventStepInterval(0);
     chooseFolder(tree.path("music"));
     form.Button1->click();
     EXPECT_EQ(form.ListView1->rowCount(), 1);
     if (scanning) {
-        EXPECT_NE(focusDuringScan, form.Button2);
+        EXPECT_EQ(focusDuringScan, form.ListView1->currentView());
     }
+    EXPECT_TRUE(modal.allAnswersUsed());
+    EXPECT_EQ(modal.dialogsShown.size(), 1u); // the chooser alone
     EXPECT_TRUE(form.Button1->isEnabled());
     EXPECT_EQ(form.focusWidget(), form.Button1);
 
@@ -86,4 +94,37 @@ TEST_F(Focus, AScanFromItsButtonNeverHandsTheFocusToTheNextButton)
     form.Button1->setEnabled(false);
     EXPECT_NE(form.focusWidget(), form.Button2);
     form.Button1->setEnabled(true);
+}
+
+TEST_F(Focus, AHeldReturnEnterOrEscapeActsOnceOnBarButtonsBoxesAndDialogs)
+{
+    for (const QMenu *menu : form.findChildren<QMenu *>()) {
+        for (const QAction *action : menu->actions())
+            EXPECT_FALSE(action->autoRepeat()) << action->text().toStdString();
+    }
+    const auto press = [](QWidget *window, Qt::Key key, bool repeated) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), repeated);
+        QApplication::sendEvent(window->focusWidget() ? window->focusWidget() : window, &event);
+    };
+    addWorkRows({"a.mp3"});
+    form.Button7->setFocus(); // "クリア": no question is scripted
+    press(&form, Qt::Key_Return, true);
+    EXPECT_EQ(form.ListView2->rowCount(), 1);
+    // Boxes and dialogs click their default buttons in their own key handling.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QMessageBox box(QMessageBox::Question, text("確認"), text("消去しますか?"),
+            QMessageBox::Yes | QMessageBox::No, &form);
+        box.setDefaultButton(QMessageBox::Yes);
+        QDialog dialog(&form);
+        auto *ok = new QPushButton(QStringLiteral("OK"), &dialog);
+        ok->setDefault(true);
+        QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        for (QWidget *window : {static_cast<QWidget *>(&box), static_cast<QWidget *>(&dialog)}) {
+            window->show();
+            press(window, key, true);
+            EXPECT_TRUE(window->isVisible()) << key;
+            press(window, key, false);
+            EXPECT_FALSE(window->isVisible()) << key;
+        }
+    }
 }

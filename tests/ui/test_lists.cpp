@@ -50,7 +50,7 @@ TEST_F(Lists, HeaderClicksShareOneSortStateAcrossBothLists)
 {
     form.ListView1ColumnClick(form.ListView1, 0);
     EXPECT_EQ(names(form.ListView1), "Abcd");
-    EXPECT_EQ(form.SortKey, -1);
+    EXPECT_EQ(form.SortKey, lists::Column::FileName);
     form.ListView1ColumnClick(form.ListView1, 0);
     EXPECT_EQ(names(form.ListView1), "dcbA");
     // Artist: blank first; "alice" and "ALICE B" compare equal (prefix) and keep their order.

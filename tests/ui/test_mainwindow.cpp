@@ -15,6 +15,7 @@
 
 #include <QTreeView>
 #include <functional>
+#include <stdexcept>
 
 #include <sys/stat.h>
 
@@ -23,6 +24,7 @@
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "platform/paths.h"
+#include "platform/runcontrol.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
@@ -61,7 +63,7 @@ TEST_F(MainWindow, ControlsStandWhereTheWindowDefinitionPutsThem)
     EXPECT_EQ(form.PopupMenu1->actions().size(), 7);
     EXPECT_EQ(form.N2->text(), QString::fromUtf8("小さなアイコン"));
     EXPECT_EQ(form.Exit1->text(), QString::fromUtf8("終了(&C)"));
-    EXPECT_EQ(form.SortKey, -2);
+    EXPECT_EQ(form.SortKey, std::nullopt);
     EXPECT_EQ(form.SortOrder, 1);
 }
 
@@ -216,7 +218,7 @@ protected:
         for (int i = 0; i < count; ++i)
             tree.file("m/" + std::to_string(1000 + i) + ".mp3", audioBytes(150, i));
     }
-    void scanWithSteps(const std::function<bool(int)> &onStep)
+    void scanWithSteps(const std::function<bool(int)> &onStep, const std::string &folder = "m")
     {
         form.setEventStepInterval(0); // an event step after every file
         form.show();
@@ -228,7 +230,8 @@ protected:
                 QTimer::singleShot(1, &form, next);
         };
         QTimer::singleShot(1, &form, next);
-        form.scanChosenFolder(tree.path("m"));
+        // As the button's handler runs it: an error ends in its report.
+        widgets::guarded([&] { form.scanChosenFolder(tree.path(folder)); });
         steps = step;
     }
     // Escape typed into the main window, delivered as the window system would.
@@ -350,4 +353,37 @@ TEST(JapaneseInterface, StandardButtonsAndFontAreJapanese)
     EXPECT_EQ(QApplication::font().pixelSize(), 12);
     EXPECT_EQ(QFontInfo(QApplication::font()).family(), QStringLiteral("IPAPGothic"));
     QCoreApplication::removeTranslator(&translator);
+}
+
+TEST_F(ScanSteps, ACloseDuringAScanOrARunIsCarriedOutHoweverItEndsAndNeverLater)
+{
+    makeFiles(100);
+    tree.file("ok/a.mp3", audioBytes(150));
+    tree.folder("m/zzzz.mp3"); // cannot be opened: the scan ends on an error there
+    // The scan ends by Escape, or on the error after its report.
+    for (const bool escape : {true, false}) {
+        if (!escape)
+            modal.answer(platform::IDOK);
+        scanWithSteps([&](int step) {
+            if (step == 2)
+                form.close();
+            if (step == 3 && escape)
+                typeEscape();
+            return step < 3;
+        });
+        EXPECT_FALSE(form.isVisible()) << escape;
+        EXPECT_EQ(modal.questions.size(), escape ? 0u : 1u);
+        form.show();
+        form.scanChosenFolder(tree.path("ok")); // a later scan is not ended by it
+        EXPECT_TRUE(form.isVisible()) << escape;
+    }
+    modal.answer(platform::IDOK);
+    widgets::guarded([&] { // a long operation that fails
+        form.runBusy("書き込み中", [&](platform::IRunControl &) {
+            form.close();
+            throw std::runtime_error("failed");
+        });
+    });
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(modal.questions.size(), 2u);
 }

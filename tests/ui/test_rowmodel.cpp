@@ -152,7 +152,7 @@ TEST_F(RowModelChecked, ASortTakesPersistentIndexesAlongWithTheirRows)
     const QPersistentModelIndex c(model.index(3, 0));
     list.selectionModel()->setCurrentIndex(model.index(0, 0), QItemSelectionModel::NoUpdate);
     list.setSelected(1, true);
-    list.sortRows(-1, 1);
+    list.sortRows(lists::Column::FileName, 1);
     ASSERT_EQ(names(), (Names {"a", "b", "c", "d"}));
     EXPECT_EQ(b.row(), 1);
     EXPECT_EQ(b.column(), 3);
@@ -222,7 +222,7 @@ TEST_F(RowModelChecked, ARandomMixOfChangesAgreesWithAPlainList)
         }
         case 6:
         case 7: {
-            const int key = pick(3) - 1;
+            const auto key = static_cast<lists::Column>(pick(3));
             const int order = pick(2) ? 1 : -1;
             const std::vector<std::size_t> order_ = lists::sortedOrder(expected, key, order);
             std::vector<lists::Row> sorted;

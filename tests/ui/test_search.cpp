@@ -130,7 +130,7 @@ TEST(SearchStep, SelectsExactlyTheMatchingRowsOfItsListWithoutAWindow)
     list.setSelected(2, true);
     search::ListSearch step(list);
     search::Conditions conditions;
-    conditions.title = std::string("love");
+    conditions.text(tags::TextField::Title) = std::string("love");
     step.run(conditions);
     EXPECT_EQ(list.selectionFlags(), (std::vector<bool> {true, true, false}));
 
@@ -149,7 +149,7 @@ TEST(SearchDialog, GivesTheSearchThatClosedItAndStartsEmptyEachTime)
     {
         void run(const search::Conditions &c) override
         {
-            if (c.title == "fail")
+            if (c.text(tags::TextField::Title) == "fail")
                 throw std::runtime_error("failed");
         }
     } step;
@@ -178,7 +178,7 @@ TEST(SearchDialog, GivesTheSearchThatClosedItAndStartsEmptyEachTime)
         const std::optional<TForm4::Choice> choice = dialog.ask();
         ASSERT_EQ(choice.has_value(), add.has_value()) << title;
         if (choice) {
-            EXPECT_EQ(choice->conditions.title, std::string(title));
+            EXPECT_EQ(choice->conditions.text(tags::TextField::Title), std::string(title));
             EXPECT_EQ(choice->addToWorkList, *add);
         }
     }

@@ -53,3 +53,17 @@ TEST_F(SplitBound, TheSplitBarLeavesTheWorkListItsBarAndTheStatusLineVisible)
     EXPECT_GT(form.ListView1->height(), before - 100);
     expectAllVisible();
 }
+
+TEST_F(SplitBound, ASmallWindowSqueezesTheResultListOnlyWhileItIsSmall)
+{
+    form.resize(780, 540);
+    QApplication::processEvents();
+    form.ListView1->resize(form.ListView1->width(), 191); // as the split bar sets it
+    form.SplitPanel1->OnEndSizing(form.SplitPanel1);
+    for (const int height : {300, 540, 240, 100, 600, 540}) {
+        form.resize(780, height);
+        QApplication::processEvents();
+        EXPECT_EQ(form.ListView1->height() == 191, height >= 540) << height;
+        EXPECT_EQ(form.currentSettings()[4], 191) << height; // never the squeezed height
+    }
+}

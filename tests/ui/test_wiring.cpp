@@ -283,7 +283,7 @@ TEST(Wiring, EveryListSignalRunsItsHandlerForItsOwnList)
         EXPECT_EQ(w.question(), text("リストから削除して構いませんね？"));
 
         Q_EMIT view->headerClicked(3);
-        EXPECT_EQ(w.form.SortKey, 2);
+        EXPECT_EQ(w.form.SortKey, lists::Column::Album);
 
         // The popup's handler greys the entries of a list without a selection.
         w.form.ListView2->setSelectionFlags({false, false});
