@@ -371,7 +371,7 @@ void TForm1::FormDestroy()
     app::makeSettingsFolder(path);
     if (!app::writeSettings(path, currentSettings())
         || !app::writeCodePage(path, platform::tagCodePage()))
-        widgets::showErrorReport(QString::fromStdString(platform::cannotWriteMessage(path)));
+        widgets::showErrorReport(platform::cannotWriteMessage(path));
 }
 
 app::WindowSettings TForm1::currentSettings() const

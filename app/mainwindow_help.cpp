@@ -32,7 +32,7 @@ long TForm1::ShellExecute(const std::string &FileName, const std::string &Params
     (void)Params;
     const std::vector<std::string> argv = {"xdg-open", target};
     const QString name
-        = QString::fromStdString(platform::fileNameToUtf8(platform::fileNamePart(target)));
+        = QString::fromStdString(platform::shownPath(platform::fileNamePart(target)));
     return platform::modal().spawn(argv, workDir,
         QString::fromUtf8(
             "%1 を開けません。ファイルがないか、開くアプリケーションが登録されていません。")

@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "app/Unit1.h"
+#include "app/startup.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "platform/textcodec.h"
@@ -23,7 +24,7 @@ void TForm1::CodePageClick(QObject *Sender)
 void TForm1::setStatusText(const std::string &path)
 {
     m_statusPath = path;
-    StatusBar1->setText(QString::fromStdString(platform::fileNameToUtf8(path)));
+    StatusBar1->setText(QString::fromStdString(platform::shownPath(path)));
 }
 
 void TForm1::clearStatusText()
@@ -37,6 +38,7 @@ void TForm1::showInCodePage()
     const int number = static_cast<int>(platform::tagCodePage());
     for (QAction *item : std::as_const(CodePageItems))
         item->setChecked(item->data().toInt() == number);
+    app::useTextFonts(platform::tagCodePage());
     // dataChanged, not a reset: a reset would lose the selection and the current row.
     ListView1->model()->redecode();
     ListView2->model()->redecode();

@@ -17,6 +17,7 @@
 #include "lists/rowmodel.h"
 #include "platform/modal.h"
 #include "platform/scopeguard.h"
+#include "platform/textcodec.h"
 #include "widgets/errorreport.h"
 
 namespace {
@@ -94,7 +95,7 @@ QString pathLines(const std::vector<std::string> &paths)
     constexpr std::size_t Shown = 10;
     QString lines;
     for (std::size_t i = 0; i < paths.size() && i < Shown; ++i)
-        lines += QLatin1Char('\n') + QString::fromStdString(paths[i]);
+        lines += QLatin1Char('\n') + QString::fromStdString(platform::shownPath(paths[i]));
     if (paths.size() > Shown)
         lines += QLatin1Char('\n') + text("ほか %1 個").arg(groupedCount(paths.size() - Shown));
     return lines;
@@ -216,7 +217,7 @@ bool TForm1::reportRestore(const editing::RestoreResult &result, bool undo)
     }
     // A file that could not be written is neither changed nor gone: its own error says why.
     if (failed)
-        widgets::showErrorReport(QString::fromStdString(failed->message));
+        widgets::showErrorReport(failed->message);
     if (result.lost > 0)
         platform::modal().messageBox(this,
             QString::fromStdString(editing::lostFilesMessage(result.lost))

@@ -21,7 +21,7 @@ QString StatusProgress::text(const QString &verb, const platform::RunProgress &p
         .arg(verb)
         .arg(progress.done)
         .arg(progress.total)
-        .arg(QString::fromStdString(platform::fileNameToUtf8(progress.path)));
+        .arg(QString::fromStdString(platform::shownPath(progress.path)));
 }
 
 void StatusProgress::progress(const platform::RunProgress &progress)

@@ -401,7 +401,7 @@ int restoreCommand(const Options &options, std::FILE *err)
     for (const editing::LeftAloneFile &file : result.leftAlone) {
         std::string line = "bellwick-cli: left alone: ";
         appendEscaped(line, file.path);
-        line += ": " + file.message + '\n';
+        line += ": " + file.message.withPathBytes() + '\n';
         print(err, line);
     }
     if (result.lost > 0) {

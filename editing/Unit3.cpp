@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "editing/cp932lineedit.h"
+#include "editing/tagfieldedit.h"
 #include "editing/tagfields.h"
 #include "editing/tagwriter.h"
 #include "platform/bytetext.h"
@@ -27,12 +27,12 @@ TForm3::TForm3(QWidget *parent, editing::ITagWriter &tagWriter)
     QPalette menuColour = Edit1->palette();
     menuColour.setColor(QPalette::Base, menuColour.color(QPalette::Window));
     Edit1->setPalette(menuColour);
-    Edit2 = new Cp932LineEdit(tags::TitleSpan.width, this);
-    Edit3 = new Cp932LineEdit(tags::AlbumSpan.width, this);
-    Edit6 = new Cp932LineEdit(tags::ArtistSpan.width, this);
-    Edit4 = new Cp932LineEdit(tags::YearSpan.width, this);
+    Edit2 = new TagFieldEdit(tags::TitleSpan.width, this);
+    Edit3 = new TagFieldEdit(tags::AlbumSpan.width, this);
+    Edit6 = new TagFieldEdit(tags::ArtistSpan.width, this);
+    Edit4 = new TagFieldEdit(tags::YearSpan.width, this);
     ComboBox1 = new QComboBox(this);
-    Edit5 = new Cp932LineEdit(tags::CommentSpan.width, this);
+    Edit5 = new TagFieldEdit(tags::CommentSpan.width, this);
     Button1 = new QPushButton(QString::fromUtf8("セーブ"), this);
     Button2 = new QPushButton(QString::fromUtf8("キャンセル"), this);
     // Qt makes the first button of a dialog its default: here Enter presses nothing.
@@ -63,7 +63,7 @@ std::optional<tags::CompleteTag> TForm3::ask(const std::string &path, const tags
 void TForm3::fill(const std::string &path, const tags::TTagRecord &tag)
 {
     m_path = path;
-    Edit1->setText(QString::fromStdString(platform::fileNameToUtf8(path)));
+    Edit1->setText(QString::fromStdString(platform::shownPath(path)));
     Edit2->setOriginalBytes(platform::trimmed(tag.Title));
     Edit6->setOriginalBytes(platform::trimmed(tag.Artist));
     Edit3->setOriginalBytes(platform::trimmed(tag.Album));
@@ -82,7 +82,7 @@ void TForm3::Button1Click()
 {
     // A complete block from the dialog alone: nothing of the old tag survives.
     tags::CompleteTag tag;
-    const Cp932LineEdit *fields[tags::TextFieldCount] = {Edit2, Edit6, Edit3, Edit4, Edit5};
+    const TagFieldEdit *fields[tags::TextFieldCount] = {Edit2, Edit6, Edit3, Edit4, Edit5};
     for (std::size_t i = 0; i < tags::TextFieldCount; ++i)
         tag.texts[i] = fields[i]->bytes();
     tag.genre = tags::GenreNameToCode(ComboBox1->currentText().toStdString());

@@ -10,7 +10,7 @@
 class QComboBox;
 class QLineEdit;
 class QPushButton;
-class Cp932LineEdit;
+class TagFieldEdit;
 
 namespace editing {
 class ITagWriter;
@@ -26,12 +26,12 @@ public:
     TForm3(QWidget *parent, editing::ITagWriter &tagWriter);
 
     QLineEdit *Edit1;     // the full path, read only
-    Cp932LineEdit *Edit2; // Title
-    Cp932LineEdit *Edit3; // Album
-    Cp932LineEdit *Edit6; // Artist
-    Cp932LineEdit *Edit4; // Year
+    TagFieldEdit *Edit2;  // Title
+    TagFieldEdit *Edit3;  // Album
+    TagFieldEdit *Edit6;  // Artist
+    TagFieldEdit *Edit4;  // Year
     QComboBox *ComboBox1; // genre
-    Cp932LineEdit *Edit5; // Comment
+    TagFieldEdit *Edit5;  // Comment
     QPushButton *Button1;
     QPushButton *Button2;
 

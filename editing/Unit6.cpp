@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "editing/cp932lineedit.h"
+#include "editing/tagfieldedit.h"
 #include "editing/tagfields.h"
 #include "platform/modal.h"
 #include "tags/genretable.h"
@@ -14,12 +14,12 @@ TForm6::TForm6(QWidget *parent)
     : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QString::fromUtf8("ID3TAG 一括設定"));
-    Edit2 = new Cp932LineEdit(tags::TitleSpan.width, this);
-    Edit3 = new Cp932LineEdit(tags::AlbumSpan.width, this);
-    Edit6 = new Cp932LineEdit(tags::ArtistSpan.width, this);
-    Edit4 = new Cp932LineEdit(tags::YearSpan.width, this);
+    Edit2 = new TagFieldEdit(tags::TitleSpan.width, this);
+    Edit3 = new TagFieldEdit(tags::AlbumSpan.width, this);
+    Edit6 = new TagFieldEdit(tags::ArtistSpan.width, this);
+    Edit4 = new TagFieldEdit(tags::YearSpan.width, this);
     ComboBox1 = new QComboBox(this);
-    Edit5 = new Cp932LineEdit(tags::CommentSpan.width, this);
+    Edit5 = new TagFieldEdit(tags::CommentSpan.width, this);
     const QString erase = QString::fromUtf8("消去");
     QCheckBox **boxes[] = {&CheckBox1, &CheckBox2, &CheckBox3, &CheckBox4, &CheckBox5, &CheckBox6};
     for (QCheckBox **box : boxes) {
@@ -69,7 +69,7 @@ std::optional<tags::TagMerge> TForm6::ask()
 
 void TForm6::reset()
 {
-    for (Cp932LineEdit *edit : {Edit2, Edit3, Edit6, Edit4, Edit5})
+    for (TagFieldEdit *edit : {Edit2, Edit3, Edit6, Edit4, Edit5})
         edit->setOriginalBytes(std::string());
     ComboBox1->setCurrentIndex(0);
     for (QCheckBox *box : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5, CheckBox6}) {
@@ -99,7 +99,7 @@ tags::TagMerge TForm6::decide() const
 {
     tags::TagMerge merge;
     // Block order: Title, Artist, Album, Year, Comment.
-    const std::pair<const Cp932LineEdit *, const QCheckBox *> fields[tags::TextFieldCount] = {
+    const std::pair<const TagFieldEdit *, const QCheckBox *> fields[tags::TextFieldCount] = {
         {Edit2, CheckBox1},
         {Edit6, CheckBox3},
         {Edit3, CheckBox2},

@@ -10,7 +10,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
-class Cp932LineEdit;
+class TagFieldEdit;
 
 // The bulk tag setting: the fields every selected file is to get, and "消去" boxes for the
 // fields to clear in all of them; empty fields leave the files' values alone.
@@ -21,12 +21,12 @@ class TForm6 final : public QDialog
 public:
     explicit TForm6(QWidget *parent);
 
-    Cp932LineEdit *Edit2; // Title
-    Cp932LineEdit *Edit3; // Album
-    Cp932LineEdit *Edit6; // Artist
-    Cp932LineEdit *Edit4; // Year
+    TagFieldEdit *Edit2;  // Title
+    TagFieldEdit *Edit3;  // Album
+    TagFieldEdit *Edit6;  // Artist
+    TagFieldEdit *Edit4;  // Year
     QComboBox *ComboBox1; // genre
-    Cp932LineEdit *Edit5; // Comment
+    TagFieldEdit *Edit5;  // Comment
     QCheckBox *CheckBox1; // Title
     QCheckBox *CheckBox2; // Album
     QCheckBox *CheckBox3; // Artist

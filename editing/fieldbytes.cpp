@@ -110,7 +110,7 @@ std::vector<FieldChar> tagChars(const std::string &bytes)
                 break;
         }
         if (!c) {
-            chars.push_back({ReplacementMark, bytes.substr(i, 1)});
+            chars.push_back({InvisibleMark, bytes.substr(i, 1)});
             ++i;
             continue;
         }
@@ -187,6 +187,22 @@ void FieldBytes::remember()
 
 FieldBytes::EditResult FieldBytes::apply(const std::u32string &edited, std::size_t cursor)
 {
+    Outcome outcome = evaluate(edited, cursor);
+    if (outcome.changes) {
+        m_chars = std::move(outcome.chars);
+        m_touched = true;
+        remember();
+    }
+    return outcome.result;
+}
+
+FieldBytes::EditResult FieldBytes::check(const std::u32string &edited, std::size_t cursor) const
+{
+    return evaluate(edited, cursor).result;
+}
+
+FieldBytes::Outcome FieldBytes::evaluate(const std::u32string &edited, std::size_t cursor) const
+{
     const std::vector<FieldChar> &old = m_chars;
     cursor = std::min(cursor, edited.size());
     // The edit replaced old[prefix, old.size() - suffix) by edited[prefix, cursor): what it
@@ -205,12 +221,8 @@ FieldBytes::EditResult FieldBytes::apply(const std::u32string &edited, std::size
     // Marks cannot be typed: a text that brings them back is an earlier state come back.
     if (std::any_of(inserted.begin(), inserted.end(), isMark)) {
         for (auto state = m_history.rbegin(); state != m_history.rend(); ++state) {
-            if (textOf(*state) == edited) {
-                m_chars = *state;
-                m_touched = true;
-                remember();
-                return {edited, cursor, Refusal::None};
-            }
+            if (textOf(*state) == edited)
+                return {*state, true, {edited, cursor, Refusal::None, {}}};
         }
     }
 
@@ -223,12 +235,13 @@ FieldBytes::EditResult FieldBytes::apply(const std::u32string &edited, std::size
         if (refusal == Refusal::None)
             refusal = why;
     };
+    std::u32string kept;
     for (const char32_t c : inserted) {
-        if (c < 0x20 || c == 0x7F) {
+        // Marks are refused even where the code page could hold them (U+FFFD in UTF-8).
+        if (!isMark(c) && platform::isInvisible(c)) {
             refuse(Refusal::Control);
             continue;
         }
-        // Marks are refused even where the code page could hold them (U+FFFD in UTF-8).
         const std::optional<std::string> bytes
             = isMark(c) ? std::nullopt : platform::utf8ToTagText(toUtf8(c));
         if (!bytes || bytes->empty()) {
@@ -247,18 +260,17 @@ FieldBytes::EditResult FieldBytes::apply(const std::u32string &edited, std::size
             continue;
         }
         result.push_back({c, *bytes});
+        kept += c;
         used += bytes->size();
     }
     const std::size_t newCursor = result.size();
     result.insert(result.end(), tail.begin(), tail.end());
     if (!readsBackTheSame(result)) {
         // What the edit removed held two kept bytes apart: the edit is undone.
-        return {textOf(old), old.size() - suffix, Refusal::Joins};
+        return {{}, false, {textOf(old), old.size() - suffix, Refusal::Joins, {}}};
     }
-    m_chars = std::move(result);
-    m_touched = true;
-    remember();
-    return {textOf(m_chars), newCursor, refusal};
+    std::u32string text = textOf(result);
+    return {std::move(result), true, {std::move(text), newCursor, refusal, std::move(kept)}};
 }
 
 } // namespace editing

@@ -9,9 +9,9 @@
 namespace editing {
 
 // One character of a tag field: what it shows and the bytes it writes. A byte that does not
-// start a valid character of the tag code page shows as U+FFFD and writes that same byte; a
-// character no font draws (a control or private-use one) shows as one invisible mark for
-// all its bytes.
+// start a valid character of the tag code page shows as the invisible mark and writes that
+// same byte; an invisible character (platform::isInvisible) shows as one mark for all its
+// bytes.
 struct FieldChar
 {
     char32_t shown;
@@ -36,7 +36,7 @@ bool isMark(char32_t c);
 // Why an edit dropped something.
 enum class Refusal {
     None,
-    Control,     // a character below U+0020 or U+007F
+    Control,     // an invisible character: a control, format or separator one
     Unencodable, // a character the tag code page cannot hold
     TooLong,     // past the field's byte limit
     Joins,       // a kept byte and its new neighbour would read as another character
@@ -73,6 +73,7 @@ public:
         std::u32string text; // what the field must show now
         std::size_t cursor;  // where its cursor goes
         Refusal refusal;     // the first reason something was dropped, or None
+        std::u32string kept; // what the field kept of the inserted characters
     };
 
     // Takes the field's text after an edit, with the cursor behind what the edit inserted.
@@ -83,8 +84,18 @@ public:
     // before, brought back with its marks (the line edit's undo and redo), gets back its
     // bytes.
     EditResult apply(const std::u32string &edited, std::size_t cursor);
+    // What apply() would give, changing nothing.
+    EditResult check(const std::u32string &edited, std::size_t cursor) const;
 
 private:
+    struct Outcome
+    {
+        std::vector<FieldChar> chars; // the characters after the edit
+        bool changes;                 // false when the edit is undone whole
+        EditResult result;
+    };
+    Outcome evaluate(const std::u32string &edited, std::size_t cursor) const;
+
     std::size_t byteCount(const std::vector<FieldChar> &chars) const;
     void remember();
 

@@ -199,8 +199,8 @@ private:
         flush();
     }
 
-    void leftAlone(
-        RestoreResult &result, const std::string &path, LeftAloneFile::Why why, std::string message)
+    void leftAlone(RestoreResult &result, const std::string &path, LeftAloneFile::Why why,
+        platform::PathMessage message)
     {
         record(path, RestoreAction::LeftAlone);
         result.leftAlone.push_back({path, why, std::move(message)});
@@ -230,7 +230,7 @@ private:
         }
         if (st.st_dev != dev_t(noted.device) || st.st_ino != ino_t(noted.inode)
             || now != (noted.newMode & 07777)) {
-            leftAlone(result, path, LeftAloneFile::Why::Changed, ChangedMessage);
+            leftAlone(result, path, LeftAloneFile::Why::Changed, {ChangedMessage, {}, {}});
             return;
         }
         record(path, RestoreAction::Restore);
@@ -252,14 +252,14 @@ private:
         struct stat st;
         if (fileSystem().stat(path.c_str(), &st, true) != 0) {
             if (errno == ENOENT || errno == ENOTDIR)
-                leftAlone(result, path, LeftAloneFile::Why::Gone, GoneMessage);
+                leftAlone(result, path, LeftAloneFile::Why::Gone, {GoneMessage, {}, {}});
             else
                 leftAlone(
                     result, path, LeftAloneFile::Why::Failed, platform::cannotOpenMessage(path));
             return;
         }
         if (!S_ISREG(st.st_mode)) {
-            leftAlone(result, path, LeftAloneFile::Why::Changed, ChangedMessage);
+            leftAlone(result, path, LeftAloneFile::Why::Changed, {ChangedMessage, {}, {}});
             return;
         }
         if (file.modeOnly) {
@@ -267,7 +267,7 @@ private:
             return;
         }
         if (!isFileLeft(st, file)) {
-            leftAlone(result, path, LeftAloneFile::Why::Changed, ChangedMessage);
+            leftAlone(result, path, LeftAloneFile::Why::Changed, {ChangedMessage, {}, {}});
             return;
         }
         // A read-only file is written as a tag write writes it: owner write added for the
@@ -309,12 +309,12 @@ private:
             return;
         }
         if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
-            leftAlone(result, path, LeftAloneFile::Why::Changed, ChangedMessage);
+            leftAlone(result, path, LeftAloneFile::Why::Changed, {ChangedMessage, {}, {}});
             return;
         }
         const Found found = compare(fd.get(), opened.st_size, file);
         if (found == Found::Other) {
-            leftAlone(result, path, LeftAloneFile::Why::Changed, ChangedMessage);
+            leftAlone(result, path, LeftAloneFile::Why::Changed, {ChangedMessage, {}, {}});
             return;
         }
         const bool already = found == (undo ? Found::Before : Found::After);

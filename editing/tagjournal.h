@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "editing/tagwriter.h"
+#include "platform/error.h"
 #include "platform/runcontrol.h"
 #include "tags/id3v1.h"
 
@@ -101,7 +102,7 @@ struct LeftAloneFile
     enum class Why { Changed, Gone, Failed };
     std::string path;
     Why why = Why::Changed;
-    std::string message;
+    platform::PathMessage message;
 };
 
 class IRestoreReport : public platform::IRunControl

@@ -49,7 +49,7 @@ public:
     {
         // The user sees the list as it stands at this row.
         apply();
-        const QString question = QString::fromStdString(platform::fileNameToUtf8(name))
+        const QString question = QString::fromStdString(platform::shownPath(name))
             + QString::fromUtf8(" は既に存在します。上書きしますか？");
         return platform::modal().messageBox(m_parent, question, QString::fromUtf8("確認"),
                    platform::MB_YESNO | platform::MB_DEFBUTTON2)

@@ -21,12 +21,11 @@ int RowModel::columnCount(const QModelIndex &parent) const
 QString RowModel::cellText(const lists::Row &row, lists::Column column)
 {
     const std::string_view text = lists::shownBytes(row, column);
-    // Controls and private-use characters show as marks: no font draws them, and a user
-    // must see that bytes are there (perhaps of another code page).
+    // Invisible characters show as marks: a user must see that bytes are there (perhaps of
+    // another code page), and none may reorder or hide the text around it.
     if (lists::columnSpec(column).subItem == lists::SubItem::Path)
-        return QString::fromStdString(
-            platform::withInvisibleMarked(platform::fileNameToUtf8(text)));
-    return QString::fromStdString(platform::withInvisibleMarked(platform::tagTextToUtf8(text)));
+        return QString::fromStdString(platform::shownPath(text));
+    return QString::fromStdString(platform::shownTagText(text));
 }
 
 QVariant RowModel::data(const QModelIndex &index, int role) const

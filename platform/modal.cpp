@@ -46,6 +46,8 @@ int QtModal::messageBox(
 {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
+    // Plain text: a file name in the message must never be read as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (flags & 0xF0) {
     case MB_ICONERROR:

@@ -258,10 +258,58 @@ std::optional<std::string> utf8ToTagText(std::string_view utf8)
     return encodeText(tagCodePage(), utf8);
 }
 
+namespace {
+
+// The characters no font draws, or that act on their neighbours instead of showing: every
+// one of the Unicode categories Cc, Cf, Co, Zl and Zp except the zero-width non-joiner and
+// joiner (U+200C, U+200D, which emoji sequences and Persian words need), and U+FFFD, which
+// stands for bytes that decode to nothing. Marked, the bidirectional controls among them
+// reorder nothing. Ranges as Unicode 14 has them, first and last included, ascending.
+struct CodeRange
+{
+    char32_t first;
+    char32_t last;
+};
+constexpr CodeRange InvisibleRanges[] = {
+    {0x0000, 0x001F},
+    {0x007F, 0x009F},
+    {0x00AD, 0x00AD}, // soft hyphen
+    {0x0600, 0x0605},
+    {0x061C, 0x061C}, // Arabic letter mark
+    {0x06DD, 0x06DD},
+    {0x070F, 0x070F},
+    {0x0890, 0x0891},
+    {0x08E2, 0x08E2},
+    {0x180E, 0x180E},
+    {0x200B, 0x200B}, // zero-width space
+    {0x200E, 0x200F}, // left-to-right and right-to-left marks
+    {0x2028, 0x202E}, // line and paragraph separators, embeddings and overrides
+    {0x2060, 0x2064},
+    {0x2066, 0x206F}, // isolates and deprecated format characters
+    {0xE000, 0xF8FF}, // private use (CP932's user-defined area decodes here)
+    {0xFEFF, 0xFEFF}, // zero-width no-break space, the byte order mark
+    {0xFFF9, 0xFFFB},
+    {0xFFFD, 0xFFFD}, // replacement character
+    {0x110BD, 0x110BD},
+    {0x110CD, 0x110CD},
+    {0x13430, 0x13438},
+    {0x1BCA0, 0x1BCA3},
+    {0x1D173, 0x1D17A},
+    {0xE0001, 0xE0001},
+    {0xE0020, 0xE007F}, // tag characters
+    {0xF0000, 0xFFFFD}, // private use planes
+    {0x100000, 0x10FFFD},
+};
+
+} // namespace
+
 bool isInvisible(char32_t c)
 {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0xE000 && c <= 0xF8FF)
-        || (c >= 0xF0000 && c <= 0x10FFFF);
+    if (c >= 0x20 && c < 0x7F)
+        return false;
+    const auto after = std::upper_bound(std::begin(InvisibleRanges), std::end(InvisibleRanges), c,
+        [](char32_t code, const CodeRange &range) { return code < range.first; });
+    return after != std::begin(InvisibleRanges) && c <= std::prev(after)->last;
 }
 
 std::string withInvisibleMarked(std::string_view utf8)
@@ -278,6 +326,16 @@ std::string withInvisibleMarked(std::string_view utf8)
         utf8.remove_prefix(length);
     }
     return out;
+}
+
+std::string shownTagText(std::string_view bytes)
+{
+    return withInvisibleMarked(tagTextToUtf8(bytes));
+}
+
+std::string shownPath(std::string_view bytes)
+{
+    return withInvisibleMarked(fileNameToUtf8(bytes));
 }
 
 bool isValidUtf8(std::string_view bytes)

@@ -56,8 +56,9 @@ std::optional<std::string> utf8ToTagText(std::string_view utf8);
 // The most bytes one character of the code page takes.
 std::size_t maxCharBytes(CodePage codePage);
 
-// True for a character no font draws: a control character or one of a private use area
-// (CP932's user-defined area decodes there).
+// True for a character that cannot be seen or that acts on its neighbours instead of showing:
+// the Unicode categories Cc, Cf, Co, Zl and Zp (CP932's user-defined area decodes to private
+// use) except U+200C and U+200D, and U+FFFD for bytes that decode to nothing.
 bool isInvisible(char32_t c);
 
 // The mark shown in place of an invisible character, U+25AF, in UTF-8.
@@ -71,6 +72,11 @@ std::string withInvisibleMarked(std::string_view utf8);
 // that is valid in the tag code page only (from a Windows archive) decoded from it, and in any
 // other name every invalid byte as U+FFFD. For showing only: the bytes stay the file's name.
 std::string fileNameToUtf8(std::string_view bytes);
+
+// A tag text and a path as every window shows them: decoded, with each invisible character
+// marked. For showing only.
+std::string shownTagText(std::string_view bytes);
+std::string shownPath(std::string_view bytes);
 
 // True when the bytes are valid UTF-8.
 bool isValidUtf8(std::string_view bytes);

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     libgl-dev
-    fonts-ipafont-gothic
+    fonts-ipafont-gothic fonts-dejavu-core fonts-wqy-microhei
     xdg-utils
     googletest libgtest-dev libgmock-dev
     xvfb xauth

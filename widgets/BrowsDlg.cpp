@@ -64,7 +64,7 @@ void TBrowseDialog::BrowseCallback(FolderChooser *Wnd, Message message, const st
             OnInitialized(this, Wnd, Path, ShowText, OKButtonState);
     }
     // The status text is sent at every event; an empty one clears the line.
-    Wnd->setStatusText(QString::fromStdString(platform::fileNameToUtf8(ShowText)));
+    Wnd->setStatusText(QString::fromStdString(platform::shownPath(ShowText)));
     if (OKButtonState == obsEnable)
         Wnd->okButton()->setEnabled(true);
     else if (OKButtonState == obsDisable)

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "platform/modal.h"
+#include "platform/textcodec.h"
 
 namespace widgets {
 
@@ -39,6 +40,17 @@ void showErrorReport(const QString &text)
 {
     platform::modal().messageBox(nullptr, errorReportText(text), applicationTitle(),
         platform::MB_OK | platform::MB_ICONERROR);
+}
+
+QString shownMessage(const platform::PathMessage &message)
+{
+    return QString::fromStdString(
+        message.before + platform::shownPath(message.path) + message.after);
+}
+
+void showErrorReport(const platform::PathMessage &message)
+{
+    showErrorReport(shownMessage(message));
 }
 
 void showFileMissingBox()

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include "platform/error.h"
+
 namespace widgets {
 
 // The application title: the executable's file name cut before its first ".", its first
@@ -20,6 +22,10 @@ void setApplicationTitle(const QString &title);
 // text, with "." added when its last character sorts after ".".
 void showErrorReport(const QString &text);
 QString errorReportText(const QString &text);
+// The same for a message that may name a path: the path shown as the lists show it, decoded
+// name by name with marks for what cannot be seen, so no byte of it breaks the message.
+void showErrorReport(const platform::PathMessage &message);
+QString shownMessage(const platform::PathMessage &message);
 
 // The box of a tag write whose file has gone: "ファイルが開けません", caption "エラー".
 void showFileMissingBox();
@@ -31,6 +37,8 @@ template<typename F> bool guarded(F &&handler)
     try {
         std::forward<F>(handler)();
         return true;
+    } catch (const platform::Error &error) {
+        showErrorReport(error.message());
     } catch (const std::exception &error) {
         showErrorReport(QString::fromUtf8(error.what()));
     } catch (...) {

@@ -11,7 +11,7 @@ using editing::Refusal;
 
 namespace {
 
-constexpr char32_t Mark = editing::ReplacementMark;
+constexpr char32_t Mark = editing::InvisibleMark;
 
 // The field's text with the characters of `text` inserted at `at`, and the cursor behind them.
 FieldBytes::EditResult insert(FieldBytes &field, std::size_t at, const std::u32string &text)

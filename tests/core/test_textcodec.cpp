@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/textcodec.h"
 #include "tests/support/codepage.h"
 
@@ -160,4 +162,21 @@ TEST(TextCodec, FileNamesFallBackToTheChosenCodePage)
         const testing_support::CodePageScope scope(platform::CodePage::Utf8);
         EXPECT_EQ(platform::fileNameToUtf8("/m/\x95\x5c/曲.mp3"s), "/m/" + Mark + "\\/曲.mp3");
     }
+}
+
+TEST(TextCodec, EveryInvisibleCharacterShowsAsOneMark)
+{
+    using platform::CodePage;
+    const std::tuple<CodePage, std::string, std::string> cases[] = {
+        {CodePage::Utf8, "abc\u202Edef\xff", "abc▯def▯"}, // an override, an undecodable byte
+        {CodePage::Cp1252, "co\xadop", "co▯op"},          // a soft hyphen
+        {CodePage::Cp932, "\xf0\x40x", "▯x"},             // a user-defined pair is one mark
+    };
+    for (const auto &[codePage, bytes, shown] : cases) {
+        const testing_support::CodePageScope scope(codePage);
+        EXPECT_EQ(platform::shownTagText(bytes), shown);
+    }
+    // A path the same way, name by name: a newline never breaks a line.
+    EXPECT_EQ(platform::shownPath("/m/\x83\x74\x83\x48\x83\x8b\x83\x5f/a\nb.mp3"s),
+        "/m/フォルダ/a▯b.mp3");
 }

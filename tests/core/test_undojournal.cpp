@@ -191,7 +191,7 @@ TEST_F(UndoJournal, FilesChangedOrGoneSinceAreLeftAloneAndReported)
     std::map<std::string, editing::LeftAloneFile::Why> why;
     for (const editing::LeftAloneFile &left : result.leftAlone) {
         why[left.path] = left.why;
-        EXPECT_FALSE(left.message.empty());
+        EXPECT_FALSE(left.message.withPathBytes().empty());
     }
     EXPECT_EQ(why.at(changed), editing::LeftAloneFile::Why::Changed);
     EXPECT_EQ(why.at(gone), editing::LeftAloneFile::Why::Gone);

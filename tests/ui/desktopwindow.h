@@ -19,7 +19,7 @@
 
 #include "app/Unit1.h"
 #include "editing/Unit6.h"
-#include "editing/cp932lineedit.h"
+#include "editing/tagfieldedit.h"
 #include "lists/filelistview.h"
 #include "platform/runcontrol.h"
 #include "tags/tagfile.h"

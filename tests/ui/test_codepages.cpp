@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <sys/stat.h>
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
+#include <QFontInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -12,7 +18,7 @@
 
 #include "app/Unit1.h"
 #include "editing/Unit3.h"
-#include "editing/cp932lineedit.h"
+#include "editing/tagfieldedit.h"
 #include "lists/filelistview.h"
 #include "lists/rowmodel.h"
 #include "platform/textcodec.h"
@@ -107,8 +113,7 @@ TEST_F(CodePages, SwitchingRedrawsBothListsFromTheRowsBytesAndTouchesNoFile)
 
     // Read as CP932 the pairs are user-defined characters: marks, one per pair.
     EXPECT_EQ(cell(form.ListView1, 0, lists::Column::Title), QStringLiteral("Mot▯head"));
-    EXPECT_EQ(
-        cell(form.ListView2, 0, lists::Column::Artist), QStringLiteral("Caf\uFFFD \uFFFDber"));
+    EXPECT_EQ(cell(form.ListView2, 0, lists::Column::Artist), QStringLiteral("Caf▯ ▯ber"));
 
     QSignalSpy reset1(form.ListView1->model(), &QAbstractItemModel::modelReset);
     QSignalSpy changed1(form.ListView1->model(), &QAbstractItemModel::dataChanged);
@@ -152,7 +157,7 @@ TEST_F(CodePages, TheEditorShowsTakesAndWritesTextsInTheChosenCodePage)
     std::vector<QString> refusals;
     modal.onDialog([&](QDialog *d) {
         auto *editor = qobject_cast<TForm3 *>(d);
-        QObject::connect(editor->Edit3, &Cp932LineEdit::refused,
+        QObject::connect(editor->Edit3, &TagFieldEdit::refused,
             [&](editing::Refusal, const QString &text) { refusals.push_back(text); });
         shown << editor->Edit2->text() << editor->Edit6->text();
         editor->Edit3->setText(QStringLiteral("Crème 日本"));
@@ -184,4 +189,34 @@ TEST_F(CodePages, TheEditorShowsTakesAndWritesTextsInTheChosenCodePage)
     for (int k = 0; k < 10; ++k)
         full += "\xe3\x81\x82";
     EXPECT_EQ(readBytes(a).substr(100 + 3, 30), full);
+}
+
+TEST(InvisibleCharacters, AreTheControlFormatPrivateUseAndSeparatorCategories)
+{
+    const std::set<QChar::Category> hidden = {QChar::Other_Control, QChar::Other_Format,
+        QChar::Other_PrivateUse, QChar::Separator_Line, QChar::Separator_Paragraph};
+    std::vector<char32_t> wrong; // surrogates are never decoded text
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        const bool invisible
+            = c == 0xFFFD || (hidden.count(QChar::category(c)) && c != 0x200C && c != 0x200D);
+        if ((c < 0xD800 || c > 0xDFFF) && platform::isInvisible(c) != invisible)
+            wrong.push_back(c);
+    }
+    EXPECT_EQ(wrong, std::vector<char32_t> {});
+}
+
+TEST_F(CodePages, ListsAndFieldsDrawEachCodePageWithItsOwnFaceFirst)
+{
+    // Needs fonts-wqy-microhei and fonts-dejavu-core, as the package does.
+    const QString program = QFontInfo(QApplication::font()).family();
+    for (const auto &[codePage, family] :
+        {std::pair(platform::CodePage::Cp936, "WenQuanYi Micro Hei"),
+            std::pair(platform::CodePage::Cp1251, "DejaVu Sans"),
+            std::pair(platform::CodePage::Cp932, "")}) {
+        item(codePage)->trigger();
+        const QString face = *family ? QString::fromUtf8(family) : program;
+        EXPECT_EQ(QFontInfo(form.ListView1->currentView()->font()).family(), face);
+        EXPECT_EQ(QFontInfo(form.Form3->Edit2->font()).family(), face);
+        EXPECT_EQ(QFontInfo(form.ListView1->findChild<QHeaderView *>()->font()).family(), program);
+    }
 }

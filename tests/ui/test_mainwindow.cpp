@@ -25,6 +25,7 @@
 #include "lists/rowmodel.h"
 #include "platform/paths.h"
 #include "platform/runcontrol.h"
+#include "tags/tagfile.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
@@ -130,7 +131,32 @@ TEST_F(MainWindow, FifoAndUnreadableNamesNeverHangTheScan)
     EXPECT_EQ(captions(form.ListView1), (std::vector<std::string> {"a.mp3", "\xff\xfe.mp3"s}));
     EXPECT_EQ(modal.questions.size(), 1u);
     EXPECT_EQ(form.ListView1->model()->data(form.ListView1->model()->index(1, 0)).toString(),
-        QString::fromUtf8("\xEF\xBF\xBD\xEF\xBF\xBD.mp3"));
+        QStringLiteral("▯▯.mp3"));
+}
+
+TEST_F(MainWindow, AMessageShowsItsPathAsTheListsDoAndKeepsItsBytes)
+{
+    // Folder "フォルダ" and file "曲" in CP932 bytes; controls, undecodable bytes and a
+    // right-to-left override become marks, so nothing breaks or reorders the message.
+    const std::pair<std::string, std::string> cases[] = {
+        {"\x83\x74\x83\x48\x83\x8b\x83\x5f/\x8b\xc8.mp3"s, "フォルダ/曲.mp3"},
+        {"a\nb.mp3", "a▯b.mp3"},
+        {"d\u202Efed.mp3", "d▯fed.mp3"},
+    };
+    for (const auto &[name, shown] : cases) {
+        const std::string fifo = tree.path("f/" + name);
+        tree.folder("f/" + name.substr(0, name.rfind('/') + 1));
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0) << shown;
+        modal.answer(platform::IDOK);
+        widgets::guarded([&] { form.scanChosenFolder(tree.path("f")); });
+        ASSERT_FALSE(modal.questions.empty());
+        EXPECT_EQ(modal.questions.back().text,
+            QString::fromStdString("ファイル " + tree.path("f/") + shown + " は開けません."));
+        // The companion and every file operation get the bytes themselves.
+        EXPECT_EQ(testing_support::errorOf([&] { tags::ReadTag(fifo); }),
+            "ファイル " + fifo + " は開けません");
+        ::unlink(fifo.c_str());
+    }
 }
 
 TEST_F(MainWindow, AddingChosenFilesAppendsInTheDialogsOrder)

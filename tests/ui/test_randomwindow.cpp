@@ -60,7 +60,7 @@
 #include "app/Unit5.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
-#include "editing/cp932lineedit.h"
+#include "editing/tagfieldedit.h"
 #include "fileops/Unit2.h"
 #include "lists/filelistview.h"
 #include "lists/row.h"

@@ -20,9 +20,10 @@
 #include "app/Unit1.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
-#include "editing/cp932lineedit.h"
+#include "editing/tagfieldedit.h"
 #include "lists/filelistview.h"
 #include "tags/tagfile.h"
+#include "tests/support/codepage.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/scriptedmodal.h"
 #include "tests/support/testtree.h"
@@ -52,6 +53,19 @@ protected:
         QInputMethodEvent commit;
         commit.setCommitString(text);
         QCoreApplication::sendEvent(edit, &commit);
+    }
+
+    static void press(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers);
+        QCoreApplication::sendEvent(widget, &event);
+    }
+
+    // Pastes as the user would, by Ctrl+V.
+    static void paste(QLineEdit *edit, const QString &text)
+    {
+        QGuiApplication::clipboard()->setText(text);
+        press(edit, Qt::Key_V, Qt::ControlModifier);
     }
 };
 
@@ -150,12 +164,12 @@ TEST_F(TagEditing, MissingFileKeepsTheDialogOpenAndWritesNothing)
 
 TEST_F(TagEditing, FieldsTakeOnlyWhatShiftJisHoldsUpToTheirBytes)
 {
-    Cp932LineEdit edit(4);
+    TagFieldEdit edit(4);
     edit.setOriginalBytes("");
     type(&edit, QString::fromUtf8("日本語")); // 6 bytes: cut after the last whole character
     EXPECT_EQ(edit.text(), QString::fromUtf8("日本"));
     EXPECT_EQ(edit.bytes(), "\x93\xfa\x96\x7b"s);
-    Cp932LineEdit title(30);
+    TagFieldEdit title(30);
     title.setOriginalBytes("");
     type(&title, QString::fromUtf8("aé😀b")); // refused characters are left out
     EXPECT_EQ(title.text(), QStringLiteral("ab"));
@@ -177,6 +191,51 @@ TEST_F(TagEditing, FieldsTakeOnlyWhatShiftJisHoldsUpToTheirBytes)
         "b"s);
 }
 
+TEST_F(TagEditing, RefusalsKeepTheOtherCharactersTheCursorAndTheUndoHistory)
+{
+    using editing::Refusal;
+    using platform::CodePage;
+    using Result = std::pair<std::string, std::vector<Refusal>>; // bytes, refusals told
+    // Steps: "t..." types, "p..." pastes, "E" End, "B" Backspace, "Z" Ctrl+Z.
+    const auto edited = [](CodePage codePage, std::size_t maxBytes, const std::string &original,
+                            const std::vector<std::string> &steps) {
+        const testing_support::CodePageScope scope(codePage);
+        TagFieldEdit edit(maxBytes);
+        edit.setOriginalBytes(original);
+        Result result;
+        QObject::connect(&edit, &TagFieldEdit::refused,
+            [&](Refusal reason, const QString &) { result.second.push_back(reason); });
+        for (const std::string &step : steps) {
+            const QString text = QString::fromStdString(step.substr(1));
+            if (step[0] == 't')
+                type(&edit, text);
+            else if (step[0] == 'p')
+                paste(&edit, text);
+            else
+                press(&edit,
+                    step == "E"       ? Qt::Key_End
+                        : step == "B" ? Qt::Key_Backspace
+                                      : Qt::Key_Z,
+                    step == "Z" ? Qt::ControlModifier : Qt::NoModifier);
+        }
+        result.first = edit.bytes();
+        EXPECT_EQ(edit.text(), QString::fromStdString(result.first));
+        return result;
+    };
+    // The cursor stays behind the emoji's two UTF-16 units.
+    EXPECT_EQ(
+        edited(CodePage::Utf8, 30, "a😀", {"E", "p\t", "tZ"}), Result("a😀Z", {Refusal::Control}));
+    EXPECT_EQ(edited(CodePage::Utf8, 4, "😀", {"E", "t1", "B"}), Result("", {Refusal::TooLong}));
+    // Undo takes back the edit before a refused one; a paste kept in part is one step.
+    EXPECT_EQ(edited(CodePage::Cp932, 30, "ab", {"E", "tc", "p\t", "Z"}),
+        Result("ab", {Refusal::Control}));
+    EXPECT_EQ(
+        edited(CodePage::Cp932, 30, "", {"tx", "p1\t2", "Z"}), Result("x", {Refusal::Control}));
+    // Invisible characters cannot be typed, a zero-width joiner can.
+    EXPECT_EQ(edited(CodePage::Utf8, 30, "", {"pa\u200Bb\u202Ec\u00AD\u200Dd"}),
+        Result("abc\u200Dd", {Refusal::Control}));
+}
+
 TEST_F(TagEditing, PasteAtTheStartOfAFieldWithInvalidBytesEndsWithinItsBytes)
 {
     // Two bytes that start no CP932 character, then "Live!": 7 bytes the field must count.
@@ -189,13 +248,12 @@ TEST_F(TagEditing, PasteAtTheStartOfAFieldWithInvalidBytesEndsWithinItsBytes)
     std::vector<editing::Refusal> refusals;
     modal.onDialog([&](QDialog *d) {
         auto *editor = qobject_cast<TForm3 *>(d);
-        const QString mark(QChar(0xFFFD));
+        const QString mark = QStringLiteral("▯");
         EXPECT_EQ(editor->Edit2->text(), mark + mark + QStringLiteral("Live!"));
-        QObject::connect(editor->Edit2, &Cp932LineEdit::refused,
+        QObject::connect(editor->Edit2, &TagFieldEdit::refused,
             [&](editing::Refusal reason, const QString &) { refusals.push_back(reason); });
-        QGuiApplication::clipboard()->setText(QString(20, QChar(0x3042))); // 20 "あ", 40 bytes
         editor->Edit2->setCursorPosition(0);
-        editor->Edit2->paste();
+        paste(editor->Edit2, QString(20, QChar(0x3042))); // 20 "あ", 40 bytes
         EXPECT_EQ(editor->Edit2->text(),
             QString(11, QChar(0x3042)) + mark + mark + QStringLiteral("Live!"));
         // Typing a character and taking it back again, in a field whose last byte is a lone
@@ -255,14 +313,13 @@ TEST_F(TagEditing, RefusedInputIsDroppedAndToldOncePerEdit)
     std::vector<std::pair<editing::Refusal, QString>> refusals;
     modal.onDialog([&](QDialog *d) {
         auto *editor = qobject_cast<TForm3 *>(d);
-        for (Cp932LineEdit *edit : {editor->Edit2, editor->Edit3, editor->Edit4}) {
+        for (TagFieldEdit *edit : {editor->Edit2, editor->Edit3, editor->Edit4}) {
             QObject::connect(
-                edit, &Cp932LineEdit::refused, [&](editing::Refusal reason, const QString &text) {
+                edit, &TagFieldEdit::refused, [&](editing::Refusal reason, const QString &text) {
                     refusals.emplace_back(reason, text);
                 });
         }
-        QGuiApplication::clipboard()->setText(QStringLiteral("Tab\tand\nline\x7f!"));
-        editor->Edit2->paste();
+        paste(editor->Edit2, QStringLiteral("Tab\tand\nline\x7f!"));
         type(editor->Edit3, QString::fromUtf8("Café ok"));
         type(editor->Edit4, QStringLiteral("19999"));
         type(editor->Edit4, QStringLiteral("8"));
@@ -305,7 +362,7 @@ TEST_F(TagEditing, EditorKeepsTheTrackNumberOfAnId3v11Tag)
     QString told;
     modal.onDialog([&](QDialog *d) {
         auto *editor = qobject_cast<TForm3 *>(d);
-        QObject::connect(editor->Edit5, &Cp932LineEdit::refused,
+        QObject::connect(editor->Edit5, &TagFieldEdit::refused,
             [&](editing::Refusal, const QString &text) { told = text; });
         type(editor->Edit5, QString(30, QLatin1Char('c')));
         editor->Button1->click();

@@ -24,7 +24,7 @@
 
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
-#include "editing/cp932lineedit.h"
+#include "editing/tagfieldedit.h"
 #include "editing/tagjournal.h"
 #include "lists/filelistview.h"
 #include "lists/row.h"
