@@ -4,12 +4,21 @@
 
 namespace editing {
 
-JournalSet::JournalSet(std::vector<std::unique_ptr<JournalFile>> files)
-    : m_files(std::move(files))
+JournalSet::JournalSet(std::vector<std::unique_ptr<JournalFile>> files, std::string elsewhere)
+    : m_written(files.front().get())
+    , m_files(std::move(files))
+    , m_elsewhere(std::move(elsewhere))
 { }
 
-std::vector<JournalFile *> JournalSet::files() const
+std::vector<JournalFile *> JournalSet::files()
 {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_elsewhere.empty()) {
+        if (auto other = JournalFile::openExisting(m_elsewhere)) {
+            m_files.push_back(std::move(other));
+            m_elsewhere.clear();
+        }
+    }
     std::vector<JournalFile *> result;
     for (const auto &file : m_files)
         result.push_back(file.get());
@@ -74,25 +83,27 @@ std::vector<BatchSummary> partlyUndoneAbove(
 
 std::optional<BatchSummary> JournalSet::nextUndo()
 {
-    const JournalLocks locks(files());
-    const auto target = latestTarget(files(), true);
+    const std::vector<JournalFile *> journals = files();
+    const JournalLocks locks(journals);
+    const auto target = latestTarget(journals, true);
     std::optional<BatchSummary> next = target ? target->file->summaryOf(target->id) : std::nullopt;
     if (next)
-        next->passesOver = partlyUndoneAbove(files(), *next);
+        next->passesOver = partlyUndoneAbove(journals, *next);
     return next;
 }
 
 std::optional<BatchSummary> JournalSet::nextRedo()
 {
-    const JournalLocks locks(files());
-    const auto target = latestTarget(files(), false);
+    const std::vector<JournalFile *> journals = files();
+    const JournalLocks locks(journals);
+    const auto target = latestTarget(journals, false);
     return target ? target->file->summaryOf(target->id) : std::nullopt;
 }
 
 std::vector<BatchSummary> JournalSet::history(std::size_t count)
 {
     std::vector<BatchSummary> merged;
-    for (const auto &file : m_files) {
+    for (JournalFile *file : files()) {
         std::vector<BatchSummary> some = file->history(count);
         merged.insert(merged.end(), some.begin(), some.end());
     }

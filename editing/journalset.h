@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "editing/journalfile.h"
@@ -15,17 +17,23 @@ namespace editing {
 class JournalSet final : public TagJournal
 {
 public:
-    explicit JournalSet(std::vector<std::unique_ptr<JournalFile>> files);
+    // `files` the journals there are, the one written to first; `elsewhere` the folder where
+    // another may appear later (another process writes there while this one runs), or "".
+    JournalSet(std::vector<std::unique_ptr<JournalFile>> files, std::string elsewhere);
 
-    const std::string &path() const override { return m_files.front()->path(); }
+    const std::string &path() const override { return m_written->path(); }
     std::optional<BatchSummary> nextUndo() override;
     std::optional<BatchSummary> nextRedo() override;
     std::vector<BatchSummary> history(std::size_t count) override;
 
-    std::vector<JournalFile *> files() const;
+    // The journals, the one in the other folder included once it exists.
+    std::vector<JournalFile *> files();
 
 private:
+    JournalFile *m_written;
+    std::mutex m_mutex;
     std::vector<std::unique_ptr<JournalFile>> m_files;
+    std::string m_elsewhere;
 };
 
 // Holds the locks of several journals, always in the same order.

@@ -61,12 +61,11 @@ std::unique_ptr<TagJournal> TagJournal::open()
         std::unique_ptr<JournalFile> written = JournalFile::openIn(folders[i]);
         if (!written)
             continue;
-        // The other folder's journal, when there is one, holds batches of the same history.
+        // The other folder's journal, when there is one or once there is, holds batches of
+        // the same history.
         std::vector<std::unique_ptr<JournalFile>> files;
         files.push_back(std::move(written));
-        if (auto other = JournalFile::openExisting(folders[1 - i]))
-            files.push_back(std::move(other));
-        return std::make_unique<JournalSet>(std::move(files));
+        return std::make_unique<JournalSet>(std::move(files), folders[1 - i]);
     }
     return nullptr;
 }
@@ -86,7 +85,6 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
 {
     std::shared_ptr<TagJournal> journal;
     JournalFile *file = nullptr;
-    std::vector<JournalFile *> others; // read with it: new ids go above theirs
     std::function<bool()> mayWriteWithoutJournal;
     bool inBatch = false;
     std::uint64_t id = 0;
@@ -164,11 +162,9 @@ JournaledTagWriter::JournaledTagWriter(
     : m_impl(std::make_unique<Impl>())
 {
     if (journal) {
-        std::vector<JournalFile *> files = journalsOf(*journal);
-        if (!files.empty()) {
+        const std::vector<JournalFile *> files = journalsOf(*journal);
+        if (!files.empty())
             m_impl->file = files.front();
-            m_impl->others.assign(files.begin() + 1, files.end());
-        }
     }
     m_impl->journal = std::move(journal);
     m_impl->mayWriteWithoutJournal = std::move(mayWriteWithoutJournal);
@@ -198,7 +194,11 @@ bool JournaledTagWriter::beginBatch(std::string_view name)
         m_impl->inBatch = true;
         return true;
     }
-    for (JournalFile *other : m_impl->others) {
+    // Ids stay apart from those of the other folder's journal, so that `undo --batch N`
+    // names one batch.
+    for (JournalFile *other : journalsOf(*m_impl->journal)) {
+        if (other == m_impl->file)
+            continue;
         const JournalFile::Lock lock(*other);
         m_impl->file->keepIdsAbove(other->maxId());
     }

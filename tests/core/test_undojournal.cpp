@@ -634,6 +634,8 @@ TEST_F(UndoJournal, OneHistoryOverTheStateAndTheCacheFolder)
         ASSERT_TRUE(batch.started());
         writer.write(path, artistMerge(name));
     };
+    // Opened as the window opens it, before there is any journal in the cache folder.
+    const auto journal = editing::TagJournal::open();
     set(paths[0], "A");
     {
         // The state folder cannot be written for a while: B goes into the cache folder.
@@ -645,7 +647,6 @@ TEST_F(UndoJournal, OneHistoryOverTheStateAndTheCacheFolder)
     set(paths[2], "C");
     ASSERT_TRUE(testing_support::exists(cache + "/bellwick/tag-journal"));
 
-    const auto journal = editing::TagJournal::open();
     std::vector<std::string> names;
     for (const editing::BatchSummary &batch : journal->history(10))
         names.push_back(batch.name);
