@@ -27,6 +27,11 @@ const std::vector<Target> &targets()
             {"[Window]", "[window]", "[Other]", "\r\n", "\n", "\r", "\xEF\xBB\xBF", "=", ";",
                 "TOP=", "width=", "VIEWHEIGHT", "Columns13=", "Columns26", "$FFFFFFFF", "0x",
                 "-2147483649", "99999999999999999999", "\"", "  ", std::string(1, '\0')}},
+        {"id3v2plan", id3v2Plan, 600,
+            {"TIT2", "TPE1", "TALB", "TDRC", "TYER", "TCON", "TRCK", "COMM", "TXXX", "APIC",
+                std::string("\0\0\0\x0a\0\0", 6), std::string("\0\0\0\x05\0\x01", 6),
+                std::string("\x03YEAR\0", 6), std::string("\x01\xff\xfe", 3), "und", "1999",
+                std::string(8, '\0'), "3DI"}},
     };
     return all;
 }

@@ -26,6 +26,7 @@ bool mergedBlock(const std::uint8_t *data, std::size_t size);
 bool cp932(const std::uint8_t *data, std::size_t size);
 bool cliOptions(const std::uint8_t *data, std::size_t size);
 bool settingsFile(const std::uint8_t *data, std::size_t size);
+bool id3v2Plan(const std::uint8_t *data, std::size_t size);
 
 const std::vector<Target> &targets();
 const Target *findTarget(const std::string &name);

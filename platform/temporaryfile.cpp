@@ -81,7 +81,7 @@ TemporaryFile::~TemporaryFile()
 int TemporaryFile::create(bool replaces, mode_t mode)
 {
     m_replaces = replaces;
-    m_fd = UniqueFd(fileSystem().open(m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    m_fd = UniqueFd(fileSystem().open(m_folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
     if (m_fd.isValid()) {
         m_unnamed = true;
         if (replaces && folderKeepsNames()) {
@@ -98,7 +98,7 @@ int TemporaryFile::create(bool replaces, mode_t mode)
     for (int attempt = 0; attempt < NameAttempts; ++attempt) {
         const std::string name = platform::AddBackslash(m_folder) + temporaryName();
         m_fd = UniqueFd(fileSystem().open(
-            name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, mode));
+            name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, mode));
         if (m_fd.isValid()) {
             m_name = name;
             return 0;

@@ -33,6 +33,7 @@ public:
     TemporaryFile(const TemporaryFile &) = delete;
     TemporaryFile &operator=(const TemporaryFile &) = delete;
 
+    // Open for reading and writing, so that what was written can be read back.
     int fd() const { return m_fd.get(); }
 
     // Creates the file with `mode` (less the umask). `replaces` tells whether the commit

@@ -234,6 +234,16 @@ std::string decodeText(CodePage codePage, std::string_view bytes)
     return out;
 }
 
+std::optional<std::string> decodeExactly(CodePage codePage, std::string_view bytes)
+{
+    if (isAscii(bytes))
+        return std::string(bytes);
+    std::string out;
+    if (!decoder(codePage).convert(bytes, out))
+        return std::nullopt;
+    return out;
+}
+
 std::optional<std::string> encodeText(CodePage codePage, std::string_view utf8)
 {
     if (isAscii(utf8))

@@ -44,6 +44,10 @@ void setTagCodePage(CodePage codePage);
 // shows as U+FFFD, and decoding resumes at the next byte.
 std::string decodeText(CodePage codePage, std::string_view bytes);
 
+// Decodes bytes of `codePage`, or nothing when a byte does not start a valid character or a
+// character is cut off at the end.
+std::optional<std::string> decodeExactly(CodePage codePage, std::string_view bytes);
+
 // Encodes UTF-8 text to `codePage`, or nothing when the text holds a character that the code
 // page cannot hold (or is not valid UTF-8). glibc's one-way mappings are taken, so under
 // CP932 〜 (U+301C) gives 81 60 as Linux input methods type it.

@@ -6,12 +6,13 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
+    libtag1-dev
     libgl-dev
     fonts-ipafont-gothic fonts-dejavu-core fonts-wqy-microhei
     xdg-utils
     googletest libgtest-dev libgmock-dev
     xvfb xauth
-    python3-mutagen
+    python3-mutagen lame
     clang-format
     clang
     e2fsprogs mount util-linux
