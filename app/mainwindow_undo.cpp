@@ -1,6 +1,7 @@
 // The main window's edit menu: undo and redo of tag writes, batch by batch, from the journal.
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "platform/error.h"
 #include "platform/modal.h"
 #include "platform/scopeguard.h"
+#include "platform/textcodec.h"
 #include "widgets/errorreport.h"
 
 namespace {
@@ -125,6 +127,24 @@ private:
     QEventLoop &m_loop;
     bool m_gaveUp = false;
 };
+// "「タグ一括設定 (18 ファイル)」"
+QString quotedBatch(const editing::BatchSummary &batch)
+{
+    return QStringLiteral("「%1 (%2 %3)」")
+        .arg(QString::fromStdString(batch.name), groupedCount(batch.files), text("ファイル"));
+}
+
+// The paths of a report, one a line, the first few of many.
+QString pathLines(const std::vector<std::string> &paths)
+{
+    constexpr std::size_t Shown = 10;
+    QString lines;
+    for (std::size_t i = 0; i < paths.size() && i < Shown; ++i)
+        lines += QLatin1Char('\n') + QString::fromStdString(platform::shownPath(paths[i]));
+    if (paths.size() > Shown)
+        lines += QLatin1Char('\n') + text("ほか %1 個").arg(groupedCount(paths.size() - Shown));
+    return lines;
+}
 
 } // namespace
 
@@ -171,8 +191,13 @@ void TForm1::restoreBatch(bool undo)
     for (auto batch = next();;) {
         if (!batch)
             return;
-        if (platform::modal().messageBox(this, text(question).arg(groupedCount(batch->files)),
-                text("確認"), platform::MB_YESNO | platform::MB_DEFBUTTON2)
+        QString asked = text(question).arg(groupedCount(batch->files));
+        // An undo after one that left files alone goes on to the batch before it: said first.
+        if (!batch->passesOver.empty())
+            asked = text("%1は一部そのままです。その前の%2を元に戻します。よろしいですか？")
+                        .arg(quotedBatch(batch->passesOver.front()), quotedBatch(*batch));
+        if (platform::modal().messageBox(
+                this, asked, text("確認"), platform::MB_YESNO | platform::MB_DEFBUTTON2)
             != platform::IDYES)
             return;
         held = holdJournal();
@@ -185,8 +210,14 @@ void TForm1::restoreBatch(bool undo)
         batch = std::move(now);
     }
 
-    editing::RestoreResult result;
-    {
+    std::optional<std::uint64_t> again;
+    for (;;) {
+        if (!held) {
+            held = holdJournal();
+            if (!held)
+                return;
+        }
+        editing::RestoreResult result;
         const platform::ScopeGuard release([&held] { held.reset(); });
         runBusy(undo ? "元に戻し中" : "やり直し中", [&](platform::IRunControl &status) {
             RestoreReport report(status);
@@ -196,30 +227,61 @@ void TForm1::restoreBatch(bool undo)
                 for (FileListView *list : {ListView1, ListView2})
                     list->currentView()->viewport()->update();
             });
-            result
-                = undo ? m_journal->undo("元に戻す", report) : m_journal->redo("やり直し", report);
+            result = again ? m_journal->undoBatch(*again, "元に戻す", report)
+                : undo     ? m_journal->undo("元に戻す", report)
+                           : m_journal->redo("やり直し", report);
         });
+        held.reset();
+        if (!reportRestore(result, undo))
+            return;
+        again = result.batch;
     }
+}
 
-    std::size_t changedOrGone = 0;
+bool TForm1::reportRestore(const editing::RestoreResult &result, bool undo)
+{
+    std::vector<std::string> changedOrGone;
     const editing::LeftAloneFile *failed = nullptr;
     for (const editing::LeftAloneFile &file : result.leftAlone) {
         if (file.why == editing::LeftAloneFile::Why::Failed) {
             if (!failed)
                 failed = &file;
         } else {
-            ++changedOrGone;
+            changedOrGone.push_back(file.path);
         }
     }
-    if (changedOrGone > 0)
-        platform::modal().messageBox(this,
-            text("%1 個のファイルを戻しました。%2 "
-                 "個は書き込みの後で変更されたか見つからないため、そのままにしました。")
-                .arg(groupedCount(result.restored), groupedCount(changedOrGone)),
-            text("確認"), platform::MB_OK | platform::MB_ICONINFORMATION);
+    bool retry = false;
+    if (!changedOrGone.empty()) {
+        QString report
+            = text("%1 個のファイルを戻しました。%2 "
+                   "個は書き込みの後で変更されたか見つからないため、そのままにしました。")
+                  .arg(groupedCount(result.restored), groupedCount(changedOrGone.size()))
+            + pathLines(changedOrGone);
+        if (undo) {
+            // The same batch again for those files, once the user has put them back as the
+            // batch left them.
+            report += QStringLiteral("\n\n")
+                + text(
+                    "書き込みの後の状態に戻してから「再試行」を押すと、同じバッチをこれらのファイル"
+                    "についてもう一度元に戻します (bellwick-cli undo --batch %1)。")
+                      .arg(result.batch);
+            retry = platform::modal().messageBox(this, report, text("確認"),
+                        platform::MB_RETRYCANCEL | platform::MB_ICONINFORMATION)
+                == platform::IDRETRY;
+        } else {
+            platform::modal().messageBox(
+                this, report, text("確認"), platform::MB_OK | platform::MB_ICONINFORMATION);
+        }
+    }
     // A file that could not be written is neither changed nor gone: its own error says why.
     if (failed)
         widgets::showErrorReport(failed->message);
+    if (result.lost > 0)
+        platform::modal().messageBox(this,
+            QString::fromStdString(editing::lostFilesMessage(result.lost))
+                + pathLines(result.lostPaths),
+            text("確認"), platform::MB_OK | platform::MB_ICONEXCLAMATION);
+    return retry;
 }
 
 std::unique_ptr<editing::JournalHold> TForm1::holdJournal()

@@ -234,12 +234,27 @@ private:
     editing::TagWriteBatch m_batch;
 };
 
+// "neither ~/.local/state/bellwick nor ~/.cache/bellwick can be written", with the folders
+// this process would use.
+std::string journalFoldersText()
+{
+    std::vector<std::string> folders = editing::journalFolders();
+    for (std::string &folder : folders) {
+        if (folder.empty())
+            folder = "(no folder: HOME is not set)";
+    }
+    std::string line = "neither ";
+    appendEscaped(line, folders.at(0));
+    line += " nor ";
+    appendEscaped(line, folders.at(1));
+    return line + " can be written";
+}
+
 int noJournal(std::FILE *err)
 {
-    std::fputs("bellwick-cli: the undo journal cannot be kept (neither $XDG_STATE_HOME/bellwick "
-               "nor $XDG_CACHE_HOME/bellwick can be written); nothing written. --no-journal "
-               "writes without it.\n",
-        err);
+    print(err,
+        "bellwick-cli: the undo journal cannot be kept (" + journalFoldersText()
+            + "); nothing written. --no-journal writes without it.\n");
     return FileFailed;
 }
 
@@ -312,9 +327,8 @@ std::unique_ptr<editing::ITagJournal> openJournal()
 {
     std::unique_ptr<editing::ITagJournal> journal = editing::ITagJournal::open();
     if (!journal)
-        throw platform::Error("the undo journal cannot be read or kept (neither "
-                              "$XDG_STATE_HOME/bellwick nor $XDG_CACHE_HOME/bellwick can be "
-                              "written)");
+        throw platform::Error(
+            "the undo journal cannot be read or kept (" + journalFoldersText() + ")");
     return journal;
 }
 
@@ -348,17 +362,43 @@ int historyCommand(const Options &options, std::FILE *out)
             line += "undone";
         if (batch.leftAlone > 0)
             line += ", " + std::to_string(batch.leftAlone) + " left alone";
+        if (batch.damaged)
+            line += batch.undone ? ", damaged" : "damaged";
         line += '\n';
         print(out, line);
     }
     return Done;
 }
 
-// Undo and redo of the companion report nothing per file but the files left alone.
+std::string batchText(const editing::BatchSummary &batch)
+{
+    std::string text = std::to_string(batch.id) + " (";
+    appendEscaped(text, batch.name);
+    return text + ", " + std::to_string(batch.files) + (batch.files == 1 ? " file)" : " files)");
+}
+
+// Undo and redo of the companion report nothing per file but the files left alone and those
+// the journal lost, and say before acting when an undo goes past a batch partly undone.
 class RestoreReport final : public editing::IRestoreReport
 {
 public:
+    explicit RestoreReport(std::FILE *err)
+        : m_err(err)
+    { }
+
     void restored(const editing::RestoredFile &) override { }
+    void passingOver(
+        const editing::BatchSummary &partly, const editing::BatchSummary &next) override
+    {
+        print(m_err,
+            "bellwick-cli: batch " + batchText(partly) + " was undone only in part ("
+                + std::to_string(partly.leftAlone) + " left alone; bellwick-cli undo --batch "
+                + std::to_string(partly.id) + " takes it again); undoing the batch before it, "
+                + batchText(next) + '\n');
+    }
+
+private:
+    std::FILE *m_err;
 };
 
 int restoreCommand(const Options &options, std::FILE *err)
@@ -366,13 +406,19 @@ int restoreCommand(const Options &options, std::FILE *err)
     if (!options.arguments.empty())
         throw Usage {options.command + " takes no arguments"};
     const std::unique_ptr<editing::ITagJournal> journal = openJournal();
-    RestoreReport report;
+    RestoreReport report(err);
     const std::string name = "bellwick-cli " + options.command;
+    const bool undo = options.command == "undo";
     const auto held = holdJournal(*journal, err);
-    const editing::RestoreResult result
-        = options.command == "undo" ? journal->undo(name, report) : journal->redo(name, report);
+    const editing::RestoreResult result = !undo ? journal->redo(name, report)
+        : options.batch                         ? journal->undoBatch(*options.batch, name, report)
+                                                : journal->undo(name, report);
     if (result.nothingToDo) {
-        std::fprintf(err, "bellwick-cli: nothing to %s\n", options.command.c_str());
+        if (options.batch)
+            std::fprintf(err, "bellwick-cli: no batch %llu in the journal\n",
+                static_cast<unsigned long long>(*options.batch));
+        else
+            std::fprintf(err, "bellwick-cli: nothing to %s\n", options.command.c_str());
         return UsageError;
     }
     for (const editing::LeftAloneFile &file : result.leftAlone) {
@@ -381,7 +427,19 @@ int restoreCommand(const Options &options, std::FILE *err)
         line += ": " + file.message.withPathBytes() + '\n';
         print(err, line);
     }
-    return result.leftAlone.empty() ? Done : FileFailed;
+    if (result.lost > 0) {
+        print(err, "bellwick-cli: " + editing::lostFilesMessage(result.lost) + '\n');
+        for (const std::string &path : result.lostPaths) {
+            std::string line = "bellwick-cli: not restored: ";
+            appendEscaped(line, path);
+            print(err, line + '\n');
+        }
+    }
+    if (undo && !result.leftAlone.empty())
+        print(err,
+            "bellwick-cli: once they are as the batch left them, bellwick-cli undo --batch "
+                + std::to_string(result.batch) + " takes the same batch again for them\n");
+    return result.leftAlone.empty() && result.lost == 0 ? Done : FileFailed;
 }
 
 int genresCommand(const Options &options, std::FILE *out)
@@ -429,8 +487,8 @@ const char *usageText()
            "                                            out or empty are empty)\n"
            "  history [N]                               list the last N batches of tag writes\n"
            "                                            (10 when N is not given), newest first\n"
-           "  undo                                      put back the files of the newest batch\n"
-           "                                            not yet undone\n"
+           "  undo [--batch N]                          put back the files of the newest batch\n"
+           "                                            not yet undone (of batch N again)\n"
            "  redo                                      write again the batch undone last\n"
            "  genres                                    list the genre codes and names\n"
            "\n"
@@ -448,14 +506,18 @@ const char *usageText()
            "set and write keep the tags they replace in the undo journal, in\n"
            "$XDG_STATE_HOME/bellwick/ (~/.local/state/bellwick/), else $XDG_CACHE_HOME/bellwick/\n"
            "(~/.cache/bellwick/), shared with the window; when neither can be written they\n"
-           "write nothing (exit 1) unless given --no-journal. history lines: batch number, date "
-           "and\n"
-           "time, name, files, and the mark of the last undo or redo that finished on it:\n"
-           "\"undone\" or \"undone, N left alone\" after an undo, none after a redo. undo takes\n"
-           "the newest batch without a mark, redo the one undone last. undo and redo put a file\n"
-           "back only when it is still as the batch left it and name every file left alone.\n"
-           "Exit status: 0 done, 1 a file failed (the run stops there) or undo or redo left\n"
-           "files alone, 2 usage error or nothing to undo or redo.\n";
+           "write nothing (exit 1) unless given --no-journal. The journals of both folders are\n"
+           "one history, batches in the order they were written. history lines: batch number,\n"
+           "date and time, name, files, and the mark of the last undo or redo that finished on\n"
+           "it: \"undone\" or \"undone, N left alone\" after an undo, none after a redo; and\n"
+           "\"damaged\" when some of its records cannot be read. undo takes the newest batch\n"
+           "without a mark, redo the one undone last. undo and redo put a file back only when\n"
+           "it is still the file the batch left (same file, size, time and tag) and name every\n"
+           "file left alone; undo --batch N takes that batch again for them. A plain undo after\n"
+           "one that left files alone goes on to the batch before it, and says so first.\n"
+           "Exit status: 0 done, 1 a file failed (the run stops there), undo or redo left\n"
+           "files alone, or the journal lost some of the batch's files, 2 usage error or\n"
+           "nothing to undo or redo.\n";
 }
 
 int run(const Options &options, std::FILE *out, std::FILE *err)

@@ -128,6 +128,22 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
             if (!noValue())
                 return std::nullopt;
             options.noJournal = true;
+        } else if (name == "batch" && options.command == "undo") {
+            if (!takeValue())
+                return std::nullopt;
+            std::uint64_t number = 0;
+            for (const char c : *value) {
+                if (c < '0' || c > '9' || number > 1000000000000ull) {
+                    number = 0;
+                    break;
+                }
+                number = number * 10 + static_cast<std::uint64_t>(c - '0');
+            }
+            if (number == 0) {
+                error = "--batch takes a batch number as history shows it, not " + *value;
+                return std::nullopt;
+            }
+            options.batch = number;
         } else if (name == "and" && options.command == "search") {
             if (!noValue())
                 return std::nullopt;

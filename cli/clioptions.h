@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,8 +19,9 @@ struct Options
     std::vector<std::string> erase; // set: fields to erase
     std::string sortColumn;         // scan: empty for scan order
     bool descending = false;
-    bool allConditions = false; // search: --and
-    bool noJournal = false;     // set, write: --no-journal
+    bool allConditions = false;         // search: --and
+    bool noJournal = false;             // set, write: --no-journal
+    std::optional<std::uint64_t> batch; // undo: --batch N, that batch again
     std::vector<std::string> arguments;
     // --encoding: the code page of tag texts, for printed texts, conditions and new texts.
     platform::CodePage encoding = platform::CodePage::Cp932;

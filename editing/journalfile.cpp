@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "editing/journalset.h"
 #include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/scopeguard.h"
@@ -68,8 +69,9 @@ int openJournal(const std::string &path, int access)
         path.c_str(), access | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
 }
 
-// The process whose journal object is alive: a second object would take the lock it holds
-// (flock knows no nesting between descriptors) or wait for itself.
+// The process whose written journal is alive: a second object writing would take the lock
+// it holds (flock knows no nesting between descriptors) or wait for itself. Journals opened
+// only to be read with it (the other folder's, in its journal set) do not count.
 std::atomic<pid_t> journalOwner {0};
 
 struct HeldLock final : JournalHold
@@ -116,6 +118,27 @@ std::unique_ptr<JournalFile> JournalFile::openIn(const std::string &folder, std:
         std::fputs("bellwick: a second tag journal in one process\n", stderr);
         std::abort();
     }
+    std::unique_ptr<JournalFile> journal(new JournalFile(folder, path, std::move(fd), sizeBound));
+    journal->m_owned = true;
+    return journal;
+}
+
+std::unique_ptr<JournalFile> JournalFile::openExisting(
+    const std::string &folder, std::uint64_t sizeBound)
+{
+    if (folder.empty())
+        return nullptr;
+    const std::string path = platform::AddBackslash(folder) + FileName;
+    platform::UniqueFd fd(
+        fileSystem().open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    // A journal on a read-only file system is still read: its batches stay in the history,
+    // and undoing one says the journal cannot be written.
+    if (!fd.isValid() && (errno == EROFS || errno == EACCES || errno == EPERM))
+        fd = platform::UniqueFd(
+            fileSystem().open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    struct stat st;
+    if (!fd.isValid() || fileSystem().fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return nullptr;
     return std::unique_ptr<JournalFile>(new JournalFile(folder, path, std::move(fd), sizeBound));
 }
 
@@ -133,7 +156,8 @@ JournalFile::~JournalFile()
     abandonWait();
     m_batchLock.reset();
     pid_t self = ::getpid();
-    journalOwner.compare_exchange_strong(self, 0);
+    if (m_owned)
+        journalOwner.compare_exchange_strong(self, 0);
 }
 
 JournalFile::Lock::Lock(JournalFile &file, Taking how)
@@ -339,12 +363,18 @@ void JournalFile::endBatch(const std::string &lastRecords)
 
 RestoreResult JournalFile::undo(std::string_view name, IRestoreReport &report)
 {
-    return restoreLatest(*this, RunKind::Undo, name, report);
+    return restoreLatest({this}, RunKind::Undo, name, report);
 }
 
 RestoreResult JournalFile::redo(std::string_view name, IRestoreReport &report)
 {
-    return restoreLatest(*this, RunKind::Redo, name, report);
+    return restoreLatest({this}, RunKind::Redo, name, report);
+}
+
+RestoreResult JournalFile::undoBatch(
+    std::uint64_t id, std::string_view name, IRestoreReport &report)
+{
+    return restoreBatch({this}, id, name, report);
 }
 
 void JournalFile::resetModel()
@@ -355,6 +385,9 @@ void JournalFile::resetModel()
     m_maxId = 0;
     m_batches.clear();
     m_events.clear();
+    m_damage.reset();
+    m_lastId = 0;
+    m_lastTime = 0;
 }
 
 void JournalFile::refresh()
@@ -401,8 +434,10 @@ void JournalFile::read(int fd, const struct stat &st, bool mayCut)
     m_end = st.st_size;
     if (m_end == m_parsedEnd)
         return;
-    const std::int64_t validEnd = journal::readRecords(fd, m_path, m_parsedEnd, m_end,
-        [this](const journal::Record &record, std::int64_t offset) { take(record, offset); });
+    const std::int64_t validEnd = journal::readRecords(
+        fd, m_path, m_parsedEnd, m_end,
+        [this](const journal::Record &record, std::int64_t offset) { take(record, offset); },
+        [this](const journal::Damage &damage) { m_damage = damage; });
     if (validEnd < m_end && mayCut) {
         // A torn or damaged tail, left by a writer that was killed: it is never read as
         // records, and is cut off (the lock is held, so no one is writing it) so that what is
@@ -414,15 +449,68 @@ void JournalFile::read(int fd, const struct stat &st, bool mayCut)
     m_parsedEnd = validEnd;
 }
 
+JournalFile::BatchInfo &JournalFile::batchOf(const journal::Record &record, std::int64_t offset)
+{
+    const auto [found, isNew] = m_batches.try_emplace(record.id);
+    if (isNew) {
+        // Its Begin record was damaged: the batch is kept with what its records still
+        // tell, marked damaged, its time that of the records before it.
+        BatchInfo &info = found->second;
+        info.damaged = true;
+        info.time = m_lastTime;
+        info.stamp = info.acted = m_lastTime * 1000000000;
+        info.offset = offset;
+    }
+    return found->second;
+}
+
+void JournalFile::takeDamage(std::uint64_t owner, const journal::Damage &damage)
+{
+    auto found = m_batches.find(owner);
+    if (found != m_batches.end() && found->second.kind != RunKind::Write)
+        found = m_batches.find(found->second.target); // a run's damage: its batch loses nothing
+    if (found == m_batches.end() || found->second.kind != RunKind::Write
+        || (damage.fileRecords == 0 && owner != found->first))
+        return;
+    BatchInfo &info = found->second;
+    info.damaged = info.damaged || damage.fileRecords > 0;
+    info.damage.files += damage.fileRecords;
+    if (!damage.path.empty())
+        info.damage.paths.push_back(damage.path);
+}
+
 void JournalFile::take(const journal::Record &record, std::int64_t offset)
 {
     m_maxId = std::max(m_maxId, record.id);
+    // Damage read before this record belongs to the batch whose records stand around it:
+    // the one this record continues, else the one the last record left open.
+    std::uint64_t damageOwner = 0;
+    if (m_damage) {
+        const auto open = [this](std::uint64_t id) {
+            const auto found = m_batches.find(id);
+            return found == m_batches.end() || !found->second.ended;
+        };
+        if (record.type != RecordType::Begin && open(record.id))
+            damageOwner = record.id;
+        else if (m_lastId != 0 && open(m_lastId))
+            damageOwner = m_lastId;
+    }
+
+    const auto countIn = [this](BatchInfo &info, std::uint64_t id, const std::string &path) {
+        info.paths.insert(path);
+        if (!info.counted) {
+            info.counted = true;
+            m_events.push_back({id, false});
+        }
+    };
     switch (record.type) {
     case RecordType::Begin: {
         BatchInfo &info = m_batches[record.id];
         info.kind = record.begin.kind;
         info.target = record.begin.target;
         info.time = record.begin.time;
+        info.stamp = info.acted = record.begin.time * 1000000000;
+        m_lastTime = record.begin.time;
         info.name = record.begin.name;
         info.offset = offset;
         // A write batch enters the history with its first file: one that found its files
@@ -430,28 +518,45 @@ void JournalFile::take(const journal::Record &record, std::int64_t offset)
         info.counted = info.kind != RunKind::Write;
         if (info.counted)
             m_events.push_back({record.id, false});
+        if (const auto target = m_batches.find(info.target);
+            info.kind != RunKind::Write && target != m_batches.end())
+            target->second.acted = info.stamp;
         break;
     }
-    case RecordType::Before: {
-        const auto found = m_batches.find(record.id);
-        if (found == m_batches.end() || found->second.ended)
-            break;
-        found->second.paths.insert(record.before.path);
-        if (!found->second.counted) {
-            found->second.counted = true;
-            m_events.push_back({record.id, false});
+    case RecordType::Stamp: {
+        BatchInfo &info = batchOf(record, offset);
+        info.stamp = info.acted = record.stamp.nanoseconds;
+        if (info.kind != RunKind::Write) {
+            const auto target = m_batches.find(info.target);
+            if (target != m_batches.end())
+                target->second.acted = record.stamp.nanoseconds;
         }
+        break;
+    }
+    case RecordType::Before:
+    case RecordType::Mode: {
+        BatchInfo &info = batchOf(record, offset);
+        if (info.ended || info.kind != RunKind::Write)
+            break;
+        countIn(info, record.id,
+            record.type == RecordType::Before ? record.before.path : record.mode.path);
         break;
     }
     case RecordType::End: {
         const auto found = m_batches.find(record.id);
         if (found == m_batches.end() || found->second.ended)
             break;
-        found->second.ended = true;
-        found->second.files = found->second.paths.size();
-        found->second.paths = {};
-        if (found->second.counted)
+        BatchInfo &info = found->second;
+        info.ended = true;
+        info.files = info.paths.size();
+        info.paths = {};
+        if (info.counted)
             m_events.push_back({record.id, true});
+        if (info.kind != RunKind::Write) {
+            const auto target = m_batches.find(info.target);
+            if (target != m_batches.end())
+                target->second.leftAlone = info.kind == RunKind::Undo ? info.leftAlone : 0;
+        }
         break;
     }
     case RecordType::Restore: {
@@ -463,8 +568,13 @@ void JournalFile::take(const journal::Record &record, std::int64_t offset)
     }
     case RecordType::After:
     case RecordType::Format:
+    case RecordType::Left:
         break;
     }
+    m_lastId = record.id;
+    if (m_damage && damageOwner != 0)
+        takeDamage(damageOwner, *m_damage);
+    m_damage.reset();
 }
 
 JournalFile::State JournalFile::state() const
@@ -519,13 +629,15 @@ std::optional<std::uint64_t> JournalFile::targetOf(RunKind kind) const
 
 std::optional<std::uint64_t> JournalFile::undoTarget()
 {
-    refresh();
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
     return targetOf(RunKind::Undo);
 }
 
 std::optional<std::uint64_t> JournalFile::redoTarget()
 {
-    refresh();
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
     return targetOf(RunKind::Redo);
 }
 
@@ -542,15 +654,79 @@ BatchSummary JournalFile::summary(std::uint64_t id, const BatchInfo &info, const
         summary.undone = true;
         summary.leftAlone = m_batches.at(run->second).leftAlone;
     }
+    summary.damaged = info.damaged;
+    summary.stamp = info.stamp;
+    summary.order = info.acted;
     return summary;
 }
 
 std::optional<BatchSummary> JournalFile::summaryOf(std::uint64_t id)
 {
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
     const auto found = m_batches.find(id);
     if (found == m_batches.end())
         return std::nullopt;
     return summary(id, found->second, state());
+}
+
+std::uint64_t JournalFile::lookedMaxId()
+{
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
+    return m_maxId;
+}
+
+bool JournalFile::hasBatch(std::uint64_t id)
+{
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
+    const auto found = m_batches.find(id);
+    return found != m_batches.end() && found->second.kind == RunKind::Write
+        && found->second.counted;
+}
+
+BatchDamage JournalFile::damageOf(std::uint64_t id)
+{
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
+    const auto found = m_batches.find(id);
+    return found == m_batches.end() ? BatchDamage {} : found->second.damage;
+}
+
+std::int64_t JournalFile::lastActed(std::uint64_t id)
+{
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
+    const auto found = m_batches.find(id);
+    return found == m_batches.end() ? 0 : found->second.acted;
+}
+
+std::vector<BatchSummary> JournalFile::partlyUndone()
+{
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
+    std::vector<BatchSummary> result;
+    for (const auto &[id, info] : m_batches) {
+        if (info.kind == RunKind::Write && info.leftAlone > 0)
+            result.push_back(summary(id, info, state()));
+    }
+    return result;
+}
+
+std::vector<JournalFile::UndoRun> JournalFile::undoRuns()
+{
+    const std::lock_guard<std::recursive_mutex> guard(m_mutex);
+    look();
+    std::vector<UndoRun> result;
+    for (const auto &[id, info] : m_batches) {
+        if (info.kind != RunKind::Undo || !info.ended)
+            continue;
+        const auto target = m_batches.find(info.target);
+        if (target != m_batches.end())
+            result.push_back({info.stamp, target->second.stamp});
+    }
+    return result;
 }
 
 std::optional<BatchSummary> JournalFile::nextUndo()
@@ -558,7 +734,10 @@ std::optional<BatchSummary> JournalFile::nextUndo()
     const std::lock_guard<std::recursive_mutex> guard(m_mutex);
     look();
     const std::optional<std::uint64_t> id = targetOf(RunKind::Undo);
-    return id ? summaryOf(*id) : std::nullopt;
+    std::optional<BatchSummary> next = id ? summaryOf(*id) : std::nullopt;
+    if (next)
+        next->passesOver = partlyUndoneAbove({this}, *next);
+    return next;
 }
 
 std::optional<BatchSummary> JournalFile::nextRedo()
@@ -596,7 +775,7 @@ std::string JournalFile::batchInProgress()
 
 std::uint64_t JournalFile::begin(RunKind kind, std::uint64_t target, std::string_view name)
 {
-    const std::uint64_t id = m_maxId + 1;
+    const std::uint64_t id = std::max(m_maxId, m_idFloor) + 1;
     journal::BeginRecord record;
     record.kind = kind;
     record.target = target;
@@ -604,6 +783,10 @@ std::uint64_t JournalFile::begin(RunKind kind, std::uint64_t target, std::string
     record.name = std::string(name);
     std::string bytes;
     journal::appendBegin(bytes, id, record);
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    journal::appendStamp(
+        bytes, id, {std::int64_t(now.tv_sec) * 1000000000 + std::int64_t(now.tv_nsec)});
     append(bytes);
     m_maxId = id;
     return id;
@@ -691,19 +874,74 @@ std::vector<BatchFile> JournalFile::filesOf(std::uint64_t id)
     const auto found = m_batches.find(id);
     if (found == m_batches.end())
         return files;
+    // The batch's own records, then those of the runs on it: what the last of them left
+    // of each file, and a mode a run cut short had changed.
+    const auto isRunOnIt = [this, id](std::uint64_t other) {
+        const auto run = m_batches.find(other);
+        return run != m_batches.end() && run->second.kind != RunKind::Write
+            && run->second.target == id;
+    };
     std::map<std::string, std::size_t> byPath;
     std::size_t order = 0;
+    const auto entry = [&](const std::string &path) -> BatchFile * {
+        const auto at = byPath.find(path);
+        return at == byPath.end() ? nullptr : &files[at->second];
+    };
     journal::readRecords(m_fd.get(), m_path, found->second.offset, m_end,
         [&](const journal::Record &record, std::int64_t) {
-            if (record.id != id || record.type != RecordType::Before)
+            const bool own = record.id == id;
+            if (!own && !isRunOnIt(record.id))
                 return;
-            const auto [at, isNew] = byPath.emplace(record.before.path, files.size());
-            if (isNew) {
-                files.push_back({record.before, record.before, order++});
+            switch (record.type) {
+            case RecordType::Before: {
+                if (!own)
+                    return;
+                BatchFile *file = entry(record.before.path);
+                if (!file || file->modeOnly) {
+                    if (!file) {
+                        byPath.emplace(record.before.path, files.size());
+                        files.push_back({});
+                        file = &files.back();
+                    }
+                    file->first = record.before;
+                    file->modeOnly.reset();
+                }
+                file->last = record.before;
+                file->order = order++;
+                file->left.reset();
                 return;
             }
-            files[at->second].last = record.before;
-            files[at->second].order = order++;
+            case RecordType::Mode: {
+                BatchFile *file = entry(record.mode.path);
+                if (!own) {
+                    if (file)
+                        file->runMode = record.mode;
+                    return;
+                }
+                if (file)
+                    return; // its Before record has the mode already
+                byPath.emplace(record.mode.path, files.size());
+                BatchFile added;
+                added.first.path = added.last.path = record.mode.path;
+                added.modeOnly = record.mode;
+                added.order = order++;
+                files.push_back(std::move(added));
+                return;
+            }
+            case RecordType::Left:
+                if (BatchFile *file = entry(record.left.path)) {
+                    file->left = record.left;
+                    file->runMode.reset();
+                }
+                return;
+            case RecordType::Restore:
+                if (BatchFile *file = entry(record.restore.path);
+                    file && record.restore.action != journal::RestoreAction::LeftAlone)
+                    file->left.reset();
+                return;
+            default:
+                return;
+            }
         });
     std::sort(files.begin(), files.end(),
         [](const BatchFile &a, const BatchFile &b) { return a.order > b.order; });

@@ -172,6 +172,28 @@ bool decode(std::string_view payload, Record &record)
     case static_cast<std::uint8_t>(RecordType::Format):
         record.formatVersion = static_cast<std::uint32_t>(in.number(4));
         break;
+    case static_cast<std::uint8_t>(RecordType::Stamp):
+        record.stamp.nanoseconds = in.signedNumber();
+        break;
+    case static_cast<std::uint8_t>(RecordType::Left): {
+        LeftRecord &l = record.left;
+        l.path = in.text();
+        l.device = in.number(8);
+        l.inode = in.number(8);
+        l.size = in.signedNumber();
+        l.mtimeSeconds = in.signedNumber();
+        l.mtimeNanoseconds = in.signedNumber();
+        break;
+    }
+    case static_cast<std::uint8_t>(RecordType::Mode): {
+        ModeRecord &m = record.mode;
+        m.path = in.text();
+        m.device = in.number(8);
+        m.inode = in.number(8);
+        m.mode = static_cast<std::uint32_t>(in.number(4));
+        m.newMode = static_cast<std::uint32_t>(in.number(4));
+        break;
+    }
     default:
         return false;
     }
@@ -325,11 +347,85 @@ void appendRecord(std::string &out, RecordType type, std::uint64_t id, std::stri
     out += fields;
 }
 
+void appendStamp(std::string &out, std::uint64_t id, const StampRecord &stamp)
+{
+    const Frame frame(out, RecordType::Stamp, id);
+    put(out, static_cast<std::uint64_t>(stamp.nanoseconds), 8);
+}
+
+void appendLeft(std::string &out, std::uint64_t id, const LeftRecord &left)
+{
+    out.reserve(out.size() + left.path.size() + 80);
+    const Frame frame(out, RecordType::Left, id);
+    putText(out, left.path);
+    put(out, left.device, 8);
+    put(out, left.inode, 8);
+    put(out, static_cast<std::uint64_t>(left.size), 8);
+    put(out, static_cast<std::uint64_t>(left.mtimeSeconds), 8);
+    put(out, static_cast<std::uint64_t>(left.mtimeNanoseconds), 8);
+}
+
+void appendMode(std::string &out, std::uint64_t id, const ModeRecord &mode)
+{
+    const Frame frame(out, RecordType::Mode, id);
+    putText(out, mode.path);
+    put(out, mode.device, 8);
+    put(out, mode.inode, 8);
+    put(out, mode.mode, 4);
+    put(out, mode.newMode, 4);
+}
+
+namespace {
+
+// What can still be told of a damaged stretch: each place in it where a record seems to
+// start (its first byte, and every magic after it) whose type byte is not that of a record
+// holding no file counts as a lost file record, named when its path field reads as one.
+Damage damageIn(FileWindow &window, std::int64_t start, std::int64_t end)
+{
+    Damage damage;
+    damage.offset = start;
+    damage.length = end - start;
+    const auto isOtherKind = [](unsigned char type) {
+        return type == std::uint8_t(RecordType::Begin) || type == std::uint8_t(RecordType::After)
+            || type == std::uint8_t(RecordType::End) || type == std::uint8_t(RecordType::Restore)
+            || type == std::uint8_t(RecordType::Stamp) || type == std::uint8_t(RecordType::Left)
+            || type == std::uint8_t(RecordType::Mode) || type == std::uint8_t(RecordType::Format);
+    };
+    for (std::int64_t at = start; at < end; at = window.findMagic(at + 1)) {
+        if (at + 9 > end || !window.cover(at, 9)) {
+            ++damage.fileRecords;
+            continue;
+        }
+        const auto type = static_cast<unsigned char>(*window.at(at + 8));
+        if (isOtherKind(type))
+            continue;
+        ++damage.fileRecords;
+        // The path of a Before record: its length after the type and id, then its bytes.
+        if (type != std::uint8_t(RecordType::Before) || at + 21 > end || !window.cover(at + 17, 4))
+            continue;
+        const auto length = static_cast<std::int64_t>(get(window.at(at + 17), 4));
+        if (length < 2 || length > 4096 || at + 21 + length > end
+            || !window.cover(at + 21, std::size_t(length)))
+            continue;
+        const std::string name(window.at(at + 21), static_cast<std::size_t>(length));
+        const bool plain = name[0] == '/' && std::none_of(name.begin(), name.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20;
+        });
+        if (plain && damage.path.empty())
+            damage.path = name;
+    }
+    return damage;
+}
+
+} // namespace
+
 std::int64_t readRecords(int fd, const std::string &path, std::int64_t from, std::int64_t to,
-    const std::function<void(const Record &, std::int64_t offset)> &onRecord)
+    const std::function<void(const Record &, std::int64_t offset)> &onRecord,
+    const std::function<void(const Damage &)> &onDamage)
 {
     FileWindow window(fd, path, to);
     std::int64_t validEnd = from;
+    std::int64_t damagedFrom = -1;
     Record record;
     for (std::int64_t pos = from; pos + std::int64_t(FrameSize) <= to;) {
         window.cover(pos, 8);
@@ -346,9 +442,17 @@ std::int64_t readRecords(int fd, const std::string &path, std::int64_t from, std
         }
         if (!valid) {
             // A torn or damaged record: go on where the next whole one starts.
+            if (damagedFrom < 0)
+                damagedFrom = pos;
             pos = window.findMagic(pos + 1);
             continue;
         }
+        if (damagedFrom >= 0 && onDamage) {
+            const Damage damage = damageIn(window, damagedFrom, pos);
+            window.cover(pos, FrameSize + length);
+            onDamage(damage);
+        }
+        damagedFrom = -1;
         // A whole record of a newer writer is kept as it is, unread.
         if (decode(std::string_view(window.at(pos) + 8, length), record))
             onRecord(record, pos);

@@ -31,9 +31,10 @@ namespace editing::journal {
 // records, and cuts them off when they end the file. So a format 1 program meeting a newer
 // journal reads the batches it knows and undoes them as before, and can lose only the newest
 // records of kinds it does not know, when a newer writer was killed right after them. From
-// format 2 on, nothing whole is ever lost to an older reader.
+// format 2 on, nothing whole is ever lost to an older reader. Format 3 adds the Stamp, Left
+// and Mode records; a format 2 reader keeps and skips them.
 
-constexpr std::uint32_t FormatVersion = 2;
+constexpr std::uint32_t FormatVersion = 3;
 
 enum class RecordType : std::uint8_t {
     Begin = 1,   // a batch or run begins
@@ -42,6 +43,11 @@ enum class RecordType : std::uint8_t {
     End = 4,     // the batch or run is complete
     Restore = 5, // an undo or redo run's decision for one file, made before it acts
     Format = 6,  // the format the next records follow
+    // Kinds added later take numbers well apart from the first ones, so that kinds added
+    // meanwhile elsewhere do not meet them.
+    Stamp = 16, // when a batch or run began, to the nanosecond (follows its Begin)
+    Left = 17,  // what a write or a restore left of a file
+    Mode = 18,  // a file's mode is about to change for a write
 };
 
 enum class RunKind : std::uint8_t { Write = 0, Undo = 1, Redo = 2 };
@@ -82,6 +88,34 @@ struct AfterRecord
     std::int64_t newSize = 0;
 };
 
+// The time a batch or run began, finer than its Begin record's seconds: batches of two
+// journals are ordered by it.
+struct StampRecord
+{
+    std::int64_t nanoseconds = 0; // since the epoch
+};
+
+// A file as a write (or an undo or redo of it) left it: undo restores only this file.
+struct LeftRecord
+{
+    std::string path;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t mtimeSeconds = 0;
+    std::int64_t mtimeNanoseconds = 0;
+};
+
+// A file's mode before owner write is added for a write, noted before the change.
+struct ModeRecord
+{
+    std::string path;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint32_t mode = 0;    // before
+    std::uint32_t newMode = 0; // for the write
+};
+
 struct RestoreRecord
 {
     std::string path;
@@ -97,6 +131,9 @@ struct Record
     AfterRecord after;
     RestoreRecord restore;
     std::uint32_t formatVersion = 0;
+    StampRecord stamp;
+    LeftRecord left;
+    ModeRecord mode;
 };
 
 constexpr std::size_t FrameSize = 16;
@@ -115,12 +152,28 @@ void appendRestore(std::string &out, std::uint64_t id, const RestoreRecord &rest
 // std::length_error when it would pass MaxPayload.
 void appendRecord(std::string &out, RecordType type, std::uint64_t id, std::string_view fields);
 
+void appendStamp(std::string &out, std::uint64_t id, const StampRecord &stamp);
+void appendLeft(std::string &out, std::uint64_t id, const LeftRecord &left);
+void appendMode(std::string &out, std::uint64_t id, const ModeRecord &mode);
+
+// A stretch of the journal that holds no whole record, between two that are whole.
+struct Damage
+{
+    std::int64_t offset = 0;
+    std::int64_t length = 0;
+    std::size_t fileRecords = 0; // the records in it that may have been a file's Before record
+    std::string path;            // the path such a record seems to name, when it reads as one
+};
+
 // Reads the records of a journal descriptor from `from` to `to`, calling `onRecord` with
 // each known one and its offset. A whole record this reader does not know is passed over.
 // A damaged or torn record is skipped: the reading goes on at the next place where a whole
 // record starts. Gives the end of the last whole record, known or not (`from` when there is
-// none); throws platform::Error when the file cannot be read.
+// none); throws platform::Error when the file cannot be read. `onDamage`, when given, is
+// told of each damaged stretch followed by a whole record; a whole record of a kind this
+// reader does not know is never damage.
 std::int64_t readRecords(int fd, const std::string &path, std::int64_t from, std::int64_t to,
-    const std::function<void(const Record &, std::int64_t offset)> &onRecord);
+    const std::function<void(const Record &, std::int64_t offset)> &onRecord,
+    const std::function<void(const Damage &)> &onDamage = {});
 
 } // namespace editing::journal

@@ -12,6 +12,8 @@
 #include "editing/restorerun.h"
 
 #include "editing/journalfile.h"
+#include "editing/journalset.h"
+#include "editing/tagjournal.h"
 #include "platform/error.h"
 #include "platform/filesystem.h"
 #include "platform/scopeguard.h"
@@ -97,50 +99,111 @@ Found compare(int fd, std::int64_t size, const BatchFile &file)
         : Found::Other;
 }
 
+bool sameTime(const struct stat &st, std::int64_t seconds, std::int64_t nanoseconds)
+{
+    return st.st_mtim.tv_sec == seconds && st.st_mtim.tv_nsec == nanoseconds;
+}
+
+// Whether the file is the one the batch (or the last run on it) left: the same file, and,
+// when what the last write or restore left was recorded, its size and time to the
+// nanosecond too. Without that record (a kill came first) the bytes decide alone.
+bool isFileLeft(const struct stat &st, const BatchFile &file)
+{
+    if (file.left)
+        return st.st_dev == dev_t(file.left->device) && st.st_ino == ino_t(file.left->inode)
+            && st.st_size == file.left->size
+            && sameTime(st, file.left->mtimeSeconds, file.left->mtimeNanoseconds);
+    return st.st_dev == dev_t(file.first.device) && st.st_ino == ino_t(file.first.inode);
+}
+
 class RestoreRun
 {
 public:
-    RestoreRun(JournalFile &journal, RunKind kind, std::string_view name, IRestoreReport &report)
-        : m_journal(journal)
+    RestoreRun(std::vector<JournalFile *> journals, RunKind kind, std::string_view name,
+        IRestoreReport &report)
+        : m_journals(std::move(journals))
         , m_kind(kind)
         , m_name(name)
         , m_report(report)
     { }
 
-    RestoreResult run()
+    // Takes the newest batch (or the one undone last), or batch `only` when given.
+    RestoreResult run(std::optional<std::uint64_t> only = std::nullopt)
     {
         RestoreResult result;
-        const JournalFile::Lock lock(m_journal);
-        const std::optional<std::uint64_t> target
-            = m_kind == RunKind::Undo ? m_journal.undoTarget() : m_journal.redoTarget();
+        const JournalLocks locks(m_journals);
+        const std::optional<JournalTarget> target
+            = only ? batchNamed(*only) : latestTarget(m_journals, m_kind == RunKind::Undo);
         if (!target) {
             result.nothingToDo = true;
             return result;
         }
-        std::vector<BatchFile> files = m_journal.filesOf(*target);
+        if (!only && m_kind == RunKind::Undo)
+            tellPassingOver(*target);
+        m_journal = target->file;
+        result.batch = target->id;
+        const BatchDamage damage = m_journal->damageOf(target->id);
+        result.lost = damage.files;
+        result.lostPaths = damage.paths;
+        std::vector<BatchFile> files = m_journal->filesOf(target->id);
         if (m_kind == RunKind::Redo)
             std::reverse(files.begin(), files.end());
-        m_id = m_journal.begin(m_kind, *target, m_name);
+        // Ids stay apart from those of the other folder's journal, so that a batch number
+        // names one batch.
+        for (JournalFile *other : m_journals)
+            m_journal->keepIdsAbove(other->maxId());
+        m_id = m_journal->begin(m_kind, target->id, m_name);
         std::size_t done = 0;
         for (const BatchFile &file : files) {
-            if (m_report.stopRequested())
+            if (m_report.stopRequested()) {
+                flush();
                 return result; // no End: the next run takes the same batch and finishes it
+            }
             restoreFile(file, result);
             m_report.progress({++done, files.size(), file.first.path});
         }
-        std::string end;
-        journal::appendEnd(end, m_id);
-        m_journal.append(end);
-        m_journal.sync();
+        journal::appendEnd(m_waiting, m_id);
+        flush();
+        m_journal->sync();
         return result;
     }
 
 private:
+    std::optional<JournalTarget> batchNamed(std::uint64_t id)
+    {
+        std::optional<JournalTarget> found;
+        for (JournalFile *file : m_journals) {
+            if (file->hasBatch(id) && (!found || file->lastActed(id) > found->file->lastActed(id)))
+                found = JournalTarget {file, id};
+        }
+        return found;
+    }
+
+    // A plain undo that goes on past a batch whose undo left files alone says so first.
+    void tellPassingOver(const JournalTarget &target)
+    {
+        const auto next = target.file->summaryOf(target.id);
+        if (!next)
+            return;
+        const std::vector<BatchSummary> partly = partlyUndoneAbove(m_journals, *next);
+        if (!partly.empty())
+            m_report.passingOver(partly.front(), *next);
+    }
+
+    void flush()
+    {
+        if (m_waiting.empty())
+            return;
+        m_journal->append(m_waiting);
+        m_waiting.clear();
+    }
+
+    // Records go to the journal before the change they announce; a Left record waits to go
+    // with the next one.
     void record(const std::string &path, RestoreAction action)
     {
-        std::string bytes;
-        journal::appendRestore(bytes, m_id, {path, action});
-        m_journal.append(bytes);
+        journal::appendRestore(m_waiting, m_id, {path, action});
+        flush();
     }
 
     void leftAlone(RestoreResult &result, const std::string &path, LeftAloneFile::Why why,
@@ -148,6 +211,42 @@ private:
     {
         record(path, RestoreAction::LeftAlone);
         result.leftAlone.push_back({path, why, std::move(message)});
+    }
+
+    void noteLeft(const std::string &path, int fd)
+    {
+        struct stat st;
+        if (fileSystem().fstat(fd, &st) != 0)
+            return;
+        journal::appendLeft(m_waiting, m_id,
+            {path, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec});
+    }
+
+    // A file the batch only made writable, killed before its record of the write: its mode
+    // goes back on undo, when it is the same file with the mode the batch gave it.
+    void restoreMode(const BatchFile &file, const struct stat &st, RestoreResult &result)
+    {
+        const journal::ModeRecord &noted = *file.modeOnly;
+        const std::string &path = noted.path;
+        const mode_t now = st.st_mode & 07777;
+        if (m_kind != RunKind::Undo || now == (noted.mode & 07777)) {
+            record(path, RestoreAction::AlreadyDone);
+            ++result.restored;
+            return;
+        }
+        if (st.st_dev != dev_t(noted.device) || st.st_ino != ino_t(noted.inode)
+            || now != (noted.newMode & 07777)) {
+            leftAlone(result, path, LeftAloneFile::Why::Changed, {ChangedMessage, {}, {}});
+            return;
+        }
+        record(path, RestoreAction::Restore);
+        if (fileSystem().chmod(path.c_str(), noted.mode & 07777) != 0) {
+            result.leftAlone.push_back(
+                {path, LeftAloneFile::Why::Failed, platform::cannotWriteMessage(path)});
+            return;
+        }
+        ++result.restored;
     }
 
     void restoreFile(const BatchFile &file, RestoreResult &result)
@@ -170,16 +269,33 @@ private:
             leftAlone(result, path, LeftAloneFile::Why::Changed, {ChangedMessage, {}, {}});
             return;
         }
+        if (file.modeOnly) {
+            restoreMode(file, st, result);
+            return;
+        }
+        if (!isFileLeft(st, file)) {
+            leftAlone(result, path, LeftAloneFile::Why::Changed, {ChangedMessage, {}, {}});
+            return;
+        }
         // A read-only file is written as a tag write writes it: owner write added for the
-        // write, then the mode put back (an undo puts back the mode the journal recorded).
+        // write, noted first, then the mode put back (an undo puts back the mode the journal
+        // recorded; a run cut short after making the file writable noted the mode before).
         bool wrote = false;
         const platform::ScopeGuard told([&] {
             if (wrote)
                 tags::tellWriteWatchers(path);
         });
         const mode_t currentMode = st.st_mode & 07777;
+        const mode_t formerMode = file.runMode && (file.runMode->newMode & 07777) == currentMode
+            ? mode_t(file.runMode->mode & 07777)
+            : currentMode;
         bool madeWritable = false;
         if (!(currentMode & S_IWUSR)) {
+            journal::appendMode(m_waiting, m_id,
+                {path, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                    static_cast<std::uint32_t>(currentMode),
+                    static_cast<std::uint32_t>(currentMode | S_IWUSR)});
+            flush();
             if (fileSystem().chmod(path.c_str(), currentMode | S_IWUSR) != 0) {
                 leftAlone(
                     result, path, LeftAloneFile::Why::Failed, platform::cannotOpenMessage(path));
@@ -187,18 +303,23 @@ private:
             }
             madeWritable = true;
         }
-        mode_t finalMode = currentMode;
+        mode_t finalMode = formerMode;
         const platform::ScopeGuard putModeBack([&] {
             if (madeWritable || finalMode != currentMode)
                 fileSystem().chmod(path.c_str(), finalMode);
         });
 
-        platform::UniqueFd fd = platform::openRegularFile(path.c_str(), O_RDWR, &st);
+        struct stat opened;
+        platform::UniqueFd fd = platform::openRegularFile(path.c_str(), O_RDWR, &opened);
         if (!fd.isValid()) {
             leftAlone(result, path, LeftAloneFile::Why::Failed, platform::cannotOpenMessage(path));
             return;
         }
-        const Found found = compare(fd.get(), st.st_size, file);
+        if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
+            leftAlone(result, path, LeftAloneFile::Why::Changed, {ChangedMessage, {}, {}});
+            return;
+        }
+        const Found found = compare(fd.get(), opened.st_size, file);
         if (found == Found::Other) {
             leftAlone(result, path, LeftAloneFile::Why::Changed, {ChangedMessage, {}, {}});
             return;
@@ -216,13 +337,16 @@ private:
                 ok = platform::writeFully(fd.get(), file.last.block.data(), Size, at);
         }
         if (ok && undo) {
-            // The time the file had before the batch; a redo leaves the time of the redo.
+            // The time the file had before the batch, only on a file restored whole; a redo
+            // leaves the time of the redo.
             const timespec times[2] = {{0, UTIME_OMIT},
                 {static_cast<time_t>(first.mtimeSeconds),
                     static_cast<long>(first.mtimeNanoseconds)}};
             ok = fileSystem().futimens(fd.get(), times) == 0;
             finalMode = first.mode & 07777;
         }
+        if (ok)
+            noteLeft(path, fd.get());
         ok = fd.close() && ok;
         if (!ok) {
             result.leftAlone.push_back(
@@ -237,19 +361,37 @@ private:
         m_report.restored({path, tag});
     }
 
-    JournalFile &m_journal;
+    std::vector<JournalFile *> m_journals;
+    JournalFile *m_journal = nullptr;
     RunKind m_kind;
     std::string_view m_name;
     IRestoreReport &m_report;
     std::uint64_t m_id = 0;
+    std::string m_waiting;
 };
 
 } // namespace
 
-RestoreResult restoreLatest(
-    JournalFile &journal, RunKind kind, std::string_view name, IRestoreReport &report)
+RestoreResult restoreLatest(const std::vector<JournalFile *> &journals, RunKind kind,
+    std::string_view name, IRestoreReport &report)
 {
-    return RestoreRun(journal, kind, name, report).run();
+    if (journals.empty()) {
+        RestoreResult none;
+        none.nothingToDo = true;
+        return none;
+    }
+    return RestoreRun(journals, kind, name, report).run();
+}
+
+RestoreResult restoreBatch(const std::vector<JournalFile *> &journals, std::uint64_t id,
+    std::string_view name, IRestoreReport &report)
+{
+    if (journals.empty()) {
+        RestoreResult none;
+        none.nothingToDo = true;
+        return none;
+    }
+    return RestoreRun(journals, RunKind::Undo, name, report).run(id);
 }
 
 } // namespace editing

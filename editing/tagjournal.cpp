@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "editing/journalfile.h"
+#include "editing/journalset.h"
 #include "platform/error.h"
 
 namespace editing {
@@ -41,16 +42,36 @@ std::string absolutePath(const std::string &path)
 
 } // namespace
 
+std::vector<std::string> journalFolders()
+{
+    std::vector<std::string> folders;
+    for (const std::string &base :
+        {baseFolder("XDG_STATE_HOME", "/.local/state"), baseFolder("XDG_CACHE_HOME", "/.cache")})
+        folders.push_back(base.empty() ? base : base + "/bellwick");
+    return folders;
+}
+
 std::unique_ptr<ITagJournal> ITagJournal::open()
 {
-    for (const std::string &base :
-        {baseFolder("XDG_STATE_HOME", "/.local/state"), baseFolder("XDG_CACHE_HOME", "/.cache")}) {
-        if (base.empty())
+    const std::vector<std::string> folders = journalFolders();
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        if (folders[i].empty())
             continue;
-        if (std::unique_ptr<JournalFile> journal = JournalFile::openIn(base + "/bellwick"))
-            return journal;
+        std::unique_ptr<JournalFile> written = JournalFile::openIn(folders[i]);
+        if (!written)
+            continue;
+        // The other folder's journal, when there is one or once there is, holds batches of
+        // the same history.
+        std::vector<std::unique_ptr<JournalFile>> files;
+        files.push_back(std::move(written));
+        return std::make_unique<JournalSet>(std::move(files), folders[1 - i]);
     }
     return nullptr;
+}
+
+std::string lostFilesMessage(std::size_t count)
+{
+    return "履歴が壊れています: " + std::to_string(count) + " 個のファイルは戻せません";
 }
 
 // Records each write of a batch: the Before record goes to the journal before the file is
@@ -72,6 +93,29 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
     std::string records;
     std::unique_ptr<JournalHold> hold; // while a batch is open, when taken through holdJournal
 
+    // Appends the records in `records`; on failure those added after `waiting` are dropped.
+    void appendNow(const std::size_t waiting)
+    {
+        try {
+            journal->appendRecords(records);
+        } catch (...) {
+            records.resize(waiting);
+            throw;
+        }
+        records.clear();
+    }
+
+    void aboutToChangeMode(
+        const std::string &path, const struct stat &status, mode_t newMode) override
+    {
+        const std::size_t waiting = records.size();
+        journal::appendMode(records, id,
+            {absolutePath(path), static_cast<std::uint64_t>(status.st_dev),
+                static_cast<std::uint64_t>(status.st_ino),
+                static_cast<std::uint32_t>(status.st_mode), static_cast<std::uint32_t>(newMode)});
+        appendNow(waiting);
+    }
+
     void aboutToWrite(const std::string &path, const struct stat &status, const tags::Block *tail,
         bool appends, const tags::Block &block) override
     {
@@ -90,21 +134,23 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
         record.block = block;
         const std::size_t waiting = records.size();
         journal::appendBefore(records, id, record);
-        try {
-            journal->appendRecords(records);
-        } catch (...) {
-            records.resize(waiting);
-            throw;
-        }
-        records.clear();
+        appendNow(waiting);
         ++writes;
+        lastPath = std::move(record.path);
     }
 
-    void written(const std::string &, off_t newSize) override
+    void written(const std::string &, off_t newSize, const struct stat *after) override
     {
         records.clear();
         journal::appendAfter(records, id, {writes - 1, newSize});
+        if (after)
+            journal::appendLeft(records, id,
+                {lastPath, static_cast<std::uint64_t>(after->st_dev),
+                    static_cast<std::uint64_t>(after->st_ino), after->st_size,
+                    after->st_mtim.tv_sec, after->st_mtim.tv_nsec});
     }
+
+    std::string lastPath; // of the last Before record
 
     bool journaling() const { return inBatch && journal; }
 };

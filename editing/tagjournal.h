@@ -17,8 +17,13 @@ namespace editing {
 // The journal of every tag write the program makes, kept so that a batch of writes can be
 // undone and redone after the files were saved, across restarts, by the window and the
 // companion alike. It is one file that only grows by appending, each record with a
-// checksum; a torn or damaged tail is ignored. It lives in $XDG_STATE_HOME/bellwick/
-// (default ~/.local/state/bellwick/), else in $XDG_CACHE_HOME/bellwick/.
+// checksum; a torn or damaged tail is ignored. It is written in $XDG_STATE_HOME/bellwick/
+// (default ~/.local/state/bellwick/), else (that folder full or read-only) in
+// $XDG_CACHE_HOME/bellwick/; the journals of both folders are read as one history.
+
+// The folders of the journal, the state folder's first ("" when it has no base: no
+// XDG variable nor HOME).
+std::vector<std::string> journalFolders();
 
 // A batch as the undo list shows it. Its mark is that of the last undo or redo run that
 // finished on it: undone (with the files that run left alone), or none after a redo.
@@ -29,7 +34,13 @@ struct BatchSummary
     std::string name;           // "タグ変更", "タグ一括設定", "bellwick-cli set", ...
     std::size_t files = 0;      // distinct files the batch wrote
     bool undone = false;
-    std::size_t leftAlone = 0; // by the undo that marked it undone
+    bool damaged = false;      // some of its records could not be read
+    std::size_t leftAlone = 0; // files its last undo left alone
+    std::int64_t stamp = 0;    // when it began, in nanoseconds since the epoch
+    std::int64_t order = 0;    // when it or the last undo or redo of it began (nanoseconds)
+    // The next undo only: the batch partly undone that it goes past, said before it acts
+    // (none, or one).
+    std::vector<BatchSummary> passesOver;
 };
 
 // A hold on the journal's lock, from its making to its end.
@@ -40,15 +51,16 @@ public:
 };
 
 // The journal as the window, the companion and the writers use it. One object serves a whole
-// process (a second one is a fault and aborts): a batch holds the journal's lock from its
-// begin to its end, and other processes wait for that end.
+// process (a second one writing is a fault and aborts): a batch holds the lock of the journal
+// written from its begin to its end, and other processes wait for that end.
 class ITagJournal
 {
 public:
     virtual ~ITagJournal() = default;
 
     // Opens (creating it when needed) the journal in the state folder, or in the cache folder
-    // when the state folder cannot be written; nullptr when neither can. Reads nothing of it.
+    // when the state folder cannot be written; nullptr when neither can. The journal of the
+    // other folder, when there is one, is read with it. Reads nothing of them yet.
     static std::unique_ptr<ITagJournal> open();
 
     // The journal file in use.
@@ -88,6 +100,13 @@ public:
     // restoreLatest.
     virtual RestoreResult undo(std::string_view name, IRestoreReport &report) = 0;
     virtual RestoreResult redo(std::string_view name, IRestoreReport &report) = 0;
+    // Undoes batch `id` again, whatever came after it: the retry for files an undo left
+    // alone. nothingToDo when the journal holds no such batch.
+    virtual RestoreResult undoBatch(std::uint64_t id, std::string_view name, IRestoreReport &report)
+        = 0;
+
+    // The journal files it reads, the one it writes first.
+    virtual std::vector<JournalFile *> files() = 0;
 };
 
 // Writes into the files and records each write in the journal, inside batches. With no

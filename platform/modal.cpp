@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QSocketNotifier>
 
 extern char **environ;
@@ -69,6 +71,14 @@ int QtModal::messageBox(
         box.setDefaultButton((flags & MB_DEFBUTTON2) ? QMessageBox::No : QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes ? IDYES : IDNO;
+    }
+    if ((flags & 0xF) == MB_RETRYCANCEL) {
+        QPushButton *retry = box.addButton(QString::fromUtf8("再試行"), QMessageBox::AcceptRole);
+        QPushButton *close = box.addButton(QString::fromUtf8("閉じる"), QMessageBox::RejectRole);
+        box.setDefaultButton(close);
+        box.setEscapeButton(close);
+        box.exec();
+        return box.clickedButton() == retry ? IDRETRY : IDCANCEL;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

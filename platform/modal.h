@@ -15,12 +15,13 @@ namespace platform {
 enum MessageBoxFlag : unsigned {
     MB_OK = 0x0,
     MB_YESNO = 0x4,
+    MB_RETRYCANCEL = 0x5, // the buttons read "再試行" and "閉じる"
     MB_ICONERROR = 0x10,
     MB_ICONEXCLAMATION = 0x30,
     MB_ICONINFORMATION = 0x40,
     MB_DEFBUTTON2 = 0x100,
 };
-enum MessageBoxAnswer : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+enum MessageBoxAnswer : int { IDOK = 1, IDCANCEL = 2, IDRETRY = 4, IDYES = 6, IDNO = 7 };
 
 // What the open-file dialog is asked for.
 struct OpenFilesRequest

@@ -52,6 +52,8 @@ WriteOutcome WriteTagBlock(
         throw platform::Error(platform::cannotOpenMessage(path));
 
     const mode_t formerMode = st.st_mode;
+    if (observer && !(st.st_mode & S_IWUSR))
+        observer->aboutToChangeMode(path, st, (st.st_mode & 07777) | S_IWUSR);
     platform::ScopedWritableMode writable(path, st.st_mode);
     platform::UniqueFd fd = platform::openRegularFile(path.c_str(), O_RDWR, &st);
     if (!fd.isValid())
@@ -90,10 +92,14 @@ WriteOutcome WriteTagBlock(
         fileSystem().futimens(fd.get(), times);
         throw platform::Error(platform::cannotWriteMessage(path));
     }
+    struct stat after
+    {
+    };
+    const bool known = observer && fileSystem().fstat(fd.get(), &after) == 0;
     if (!fd.close())
         throw platform::Error(platform::cannotWriteMessage(path));
     if (observer)
-        observer->written(path, at + static_cast<off_t>(BlockSize));
+        observer->written(path, at + static_cast<off_t>(BlockSize), known ? &after : nullptr);
     return WriteOutcome::Written;
 }
 

@@ -29,18 +29,24 @@ enum class WriteOutcome { Written, FileMissing };
 using BlockBuilder = std::function<Block(const std::optional<Block> &presentTag)>;
 
 // Told what a write is about to do and, once done, what it did, so that a record of it can
-// be kept. The file's status is as it was before the write (its mode before owner write was
-// added for it); `tail` is its last 128 bytes, null when it has fewer; `appends` says the
-// block goes after them rather than over them. An exception thrown by aboutToWrite leaves
-// the file as it was: nothing is written.
+// be kept before anything about the file changes. aboutToChangeMode comes first when a
+// read-only file is to get owner write for the write (`status` as it is, `newMode` the
+// mode it is to have meanwhile). The status given to aboutToWrite is as it was before the
+// write (its mode before owner write was added for it); `tail` is its last 128 bytes, null
+// when it has fewer; `appends` says the block goes after them rather than over them. An
+// exception thrown by either leaves the file as it was: nothing is changed. `written` gets
+// the file's status once the block is in it (null when it could not be taken).
 class IWriteObserver
 {
 public:
     virtual ~IWriteObserver() = default;
+    virtual void aboutToChangeMode(
+        const std::string &path, const struct stat &status, mode_t newMode)
+        = 0;
     virtual void aboutToWrite(const std::string &path, const struct stat &status, const Block *tail,
         bool appends, const Block &block)
         = 0;
-    virtual void written(const std::string &path, off_t newSize) = 0;
+    virtual void written(const std::string &path, off_t newSize, const struct stat *after) = 0;
 };
 
 // Writes a block over the file's tag, or appends it when the file has none. The decision is

@@ -465,6 +465,10 @@ TEST_F(Cli, WritesNothingWithoutAJournalUnlessToldTo)
     Result r = run({"set", "--artist", "New", file});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("--no-journal"), std::string::npos);
+    // The message names the folders it tried.
+    EXPECT_NE(r.err.find("neither " + stateHome + "/bellwick nor " + cacheHome + "/bellwick"),
+        std::string::npos)
+        << r.err;
     EXPECT_EQ(readBytes(file), audioBytes(300, 1));
     EXPECT_EQ(run({"write", "--title", "T", file}).status, 1);
     EXPECT_EQ(readBytes(file), audioBytes(300, 1));
@@ -485,4 +489,36 @@ TEST_F(Cli, WritesNothingWithoutAJournalUnlessToldTo)
              {"history", "0"}, {"history", "x"}, {"history", "1", "2"}, {"undo", file},
              {"redo", "--no-journal"}, {"scan", "--no-journal", tree.path("music")}})
         EXPECT_EQ(run(bad).status, 2) << bad.front();
+}
+
+// After an undo that left a file alone: a plain undo says it goes past that batch before it
+// takes the older one, and `undo --batch N` takes the same batch again for the file.
+TEST_F(Cli, ARetryIsExplicitAndGoingFurtherBackIsSaid)
+{
+    const std::string older = tree.file("music/older.mp3", audioBytes(300, 1));
+    const std::string a = tree.file("music/a.mp3", audioBytes(300, 2));
+    const std::string b = tree.file("music/b.mp3", audioBytes(300, 3));
+    ASSERT_EQ(run({"set", "--artist", "Older", older}).status, 0);
+    ASSERT_EQ(run({"set", "--artist", "Newer", a, b}).status, 0);
+    const std::string moved = tree.path("moved.mp3");
+    ASSERT_EQ(::rename(b.c_str(), moved.c_str()), 0);
+
+    Result r = run({"undo"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("left alone: " + b), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("bellwick-cli undo --batch 2"), std::string::npos) << r.err;
+    EXPECT_EQ(readBytes(a), audioBytes(300, 2));
+
+    r = run({"undo"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("batch 2 (bellwick-cli set, 2 files) was undone only in part"),
+        std::string::npos)
+        << r.err;
+    EXPECT_EQ(readBytes(older), audioBytes(300, 1));
+
+    ASSERT_EQ(::rename(moved.c_str(), b.c_str()), 0);
+    r = run({"undo", "--batch", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readBytes(b), audioBytes(300, 3));
+    EXPECT_EQ(run({"undo", "--batch", "9"}).status, 2);
 }

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -23,6 +24,7 @@
 #include "tags/tagfile.h"
 #include "tests/support/faults.h"
 #include "tests/support/killtest.h"
+#include "tests/support/scopedenv.h"
 #include "tests/support/testtree.h"
 
 using editing::JournalFile;
@@ -335,12 +337,14 @@ TEST_F(UndoJournal, WholeRecordsOfANewerWriterStayAndOnlyADamagedTailIsCut)
         const char *name;
         std::string middle, tail;
         bool tailCut;
+        std::string inSecond = {}; // before the second batch's last record
     } cases[] = {
         {"unknown type at the end", "", unknown(40), false},
         {"unknown type between batches, large one at the end", unknown(40), unknown(5 << 20),
             false},
         {"known type it cannot read at the end", badBegin, badBegin, false},
         {"checksum failed at the end", unknown(40), damaged, true},
+        {"unknown type inside a batch", "", "", false, unknown(40)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -349,12 +353,17 @@ TEST_F(UndoJournal, WholeRecordsOfANewerWriterStayAndOnlyADamagedTailIsCut)
         bulk(journal(), {a}, artistMerge("One"), "first");
         tree.file("state/bellwick/tag-journal", readBytes(path) + c.middle, 0600);
         bulk(journal(), {a}, artistMerge("Two"), "second");
-        const std::string written = readBytes(path) + c.tail;
+        std::string written = readBytes(path);
+        written.insert(written.rfind("BWJ1"), c.inSecond);
+        written += c.tail;
         tree.file("state/bellwick/tag-journal", written, 0600);
 
         auto file = journal();
         EXPECT_EQ(file->nextUndo()->name, "second");
         EXPECT_EQ(file->history(5).size(), 2u);
+        // A whole record is never damage, whatever its type.
+        for (const editing::BatchSummary &batch : file->history(5))
+            EXPECT_FALSE(batch.damaged) << batch.name;
         // Looks never change the file; the next batch cuts a damaged tail and nothing else,
         // and follows what it keeps.
         EXPECT_EQ(readBytes(path), written);
@@ -439,16 +448,22 @@ TEST_F(UndoJournal, WriteTornAtAPageBoundaryIsFinished)
     merge.texts[static_cast<std::size_t>(tags::TextField::Title)] = tags::TextChange::set("New");
     merge.texts[static_cast<std::size_t>(tags::TextField::Comment)]
         = tags::TextChange::set("New comment");
-    bulk(file, {inPlace, appended}, merge);
-    const std::string inPlaceAfter = readBytes(inPlace), appendedAfter = readBytes(appended);
-
-    // As a crash leaves them: the new bytes up to the boundary, the old ones after; the
-    // append cut at the boundary.
-    tree.file("inplace.mp3", inPlaceAfter.substr(0, page) + inPlaceBefore.substr(page));
-    tree.file("appended.mp3", appendedAfter.substr(0, page));
+    // Each write killed after the 64 bytes before the boundary, as a crash leaves it: the
+    // new bytes up to the boundary, the old ones after; the append cut at the boundary.
+    for (const std::string &path : {inPlace, appended}) {
+        const int status
+            = testing_support::killedBeforeCall(testing_support::FaultyFileSystem::Call::Pwrite,
+                path, 1, 64, [&] { bulk(journal(), {path}, merge); });
+        ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    }
+    EXPECT_EQ(readBytes(inPlace).substr(page, 64), inPlaceBefore.substr(page, 64));
+    EXPECT_NE(readBytes(inPlace), inPlaceBefore);
+    EXPECT_EQ(readBytes(appended).size(), page);
+    Report first;
+    EXPECT_EQ(file->undo({}, first).restored, 1u);
     Report report;
     const editing::RestoreResult result = file->undo({}, report);
-    EXPECT_EQ(result.restored, 2u);
+    EXPECT_EQ(result.restored, 1u);
     EXPECT_EQ(readBytes(inPlace), inPlaceBefore);
     EXPECT_EQ(readBytes(appended), appendedBefore);
 }
@@ -640,4 +655,198 @@ TEST_F(UndoJournal, AnotherProcessWaitsForTheBatchInProgress)
     EXPECT_EQ(readBytes(theirs), audioBytes(900, 2));
     EXPECT_EQ(file->undo({}, report).restored, 1u);
     EXPECT_EQ(readBytes(mine), audioBytes(900, 1));
+}
+
+// Kills through the file seam at chosen points of a write, and the undo after each: a file
+// made writable before its write was recorded, or written but not given its mode back, is
+// put back whole, mode and time included.
+TEST_F(UndoJournal, KillsAtChosenPointsOfAWriteLeaveNothingUndoCannotPutBack)
+{
+    using Call = testing_support::FaultyFileSystem::Call;
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const struct
+    {
+        const char *point;
+        bool tagged;
+        mode_t mode;
+        Call call;
+        int nth;
+        std::size_t tornAfter;
+    } cases[] = {
+        {"read-only, before it is made writable", true, 0444, Call::Chmod, 1, 0},
+        {"read-only, made writable, its write not yet recorded", true, 0444, Call::Open, 1, 0},
+        {"read-only, written, its mode not yet put back", true, 0444, Call::Chmod, 2, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.point);
+        const std::string path = tree.file("killed.mp3",
+            audioBytes(page - 64, 3) + (c.tagged ? tagBytes("Song", "Old") : std::string()),
+            c.mode);
+        ::chmod(path.c_str(), c.mode);
+        setMtime(path, 1200000000, 777);
+        const Snapshot before = snapshot(path);
+        const int status = testing_support::killedBeforeCall(c.call, path, c.nth, c.tornAfter,
+            [&] { bulk(journal(), {path}, artistMerge("Killed")); });
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        Report report;
+        const editing::RestoreResult result = journal()->undo({}, report);
+        EXPECT_TRUE(result.leftAlone.empty());
+        EXPECT_EQ(snapshot(path), before);
+        ::unlink(journal()->path().c_str());
+    }
+}
+
+TEST_F(UndoJournal, OneHistoryOverTheStateAndTheCacheFolder)
+{
+    const std::string state = tree.folder("state"), cache = tree.folder("cache");
+    const testing_support::ScopedEnv stateHome("XDG_STATE_HOME", state);
+    const testing_support::ScopedEnv cacheHome("XDG_CACHE_HOME", cache);
+    std::vector<std::string> paths;
+    for (int i = 0; i < 3; ++i)
+        paths.push_back(tree.file("f" + std::to_string(i) + ".mp3", audioBytes(900, i)));
+    std::vector<std::string> beforeEach;
+    // Each batch written by a process of its own, as the companion writes while the window
+    // is open (a process has one journal set).
+    const auto set = [&](const std::string &path, const char *name) {
+        beforeEach.push_back(readBytes(path));
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            bool started = false;
+            {
+                editing::JournaledTagWriter writer(editing::ITagJournal::open(), nullptr);
+                const editing::TagWriteBatch batch(writer, name);
+                started = batch.started();
+                if (started)
+                    writer.write(path, artistMerge(name));
+            }
+            ::_exit(started ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << name;
+    };
+    // Opened as the window opens it, before there is any journal in the cache folder.
+    const auto journal = editing::ITagJournal::open();
+    set(paths[0], "A");
+    {
+        // The state folder cannot be written for a while: B goes into the cache folder.
+        const auto mount = testing_support::Mount::readOnlyBind(state);
+        if (!mount.error().empty())
+            GTEST_SKIP() << mount.error();
+        set(paths[1], "B");
+    }
+    set(paths[2], "C");
+    ASSERT_TRUE(testing_support::exists(cache + "/bellwick/tag-journal"));
+
+    std::vector<std::string> names;
+    for (const editing::BatchSummary &batch : journal->history(10))
+        names.push_back(batch.name);
+    EXPECT_EQ(names, (std::vector<std::string> {"C", "B", "A"}));
+    for (int i = 2; i >= 0; --i) {
+        Report report;
+        EXPECT_EQ(journal->undo({}, report).restored, 1u) << i;
+        EXPECT_EQ(readBytes(paths[i]), beforeEach[i]) << i;
+    }
+    Report report;
+    EXPECT_TRUE(journal->undo({}, report).nothingToDo);
+}
+
+// A file changed behind the program's back, even keeping its size and tag, is not the file
+// the batch left: it is left alone, its content and time as they are.
+TEST_F(UndoJournal, OnlyTheFileTheBatchLeftIsRestored)
+{
+    const std::string edited = tree.file("edited.mp3", audioBytes(900, 1) + tagBytes("E"));
+    const std::string replaced = tree.file("replaced.mp3", audioBytes(900, 2) + tagBytes("R"));
+    const std::string kept = tree.file("kept.mp3", audioBytes(900, 3) + tagBytes("K"));
+    const std::string keptBefore = readBytes(kept);
+    const auto file = journal();
+    bulk(file, {edited, replaced, kept}, artistMerge("X"));
+
+    // An audio byte edited in place, and a file of the same size and tag renamed over one.
+    std::string bytes = readBytes(edited);
+    bytes[10] = static_cast<char>(bytes[10] ^ 0x55);
+    const int fd = ::open(edited.c_str(), O_WRONLY);
+    ASSERT_EQ(::pwrite(fd, &bytes[10], 1, 10), 1);
+    ::close(fd);
+    std::string other = readBytes(replaced);
+    other[20] = static_cast<char>(other[20] ^ 0x55);
+    const Snapshot replacedAfter = snapshot(replaced);
+    const std::string swap = tree.file("swap.tmp", other);
+    setMtime(swap, replacedAfter.mtimeNs / 1000000000, replacedAfter.mtimeNs % 1000000000);
+    ASSERT_EQ(::rename(swap.c_str(), replaced.c_str()), 0);
+    const Snapshot editedNow = snapshot(edited), replacedNow = snapshot(replaced);
+
+    Report report;
+    const editing::RestoreResult result = file->undo({}, report);
+    std::vector<std::string> leftAlone;
+    for (const editing::LeftAloneFile &left : result.leftAlone)
+        leftAlone.push_back(left.path);
+    std::sort(leftAlone.begin(), leftAlone.end());
+    EXPECT_EQ(leftAlone, (std::vector<std::string> {edited, replaced}));
+    EXPECT_EQ(snapshot(edited), editedNow);
+    EXPECT_EQ(snapshot(replaced), replacedNow);
+    EXPECT_EQ(readBytes(kept), keptBefore);
+}
+
+// Damaged bytes inside a batch: a file record lost is reported, named when its path can
+// still be read; a damaged batch header hides none of the batch's files.
+TEST_F(UndoJournal, DamagedRecordsAreReportedAndIntactOnesKept)
+{
+    const struct
+    {
+        const char *damage;
+        bool inFileRecord; // else the batch's first record gets a length of 0x7fffffff
+    } cases[]
+        = {{"eight bytes inside one file's record", true}, {"the first record's length", false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.damage);
+        std::vector<std::string> paths;
+        for (int i = 0; i < 3; ++i)
+            paths.push_back(
+                tree.file("d" + std::to_string(i) + ".mp3", audioBytes(900, i) + tagBytes("Old")));
+        const auto before = snapshots(paths);
+        auto file = journal();
+        bulk(file, paths, artistMerge("New"), "damaged");
+        const std::string journalPath = file->path();
+        file.reset(); // reopened below, as by the next process
+
+        // The records' offsets, and the second file's Before record (type 2).
+        std::string bytes = readBytes(journalPath);
+        std::vector<std::size_t> records;
+        for (std::size_t at = bytes.find("BWJ1"); at != std::string::npos;
+             at = bytes.find("BWJ1", at + 1))
+            records.push_back(at);
+        std::vector<std::size_t> befores;
+        for (const std::size_t at : records)
+            if (bytes[at + 8] == 2)
+                befores.push_back(at);
+        ASSERT_EQ(befores.size(), 3u);
+        const int fd = ::open(journalPath.c_str(), O_WRONLY);
+        if (c.inFileRecord) {
+            const std::size_t next = *std::upper_bound(records.begin(), records.end(), befores[1]);
+            ASSERT_EQ(::pwrite(fd, "XXXXXXXX", 8, off_t(next - 100)), 8);
+        } else {
+            ASSERT_EQ(::pwrite(fd, "\xff\xff\xff\x7f", 4, off_t(records[0] + 4)), 4);
+        }
+        ::close(fd);
+
+        const auto reopened = journal();
+        const std::vector<editing::BatchSummary> history = reopened->history(5);
+        ASSERT_EQ(history.size(), 1u);
+        EXPECT_TRUE(history[0].damaged);
+        EXPECT_EQ(history[0].files, c.inFileRecord ? 2u : 3u);
+        Report report;
+        const editing::RestoreResult result = reopened->undo({}, report);
+        EXPECT_EQ(result.restored, c.inFileRecord ? 2u : 3u);
+        EXPECT_EQ(result.lost, c.inFileRecord ? 1u : 0u);
+        EXPECT_EQ(result.lostPaths,
+            c.inFileRecord ? std::vector<std::string> {paths[1]} : std::vector<std::string> {});
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            if (!c.inFileRecord || i != 1) {
+                EXPECT_EQ(snapshot(paths[i]), before.at(paths[i])) << paths[i];
+            }
+        }
+        ::unlink(journalPath.c_str());
+    }
 }

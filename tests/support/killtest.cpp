@@ -57,4 +57,32 @@ int killedAtRandomPoint(
     return ::waitpid(pid, &status, 0) == pid ? status : -1;
 }
 
+int killedBeforeCall(FaultyFileSystem::Call call, const std::string &path, int nth,
+    std::size_t tornAfter, const std::function<void()> &work)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        FaultyFileSystem files;
+        const platform::ScopedFileSystem installed(files);
+        int left = nth;
+        std::function<void()> arm = [&] {
+            files.before(call, path, [&] {
+                if (--left > 0)
+                    return arm();
+                if (tornAfter == 0)
+                    ::raise(SIGKILL);
+                files.shortWrite(tornAfter);
+                files.before(call, path, [] { ::raise(SIGKILL); });
+            });
+        };
+        arm();
+        try {
+            work();
+        } catch (...) { }
+        ::_exit(0);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid ? status : -1;
+}
+
 } // namespace testing_support

@@ -14,6 +14,8 @@ int ScriptedModal::messageBox(
         return unqueuedAnswer(Question {text, caption, flags});
     if (m_answers.empty()) {
         ADD_FAILURE() << "unexpected message box: " << text.toStdString();
+        if ((flags & 0xF) == platform::MB_RETRYCANCEL)
+            return platform::IDCANCEL;
         return (flags & 0xF) == platform::MB_YESNO ? platform::IDNO : platform::IDOK;
     }
     const int answer = m_answers.front();

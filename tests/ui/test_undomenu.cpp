@@ -277,15 +277,20 @@ TEST_F(UndoMenu, FilesChangedOrGoneSinceTheBatchAreLeftAloneAndCounted)
     tree.symlink("d.mp3", "d.mp3");
 
     modal.answer(platform::IDYES);
-    modal.answer(platform::IDOK);
+    modal.answer(platform::IDCANCEL);
     modal.answer(platform::IDOK);
     form.Undo1->trigger();
     ASSERT_EQ(modal.questions.size(), 3u);
-    EXPECT_EQ(modal.questions[1].text,
+    // The report names the files left alone and offers the same batch again.
+    const QString report = modal.questions[1].text;
+    EXPECT_TRUE(report.startsWith(
         text("1 個のファイルを戻しました。2 "
-             "個は書き込みの後で変更されたか見つからないため、そのままにしました。"));
+             "個は書き込みの後で変更されたか見つからないため、そのままにしました。\n")));
+    EXPECT_TRUE(
+        report.contains(QString::fromStdString(a)) && report.contains(QString::fromStdString(b)))
+        << report.toStdString();
     EXPECT_EQ(modal.questions[1].caption, text("確認"));
-    EXPECT_EQ(modal.questions[1].flags & 0xF, platform::MB_OK);
+    EXPECT_EQ(modal.questions[1].flags & 0xF, platform::MB_RETRYCANCEL);
     // The file that could not be opened is neither changed nor gone: its own error says so.
     EXPECT_EQ(modal.questions[2].text, QString::fromStdString("ファイル " + d + " は開けません."));
     EXPECT_EQ(modal.questions[2].flags & platform::MB_ICONERROR, platform::MB_ICONERROR);
@@ -483,4 +488,38 @@ TEST_F(UndoMenu, AJournalThatCannotBeSyncedIsReportedAndTheRowsStillFollowTheFil
     EXPECT_EQ(readBytes(a), before);
     EXPECT_EQ(title(form.ListView1, 0), "A");
     EXPECT_EQ(form.StatusBar1->text(), QString());
+}
+
+// The report of an undo that left a file alone names it and offers "再試行", which takes the
+// same batch again (never an older one); a plain undo after it says it goes further back.
+TEST_F(UndoMenu, ARetryTakesTheSameBatchAndGoingFurtherBackIsAskedAbout)
+{
+    const std::string older = addFile(form.ListView1, "older.mp3", audioBytes(200) + tagBytes("O"));
+    const std::string a = addFile(form.ListView1, "a.mp3", audioBytes(300) + tagBytes("A"));
+    const std::string b = addFile(form.ListView1, "b.mp3", audioBytes(400) + tagBytes("B"));
+    const std::string olderBefore = readBytes(older);
+    bulkTitle({0}, "Older");
+    bulkTitle({1, 2}, "Newer");
+    const std::string moved = tree.path("moved.mp3");
+    ASSERT_EQ(::rename(b.c_str(), moved.c_str()), 0);
+
+    modal.answer(platform::IDYES);
+    modal.answer(platform::IDRETRY); // b is still away: the retry leaves it alone again
+    modal.answer(platform::IDCANCEL);
+    form.Undo1->trigger();
+    ASSERT_EQ(modal.questions.size(), 3u);
+    for (const int i : {1, 2}) {
+        EXPECT_TRUE(modal.questions[i].text.contains(QString::fromStdString(b)));
+        EXPECT_TRUE(modal.questions[i].text.contains(text("「再試行」")));
+        EXPECT_EQ(modal.questions[i].flags & 0xF, platform::MB_RETRYCANCEL);
+    }
+    EXPECT_NE(readBytes(older), olderBefore);
+
+    modal.answer(platform::IDNO);
+    form.Undo1->trigger();
+    EXPECT_EQ(lastQuestion(),
+        text("「タグ一括設定 (2 ファイル)」は一部そのままです。その前の「タグ一括設定 (1 "
+             "ファイル)」を元に戻します。よろしいですか？"));
+    EXPECT_NE(readBytes(older), olderBefore);
+    EXPECT_TRUE(modal.allAnswersUsed());
 }
