@@ -351,6 +351,7 @@ int main(int argc, char **argv)
         return largeTree(1, argv, root, files);
 
     const bench::TemporaryStateFolders states; // tag writes never reach the user's journal
+    const double loadAtStart = bench::loadAverage();
     QApplication app(argc, argv);
     MainWindowAccess form;
     form.show();
@@ -442,6 +443,8 @@ int main(int argc, char **argv)
             spread("x parallel walk time", cliColdRatio).c_str(), "<= 1.2",
             cliStatus == 0 && median(cliColdRatio) <= 1.2);
     }
+    bench::report("load_at_start", loadAtStart, "(1-minute average)", "reported", true);
+    bench::report("load_at_end", bench::loadAverage(), "(1-minute average)", "reported", true);
     std::printf("goals met: %d/%d\n", met, goals);
     return 0;
 }

@@ -130,4 +130,11 @@ std::string spread(const char *unit, const std::vector<double> &values)
     return text;
 }
 
+double loadAverage()
+{
+    double load = -1;
+    std::ifstream("/proc/loadavg") >> load;
+    return load;
+}
+
 } // namespace bench

@@ -38,6 +38,10 @@ void removeTree(const std::string &path);
 double median(std::vector<double> values);
 std::string spread(const char *unit, const std::vector<double> &values);
 
+// The machine's load average over the last minute (-1 when it cannot be read): figures taken
+// on a shared machine are read beside it.
+double loadAverage();
+
 // Prints one figure line; gives whether its goal was met.
 bool report(const char *name, double value, const char *unit, const char *goal, bool met);
 

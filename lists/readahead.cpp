@@ -59,8 +59,10 @@ TagReadAhead::TagReadAhead(std::size_t firstReaders, std::size_t mostReaders, Re
     , m_readers(*this)
     , m_watch(*this)
 {
-    if (!m_readers.start(std::max<std::size_t>(firstReaders, 1)))
+    if (!m_readers.start(std::max<std::size_t>(firstReaders, 1))) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         m_mostReaders = m_readers.size();
+    }
 }
 
 bool TagReadAhead::Readers::start(std::size_t count)
@@ -142,8 +144,10 @@ void TagReadAhead::judgeReads()
         m_judged = true;
         m_reads = m_slowReads = 0;
     }
-    if (more > 0 && !m_readers.start(more))
+    if (more > 0 && !m_readers.start(more)) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
         m_mostReaders = m_readers.size();
+    }
 }
 
 std::optional<std::pair<std::string, tags::TTagRecord>> TagReadAhead::takeOldest(
@@ -212,18 +216,24 @@ void TagReadAhead::readLoop()
             items[i] = &m_items[m_next++];
             items[i]->state = Item::State::Reading;
         }
+        // Reads are timed only while readers may still be added: once they are all there, a
+        // read judged slow would only cost a system call a file (its blocks read).
+        const bool judging = m_readerCount < m_mostReaders;
         for (std::size_t i = 0; i < claimed; ++i) {
             Item &item = *items[i];
             lock.unlock();
             tags::TTagRecord tag;
             std::exception_ptr error;
-            const auto start = std::chrono::steady_clock::now();
+            const auto start = judging ? std::chrono::steady_clock::now()
+                                       : std::chrono::steady_clock::time_point();
             try {
                 tag = tags::ReadTag(item.path, item.kind);
             } catch (...) {
                 error = std::current_exception();
             }
-            const bool slow = m_host.servedByDisk(std::chrono::steady_clock::now() - start);
+            const bool slow
+                = m_host.servedByDisk(judging ? std::chrono::steady_clock::now() - start
+                                              : std::chrono::steady_clock::duration::zero());
             lock.lock();
             if (m_stopping)
                 return;

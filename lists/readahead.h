@@ -117,7 +117,7 @@ private:
     bool m_taking = false;       // the taker waits for the oldest item
     bool m_stopping = false;
     std::size_t m_readerCount = 0; // readers started or starting, for the readers
-    std::size_t m_mostReaders;
+    std::size_t m_mostReaders;     // with the mutex held, but for the owner's reads
     // Declared last: the watch goes first, then the readers, then what they read.
     Readers m_readers;
     platform::PathWatch m_watch;
