@@ -2,8 +2,8 @@
 // same files in the same run. Prints figures; never fails a test run.
 
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +13,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "bench/benchfiles.h"
 #include "fileops/filetransfer.h"
+
+using bench::numberedName;
+using bench::runCommand;
 
 namespace {
 
@@ -22,18 +26,6 @@ constexpr std::size_t FileSize = 4u << 20;
 double seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-bool run(const std::string &command)
-{
-    return std::system(command.c_str()) == 0;
-}
-
-std::string name(int i)
-{
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "/f%04d.mp3", i);
-    return buffer;
 }
 
 } // namespace
@@ -56,59 +48,45 @@ int main()
     ::mkdir(src.c_str(), 0755);
 
     // Sources and one copy at a time: twice the data, checked before anything is written.
-    run("df -h /tmp");
-    struct statvfs fs
-    {
-    };
-    const double needed = 2 * mib * (1 << 20) + (1u << 30);
-    if (::statvfs(root.c_str(), &fs) != 0
-        || static_cast<double>(fs.f_bavail) * fs.f_frsize < needed) {
-        std::printf("not enough free space under /tmp for %.0f MiB; nothing measured\n",
-            needed / (1 << 20));
+    runCommand("df -h /tmp");
+    if (!bench::hasFreeSpace(root, 2 * mib * (1 << 20) + (1u << 30))) {
         ::rmdir(src.c_str());
         ::rmdir(root.c_str());
         std::printf("goals met: 0/1\n");
         return 0;
     }
-    std::vector<char> data(FileSize);
-    unsigned state = 1;
-    for (char &byte : data) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<char>(state >> 24);
-    }
+    std::vector<char> data = bench::noiseBytes(FileSize);
     for (int i = 0; i < count; ++i) {
-        const int fd = ::open((src + name(i)).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int fd = ::open((src + numberedName(i)).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         data[0] = static_cast<char>(i);
         if (fd < 0 || ::write(fd, data.data(), data.size()) != static_cast<ssize_t>(data.size())) {
             std::perror("write");
-            run("rm -rf '" + root + "'");
+            runCommand("rm -rf '" + root + "'");
             return 1;
         }
         ::close(fd);
     }
     ::sync();
 
-    ::mkdir(dst.c_str(), 0755);
-    auto start = std::chrono::steady_clock::now();
-    const bool cpOk = run("cp '" + src + "'/*.mp3 '" + dst + "'/ && sync");
-    const double cpSync = mib / seconds(start);
-    run("rm -rf '" + dst + "' && sync");
+    const double cpSeconds = bench::copyAndSyncSeconds(src, dst);
+    const bool cpOk = cpSeconds >= 0;
+    const double cpSync = mib / std::max(cpSeconds, 1e-9);
 
     ::mkdir(dst.c_str(), 0755);
     int copyFailures = 0;
-    start = std::chrono::steady_clock::now();
+    auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i)
-        copyFailures += fileops::copyFile(src + name(i), dst + name(i)) != 0;
+        copyFailures += fileops::copyFile(src + numberedName(i), dst + numberedName(i)) != 0;
     const double copy = mib / seconds(start);
-    run("rm -rf '" + dst + "' && sync");
+    runCommand("rm -rf '" + dst + "' && sync");
 
     ::mkdir(dst.c_str(), 0755);
     int moveFailures = 0;
     start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i)
-        moveFailures += fileops::moveFile(src + name(i), dst + name(i)) != 0;
+        moveFailures += fileops::moveFile(src + numberedName(i), dst + numberedName(i)) != 0;
     const double move = mib / seconds(start);
-    run("rm -rf '" + root + "'");
+    runCommand("rm -rf '" + root + "'");
 
     std::printf("files: %d of %zu MiB, cp: %s, copy failures: %d, move failures: %d\n", count,
         FileSize >> 20, cpOk ? "ok" : "failed", copyFailures, moveFailures);

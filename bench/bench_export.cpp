@@ -3,7 +3,7 @@
 // tag with room for the new frames) against rewritten, in the same run. Medians of five
 // interleaved rounds. Prints figures; never fails a test run.
 
-#include <sys/statvfs.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,9 +15,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "bench/benchfiles.h"
+#include "bench/benchtree.h"
 #include "platform/error.h"
 #include "tags/id3v2export.h"
 #include "tags/tagfile.h"
+
+using bench::median;
+using bench::numberedName;
+using bench::runCommand;
 
 namespace {
 
@@ -27,24 +33,6 @@ constexpr int Rounds = 5;
 double seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-bool run(const std::string &command)
-{
-    return std::system(command.c_str()) == 0;
-}
-
-std::string name(int i)
-{
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "/f%04d.mp3", i);
-    return buffer;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // A title per round, so that each in-place export has a frame to replace.
@@ -76,35 +64,23 @@ int main()
     const std::string src = root + "/src";
     const std::string dst = root + "/dst";
     ::mkdir(src.c_str(), 0755);
-    struct statvfs fs
-    {
-    };
-    const double needed = 2 * mib * (1 << 20) + (1u << 30);
-    if (::statvfs(root.c_str(), &fs) != 0
-        || static_cast<double>(fs.f_bavail) * fs.f_frsize < needed) {
-        std::printf("not enough free space under /tmp for %.0f MiB; nothing measured\n",
-            needed / (1 << 20));
-        run("rm -rf '" + root + "'");
+    if (!bench::hasFreeSpace(root, 2 * mib * (1 << 20) + (1u << 30))) {
+        runCommand("rm -rf '" + root + "'");
         std::printf("goals met: 0/2\n");
         return 0;
     }
 
     // Audio stand-in bytes and an ID3v1 tag; no ID3v2 tag, so the first export rewrites.
-    std::vector<char> data(FileSize - tags::BlockSize);
-    unsigned state = 1;
-    for (char &byte : data) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<char>(state >> 24);
-    }
+    std::vector<char> data = bench::noiseBytes(FileSize - tags::BlockSize);
     data[0] = '\xFF';
     data[1] = '\xFB';
     for (int i = 0; i < count; ++i) {
-        const int fd = ::open((src + name(i)).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int fd = ::open((src + numberedName(i)).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const tags::Block block = titleBlock(0, i);
         if (fd < 0 || ::write(fd, data.data(), data.size()) != static_cast<ssize_t>(data.size())
             || ::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) {
             std::perror("write");
-            run("rm -rf '" + root + "'");
+            runCommand("rm -rf '" + root + "'");
             return 1;
         }
         ::close(fd);
@@ -115,17 +91,16 @@ int main()
     int failures = 0, unexpected = 0;
     bool cpOk = true;
     for (int round = 0; round < Rounds; ++round) {
-        ::mkdir(dst.c_str(), 0755);
-        auto start = std::chrono::steady_clock::now();
-        cpOk = run("cp --reflink=never '" + src + "'/*.mp3 '" + dst + "'/ && sync") && cpOk;
-        cpRates.push_back(count / seconds(start));
-        run("rm -rf '" + dst + "' && sync");
+        const double cpSeconds = bench::copyAndSyncSeconds(src, dst);
+        cpOk = cpSeconds >= 0 && cpOk;
+        cpRates.push_back(count / std::max(cpSeconds, 1e-9));
 
-        start = std::chrono::steady_clock::now();
+        auto start = std::chrono::steady_clock::now();
+
         tags::TagRegionBatch batch;
         for (int i = 0; i < count; ++i) {
             try {
-                const tags::ExportPlan plan = tags::exportToId3v2(src + name(i), {}, batch);
+                const tags::ExportPlan plan = tags::exportToId3v2(src + numberedName(i), {}, batch);
                 unexpected += plan.state == tags::ExportState::NewTag ? 0 : 1;
             } catch (const platform::Error &) {
                 ++failures;
@@ -137,13 +112,13 @@ int main()
 
         // A new ID3v1 title (not timed), then the export replaces TIT2 within the padding.
         for (int i = 0; i < count; ++i)
-            tags::WriteTagBlock(src + name(i), titleBlock(round + 1, i));
+            tags::WriteTagBlock(src + numberedName(i), titleBlock(round + 1, i));
         ::sync();
         start = std::chrono::steady_clock::now();
         for (int i = 0; i < count; ++i) {
             try {
                 const tags::ExportPlan plan
-                    = tags::exportToId3v2(src + name(i), {platform::CodePage::Cp932, true});
+                    = tags::exportToId3v2(src + numberedName(i), {platform::CodePage::Cp932, true});
                 unexpected += plan.writes() && plan.region.inPlace() ? 0 : 1;
             } catch (const platform::Error &) {
                 ++failures;
@@ -156,11 +131,11 @@ int main()
         tags::TagRegionBatch restore;
         for (int i = 0; i < count; ++i) {
             try {
-                const tags::ExportSource source = tags::readExportSource(src + name(i));
+                const tags::ExportSource source = tags::readExportSource(src + numberedName(i));
                 tags::TagRegionChange change;
                 change.oldRegion = source.oldTag;
                 change.fileSize = source.fileSize;
-                restore.add(src + name(i), change);
+                restore.add(src + numberedName(i), change);
             } catch (const platform::Error &) {
                 ++failures;
             }
@@ -168,7 +143,7 @@ int main()
         failures += static_cast<int>(restore.finish().size());
         ::sync();
     }
-    run("rm -rf '" + root + "'");
+    runCommand("rm -rf '" + root + "'");
 
     const double cp = median(cpRates), rewritten = median(rewriteRates),
                  inPlace = median(inPlaceRates);
