@@ -100,7 +100,8 @@ void TForm1::ExportV21Click(QObject *)
         return;
     QString report = text("%1 個のファイルに書き出しました。").arg(result.written);
     if (!result.refused.empty())
-        report += QStringLiteral("\n\n") + text("書き出せないファイル (%1 個):").arg(result.refused.size())
+        report += QStringLiteral("\n\n")
+            + text("書き出せないファイル (%1 個):").arg(result.refused.size())
             + problemLines(result.refused);
     if (!result.failed.empty())
         report += QStringLiteral("\n\n")

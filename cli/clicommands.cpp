@@ -325,8 +325,8 @@ int writeCommand(const Options &options, std::FILE *err)
     return Done;
 }
 
-void printProblem(std::FILE *err, const char *what, const std::string &path,
-    const platform::PathMessage &message)
+void printProblem(
+    std::FILE *err, const char *what, const std::string &path, const platform::PathMessage &message)
 {
     std::string line = std::string("bellwick-cli: ") + what + ": ";
     appendEscaped(line, path);
@@ -334,8 +334,8 @@ void printProblem(std::FILE *err, const char *what, const std::string &path,
 }
 
 // Under --dry-run: one line per file, path, state and the texts as they would be written.
-int exportPreview(const Options &options, const tags::ExportOptions &exportOptions,
-    std::FILE *out, std::FILE *err)
+int exportPreview(const Options &options, const tags::ExportOptions &exportOptions, std::FILE *out,
+    std::FILE *err)
 {
     int status = Done;
     for (const std::string &path : options.arguments) {

@@ -64,9 +64,9 @@ ExportPreviewDialog::ExportPreviewDialog(QWidget *parent)
 {
     setWindowTitle(text("ID3v2 タグに書き出す"));
     QStringList headers {text(lists::columnSpec(lists::Column::FileName).caption), text("状態")};
-    for (const lists::Column column : {lists::Column::Title, lists::Column::Artist,
-             lists::Column::Album, lists::Column::Year, lists::Column::Genre,
-             lists::Column::Comment})
+    for (const lists::Column column :
+        {lists::Column::Title, lists::Column::Artist, lists::Column::Album, lists::Column::Year,
+            lists::Column::Genre, lists::Column::Comment})
         headers << text(lists::columnSpec(column).caption);
     headers << text("Track");
     List->setHeaderLabels(headers);

@@ -41,8 +41,8 @@ public:
         record.device = status.st_dev;
         record.inode = status.st_ino;
         record.size = change.fileSize;
-        record.newSize = change.fileSize - off_t(change.oldRegion.size())
-            + off_t(change.newRegion.size());
+        record.newSize
+            = change.fileSize - off_t(change.oldRegion.size()) + off_t(change.newRegion.size());
         record.mode = status.st_mode;
         record.mtimeSeconds = status.st_mtim.tv_sec;
         record.mtimeNanoseconds = status.st_mtim.tv_nsec;
@@ -57,10 +57,10 @@ public:
             m_journal.appendRecords(m_records);
         } catch (const std::length_error &) {
             m_records.resize(waiting);
-            throw platform::Error(journalRoomRefusal(
-                journal::regionPayloadSize(
-                    record.path.size(), record.oldRegion.size(), record.newRegion.size()),
-                journal::MaxPayload));
+            throw platform::Error(
+                journalRoomRefusal(journal::regionPayloadSize(record.path.size(),
+                                       record.oldRegion.size(), record.newRegion.size()),
+                    journal::MaxPayload));
         } catch (...) {
             m_records.resize(waiting);
             throw;

@@ -29,7 +29,7 @@ struct ExportRunResult
     // Not empty: nothing was written, for this reason (the batch would not fit the journal).
     std::string refusal;
     std::size_t written = 0;
-    std::size_t nothing = 0; // files that needed no frame
+    std::size_t nothing = 0;            // files that needed no frame
     std::vector<ExportProblem> refused; // as the preview shows them, with why
     std::vector<ExportProblem> failed;  // a write that failed; the file is as it was
     bool stopped = false;

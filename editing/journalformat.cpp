@@ -208,7 +208,8 @@ bool decode(std::string_view payload, Record &record)
         in.block(r.tail);
         r.oldRegion = in.text();
         r.newRegion = in.text();
-        if (r.size < std::int64_t(r.oldRegion.size()) || r.newSize < std::int64_t(r.newRegion.size()))
+        if (r.size < std::int64_t(r.oldRegion.size())
+            || r.newSize < std::int64_t(r.newRegion.size()))
             return false;
         break;
     }

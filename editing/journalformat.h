@@ -45,9 +45,9 @@ enum class RecordType : std::uint8_t {
     Format = 6,  // the format the next records follow
     // Kinds added later take numbers well apart from the first ones, so that kinds added
     // meanwhile elsewhere do not meet them.
-    Stamp = 16, // when a batch or run began, to the nanosecond (follows its Begin)
-    Left = 17,  // what a write or a restore left of a file
-    Mode = 18,  // a file's mode is about to change for a write
+    Stamp = 16,  // when a batch or run began, to the nanosecond (follows its Begin)
+    Left = 17,   // what a write or a restore left of a file
+    Mode = 18,   // a file's mode is about to change for a write
     Region = 20, // a file's ID3v2 tag region is about to be replaced
 };
 

@@ -28,7 +28,8 @@ const char *const ChangedMessage = "書き込みの後で変更されていま�
 const char *const GoneMessage = "見つかりません";
 
 RegionRestore leftAlone(const std::string &path, LeftAloneFile::Why why,
-    platform::PathMessage message, RegionRestore::Outcome outcome = RegionRestore::Outcome::LeftAlone)
+    platform::PathMessage message,
+    RegionRestore::Outcome outcome = RegionRestore::Outcome::LeftAlone)
 {
     RegionRestore result;
     result.outcome = outcome;
@@ -75,8 +76,9 @@ RegionRestore restoreRegion(const BatchFile &file, bool undo, IRegionRestoreJour
     if (fileSystem().stat(path.c_str(), &st, true) != 0) {
         const bool gone = errno == ENOENT || errno == ENOTDIR;
         journal.decided(path, RestoreAction::LeftAlone);
-        return gone ? leftAlone(path, LeftAloneFile::Why::Gone, {GoneMessage, {}, {}})
-                    : leftAlone(path, LeftAloneFile::Why::Failed, platform::cannotOpenMessage(path));
+        return gone
+            ? leftAlone(path, LeftAloneFile::Why::Gone, {GoneMessage, {}, {}})
+            : leftAlone(path, LeftAloneFile::Why::Failed, platform::cannotOpenMessage(path));
     }
     const auto changed = [&] {
         journal.decided(path, RestoreAction::LeftAlone);
@@ -92,7 +94,8 @@ RegionRestore restoreRegion(const BatchFile &file, bool undo, IRegionRestoreJour
         return leftAlone(path, LeftAloneFile::Why::Failed, platform::cannotOpenMessage(path));
     }
     const std::size_t span = std::max(from.size(), to.size());
-    std::string now(static_cast<std::size_t>(std::min<std::int64_t>(opened.st_size, std::int64_t(span))), '\0');
+    std::string now(
+        static_cast<std::size_t>(std::min<std::int64_t>(opened.st_size, std::int64_t(span))), '\0');
     tags::Block tail {};
     const bool read = platform::readFully(fd.get(), now.data(), now.size(), 0)
         && (!first.hasTail || opened.st_size < std::int64_t(tags::BlockSize)
@@ -102,9 +105,8 @@ RegionRestore restoreRegion(const BatchFile &file, bool undo, IRegionRestoreJour
     if (!read || (first.hasTail && tail != first.tail))
         return changed();
 
-    const auto startsWith = [&now](const std::string &region) {
-        return now.compare(0, region.size(), region) == 0;
-    };
+    const auto startsWith
+        = [&now](const std::string &region) { return now.compare(0, region.size(), region) == 0; };
     tags::TTagRecord tag;
     if (first.hasTail && tags::isFileTag(first.tail))
         tag = tags::parseTag(first.tail);
@@ -141,7 +143,8 @@ RegionRestore restoreRegion(const BatchFile &file, bool undo, IRegionRestoreJour
     if (after.isValid()) {
         if (undo) {
             const timespec times[2] = {{0, UTIME_OMIT},
-                {static_cast<time_t>(first.mtimeSeconds), static_cast<long>(first.mtimeNanoseconds)}};
+                {static_cast<time_t>(first.mtimeSeconds),
+                    static_cast<long>(first.mtimeNanoseconds)}};
             if (fileSystem().futimens(after.get(), times) == 0)
                 fileSystem().fstat(after.get(), &opened);
         }

@@ -27,7 +27,7 @@ struct RegionRestore
 {
     enum class Outcome { Restored, AlreadyDone, LeftAlone, Failed };
     Outcome outcome = Outcome::Restored;
-    LeftAloneFile file; // LeftAlone and Failed: why
+    LeftAloneFile file;   // LeftAlone and Failed: why
     tags::TTagRecord tag; // Restored and AlreadyDone: the ID3v1 tag the file keeps
 };
 
