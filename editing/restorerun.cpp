@@ -281,7 +281,9 @@ private:
         case RegionRestore::Outcome::Restored:
         case RegionRestore::Outcome::AlreadyDone:
             ++result.restored;
-            m_report.restored({file.first.path, outcome.tag});
+            // The rows show the ID3v1 tag, which the region's restore leaves as it is.
+            if (file.regionFirst->hasTail)
+                m_report.restored({file.first.path, outcome.tag});
             return;
         }
     }
