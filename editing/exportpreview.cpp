@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -75,7 +76,7 @@ ExportPreviewDialog::ExportPreviewDialog(QWidget *parent)
     List->setSelectionMode(QAbstractItemView::NoSelection);
     List->header()->setStretchLastSection(false);
     List->setColumnWidth(0, 200);
-    List->setColumnWidth(1, 220);
+    List->setColumnWidth(1, 300);
 
     WriteButton->setDefault(true);
     auto *buttons = new QHBoxLayout;
@@ -137,6 +138,7 @@ void ExportPreviewDialog::readSome()
                 tags::ExportPlan plan = tags::planExport(source, options);
                 preview.states[overwrite] = plan.state;
                 preview.refusals[overwrite] = std::move(plan.refusal);
+                preview.changes[overwrite] = plan.changes;
                 preview.texts = std::move(plan.texts);
             }
         } catch (const platform::Error &error) {
@@ -179,8 +181,29 @@ void ExportPreviewDialog::showStates(std::size_t from)
         QString caption = text(stateCaption(state));
         if (state == tags::ExportState::Refused && !preview.refusals[overwrite].empty())
             caption += text(": ") + shown(preview.refusals[overwrite]);
-        if (QTreeWidgetItem *item = List->topLevelItem(static_cast<int>(i)))
-            item->setText(1, caption);
+        else if (state != tags::ExportState::Refused) {
+            // A character cut by an old tagger is said where it shows whatever the widths.
+            for (std::size_t field = 0; field < tags::ExportFieldCount; ++field) {
+                if (preview.texts.truncated[field])
+                    caption += text(" (") + text(tags::TruncatedMark) + text(": ")
+                        + List->headerItem()->text(FirstTextColumn + static_cast<int>(field))
+                        + text(")");
+            }
+        }
+        QTreeWidgetItem *item = List->topLevelItem(static_cast<int>(i));
+        if (!item)
+            continue;
+        item->setText(1, caption);
+        item->setToolTip(1, caption);
+        // A text whose frame the tag keeps is not written: shown greyed.
+        for (std::size_t field = 0; field < tags::ExportFieldCount; ++field) {
+            const bool kept = preview.changes[overwrite][field] == tags::FrameChange::Kept;
+            const int column = FirstTextColumn + static_cast<int>(field);
+            item->setForeground(column,
+                List->palette().brush(
+                    kept ? QPalette::Disabled : QPalette::Active, QPalette::Text));
+            item->setToolTip(column, kept ? text("既存のフレームを残します") : item->text(column));
+        }
     }
     QString summary = text("新しいタグ %1、フレームを追加 %2、フレームを置き換え %3、"
                            "書き出すものなし %4、書き出せません %5")

@@ -47,6 +47,7 @@ private:
         tags::ExportTexts texts;
         std::array<tags::ExportState, 2> states {};
         std::array<std::string, 2> refusals;
+        std::array<std::array<tags::FrameChange, tags::ExportFieldCount>, 2> changes {};
     };
 
     void readSome();
