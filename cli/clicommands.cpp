@@ -372,10 +372,13 @@ int exportCommand(const Options &options, std::FILE *out, std::FILE *err)
     exportOptions.overwrite = options.overwrite;
     if (options.dryRun)
         return exportPreview(options, exportOptions, out, err);
-    const std::unique_ptr<editing::ITagJournal> journal = editing::ITagJournal::open();
-    if (!journal)
+    const std::unique_ptr<editing::ITagJournal> journal
+        = options.noJournal ? nullptr : editing::ITagJournal::open();
+    if (!journal && !options.noJournal)
         return noJournal(err);
-    const auto held = holdJournal(*journal, err);
+    std::unique_ptr<editing::JournalHold> held;
+    if (journal)
+        held = holdJournal(*journal, err);
     editing::IExportReport report;
     const editing::ExportRunResult result = editing::runExport(
         options.arguments, exportOptions, journal.get(), report, "bellwick-cli export-v2");
@@ -552,7 +555,7 @@ const char *usageText()
            "  write [--title T] [--artist T] [--album T] [--year T] [--genre NAME]\n"
            "        [--comment T] [--no-journal] FILE   write a whole new tag (fields left\n"
            "                                            out or empty are empty)\n"
-           "  export-v2 [--overwrite] [--dry-run] [--encoding CP] FILE...\n"
+           "  export-v2 [--overwrite] [--dry-run] [--encoding CP] [--no-journal] FILE...\n"
            "                                            write each file's ID3v1 texts into a\n"
            "                                            Unicode ID3v2 tag at its start\n"
            "  history [N]                               list the last N batches of tag writes\n"
@@ -585,16 +588,17 @@ const char *usageText()
            "it is still the file the batch left (same file, size, time and tag) and name every\n"
            "file left alone; undo --batch N takes that batch again for them. A plain undo after\n"
            "one that left files alone goes on to the batch before it, and says so first.\n"
+           "\n"
            "export-v2 writes ID3v2.4 with UTF-8 texts (a file's ID3v2.3 tag stays 2.3, in\n"
            "UTF-16): Title, Artist, Album, Year, genre, Comment and the ID3v1.1 track, decoded\n"
            "with --encoding; every other frame, the ID3v1 tag and the audio stay byte for byte.\n"
            "Without --overwrite only frames the tag lacks are added; with it, frames are\n"
            "replaced for the fields that are not empty. It is one batch of the journal, undone\n"
-           "and redone as the others. --dry-run writes nothing and prints one line per file:\n"
-           "path, state (new, add, replace, nothing or refused), title, artist, album, year,\n"
-           "genre, comment, track, separated by TAB; why a file is refused goes to stderr.\n"
-           "export-v2 exits 0 when every file was written (or could be), 1 when some were\n"
-           "refused or failed (the others are written).\n"
+           "and redone as the others (--no-journal as for set). --dry-run writes nothing and\n"
+           "prints one line per file: path, state (new, add, replace, nothing or refused),\n"
+           "title, artist, album, year, genre, comment, track, separated by TAB; why a file is\n"
+           "refused goes to stderr. export-v2 exits 0 when every file was written (or could\n"
+           "be), 1 when some were refused or failed (the others are written).\n"
            "\n"
            "Exit status: 0 done, 1 a file failed (the run stops there), undo or redo left\n"
            "files alone, or the journal lost some of the batch's files, 2 usage error or\n"

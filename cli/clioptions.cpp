@@ -124,7 +124,8 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
                 return std::nullopt;
             options.descending = true;
         } else if (name == "no-journal"
-            && (options.command == "set" || options.command == "write")) {
+            && (options.command == "set" || options.command == "write"
+                || options.command == "export-v2")) {
             if (!noValue())
                 return std::nullopt;
             options.noJournal = true;

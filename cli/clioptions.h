@@ -21,7 +21,7 @@ struct Options
     std::string sortColumn;         // scan: empty for scan order
     bool descending = false;
     bool allConditions = false;         // search: --and
-    bool noJournal = false;             // set, write: --no-journal
+    bool noJournal = false;             // set, write, export-v2: --no-journal
     std::optional<std::uint64_t> batch; // undo: --batch N, that batch again
     bool overwrite = false;             // export-v2: replace the frames the ID3v2 tag has
     bool dryRun = false;                // export-v2: print what would be written, write nothing
