@@ -21,6 +21,7 @@
 #include "app/statusprogress.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
+#include "editing/exportpreview.h"
 #include "editing/tagjournal.h"
 #include "fileops/Unit2.h"
 #include "fileops/foldermaker.h"
@@ -217,6 +218,7 @@ void TForm1::buildMenus()
     PopupMenu2 = new QMenu(this);
     N12 = addAction(PopupMenu2, "タグ変更");
     N18 = addAction(PopupMenu2, "タグ一括設定(選択ファイル)");
+    N19 = addAction(PopupMenu2, "ID3v2 タグに書き出す(&2)...");
     N11 = addAction(PopupMenu2, "-");
     N5 = addAction(PopupMenu2, "詳細");
     N6 = addAction(PopupMenu2, "小さなアイコン");
@@ -254,6 +256,8 @@ void TForm1::buildMenus()
         codePages->addAction(item);
         CodePageItems.append(item);
     }
+    Tool1 = menuBar()->addMenu(text("ツール(&T)"));
+    ExportV21 = addAction(Tool1, "ID3v2 タグに書き出す(&2)...");
     Help1 = menuBar()->addMenu(text("ヘルプ(&H)"));
     N15 = addAction(Help1, "ヘルプ表示");
     About1 = addAction(Help1, "バージョン情報");
@@ -290,6 +294,8 @@ void TForm1::connectHandlers()
         bind(entry, &QAction::triggered, &TForm1::N9Click);
     for (QAction *entry : {N17, N18})
         bind(entry, &QAction::triggered, &TForm1::N17Click);
+    for (QAction *entry : {ExportV21, N19})
+        bind(entry, &QAction::triggered, &TForm1::ExportV21Click);
     for (QAction *entry : {N1, N2, N3, N4, N5, N6, N7, N8})
         bind(entry, &QAction::triggered, &TForm1::N1Click);
     bind(N13, &QAction::triggered, &TForm1::N13Click);
@@ -353,6 +359,7 @@ void TForm1::createDialogs()
     Form2 = new TForm2(this, *m_folderMaker);
     Form5 = new TForm5(this);
     Form6 = new TForm6(this);
+    ExportPreview = new ExportPreviewDialog(this);
 }
 
 void TForm1::FormCreate()

@@ -25,6 +25,7 @@ class TForm3;
 class TForm4;
 class TForm5;
 class TForm6;
+class ExportPreviewDialog;
 
 namespace platform {
 class IRunControl;
@@ -137,6 +138,7 @@ private:
     QMenu *PopupMenu2 = nullptr;
     QAction *N12 = nullptr;
     QAction *N18 = nullptr;
+    QAction *N19 = nullptr; // "ID3v2 タグに書き出す(&2)..."
     QAction *N11 = nullptr;
     QAction *N5 = nullptr;
     QAction *N6 = nullptr;
@@ -154,6 +156,8 @@ private:
     QMenu *View1 = nullptr;
     QMenu *CodePage1 = nullptr;
     QList<QAction *> CodePageItems; // one radio item per code page, in menu order
+    QMenu *Tool1 = nullptr;
+    QAction *ExportV21 = nullptr; // "ID3v2 タグに書き出す(&2)..."
     QMenu *Help1 = nullptr;
     QAction *N15 = nullptr;
     QAction *About1 = nullptr;
@@ -167,6 +171,7 @@ private:
     TForm2 *Form2 = nullptr;
     TForm5 *Form5 = nullptr;
     TForm6 *Form6 = nullptr;
+    ExportPreviewDialog *ExportPreview = nullptr;
 
     // Start and end.
     void FormCreate();
@@ -216,6 +221,9 @@ private:
     void PopupMenu2Popup(QObject *Sender);
     void N9Click(QObject *Sender);
     void N17Click(QObject *Sender);
+    // The work list's files (the selected rows, every row when none is) to ID3v2 tags, after
+    // the preview.
+    void ExportV21Click(QObject *Sender);
     void Button3Click(QObject *Sender);
     void Button4Click(QObject *Sender);
     void Button5Click(QObject *Sender);

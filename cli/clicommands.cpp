@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "editing/bulktagrun.h"
+#include "editing/exportrun.h"
 #include "editing/tagjournal.h"
 #include "lists/readahead.h"
 #include "lists/row.h"
@@ -18,6 +19,7 @@
 #include "search/searchmatch.h"
 #include "tags/genretable.h"
 #include "tags/id3v1.h"
+#include "tags/id3v2export.h"
 #include "tags/tagfile.h"
 
 namespace cli {
@@ -323,6 +325,74 @@ int writeCommand(const Options &options, std::FILE *err)
     return Done;
 }
 
+void printProblem(
+    std::FILE *err, const char *what, const std::string &path, const platform::PathMessage &message)
+{
+    std::string line = std::string("bellwick-cli: ") + what + ": ";
+    appendEscaped(line, path);
+    print(err, line + ": " + message.withPathBytes() + '\n');
+}
+
+// Under --dry-run: one line per file, path, state and the texts as they would be written.
+int exportPreview(const Options &options, const tags::ExportOptions &exportOptions, std::FILE *out,
+    std::FILE *err)
+{
+    int status = Done;
+    for (const std::string &path : options.arguments) {
+        tags::ExportPlan plan;
+        try {
+            plan = tags::planExport(tags::readExportSource(path), exportOptions);
+        } catch (const platform::Error &error) {
+            plan.state = tags::ExportState::Refused;
+            plan.refusal = error.message().withPathBytes();
+        }
+        std::string line;
+        appendEscaped(line, path);
+        line += '\t';
+        line += tags::exportStateName(plan.state);
+        for (const std::string &text : plan.texts.texts) {
+            line += '\t';
+            appendEscaped(line, text);
+        }
+        print(out, line + '\n');
+        if (plan.state == tags::ExportState::Refused) {
+            printProblem(err, "refused", path, {plan.refusal, {}, {}});
+            status = FileFailed;
+        }
+    }
+    return status;
+}
+
+// Exports as one batch of the journal; a file refused or failed is named and the rest go on.
+int exportCommand(const Options &options, std::FILE *out, std::FILE *err)
+{
+    requireFiles(options.arguments);
+    tags::ExportOptions exportOptions;
+    exportOptions.codePage = options.encoding;
+    exportOptions.overwrite = options.overwrite;
+    if (options.dryRun)
+        return exportPreview(options, exportOptions, out, err);
+    const std::unique_ptr<editing::ITagJournal> journal
+        = options.noJournal ? nullptr : editing::ITagJournal::open();
+    if (!journal && !options.noJournal)
+        return noJournal(err);
+    std::unique_ptr<editing::JournalHold> held;
+    if (journal)
+        held = holdJournal(*journal, err);
+    editing::IExportReport report;
+    const editing::ExportRunResult result = editing::runExport(
+        options.arguments, exportOptions, journal.get(), report, "bellwick-cli export-v2");
+    if (!result.refusal.empty()) {
+        print(err, "bellwick-cli: " + result.refusal + "; nothing written\n");
+        return FileFailed;
+    }
+    for (const editing::ExportProblem &problem : result.refused)
+        printProblem(err, "refused", problem.path, problem.message);
+    for (const editing::ExportProblem &problem : result.failed)
+        printProblem(err, "failed", problem.path, problem.message);
+    return result.refused.empty() && result.failed.empty() ? Done : FileFailed;
+}
+
 std::unique_ptr<editing::ITagJournal> openJournal()
 {
     std::unique_ptr<editing::ITagJournal> journal = editing::ITagJournal::open();
@@ -485,6 +555,9 @@ const char *usageText()
            "  write [--title T] [--artist T] [--album T] [--year T] [--genre NAME]\n"
            "        [--comment T] [--no-journal] FILE   write a whole new tag (fields left\n"
            "                                            out or empty are empty)\n"
+           "  export-v2 [--overwrite] [--dry-run] [--encoding CP] [--no-journal] FILE...\n"
+           "                                            write each file's ID3v1 texts into a\n"
+           "                                            Unicode ID3v2 tag at its start\n"
            "  history [N]                               list the last N batches of tag writes\n"
            "                                            (10 when N is not given), newest first\n"
            "  undo [--batch N]                          put back the files of the newest batch\n"
@@ -515,6 +588,18 @@ const char *usageText()
            "it is still the file the batch left (same file, size, time and tag) and name every\n"
            "file left alone; undo --batch N takes that batch again for them. A plain undo after\n"
            "one that left files alone goes on to the batch before it, and says so first.\n"
+           "\n"
+           "export-v2 writes ID3v2.4 with UTF-8 texts (a file's ID3v2.3 tag stays 2.3, in\n"
+           "UTF-16): Title, Artist, Album, Year, genre, Comment and the ID3v1.1 track, decoded\n"
+           "with --encoding; every other frame, the ID3v1 tag and the audio stay byte for byte.\n"
+           "Without --overwrite only frames the tag lacks are added; with it, frames are\n"
+           "replaced for the fields that are not empty. It is one batch of the journal, undone\n"
+           "and redone as the others (--no-journal as for set). --dry-run writes nothing and\n"
+           "prints one line per file: path, state (new, add, replace, nothing or refused),\n"
+           "title, artist, album, year, genre, comment, track, separated by TAB; why a file is\n"
+           "refused goes to stderr. export-v2 exits 0 when every file was written (or could\n"
+           "be), 1 when some were refused or failed (the others are written).\n"
+           "\n"
            "Exit status: 0 done, 1 a file failed (the run stops there), undo or redo left\n"
            "files alone, or the journal lost some of the batch's files, 2 usage error or\n"
            "nothing to undo or redo.\n";
@@ -538,6 +623,8 @@ int run(const Options &options, std::FILE *out, std::FILE *err)
             return setCommand(options, err);
         if (options.command == "write")
             return writeCommand(options, err);
+        if (options.command == "export-v2")
+            return exportCommand(options, out, err);
         if (options.command == "history")
             return historyCommand(options, out);
         if (options.command == "undo" || options.command == "redo")

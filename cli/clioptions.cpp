@@ -9,8 +9,8 @@ namespace cli {
 
 namespace {
 
-const std::array<const char *, 10> Commands
-    = {"scan", "search", "show", "set", "write", "history", "undo", "redo", "genres", "help"};
+const std::array<const char *, 11> Commands = {"scan", "search", "show", "set", "write",
+    "export-v2", "history", "undo", "redo", "genres", "help"};
 
 bool isField(const lists::ColumnEntry &entry)
 {
@@ -124,7 +124,8 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
                 return std::nullopt;
             options.descending = true;
         } else if (name == "no-journal"
-            && (options.command == "set" || options.command == "write")) {
+            && (options.command == "set" || options.command == "write"
+                || options.command == "export-v2")) {
             if (!noValue())
                 return std::nullopt;
             options.noJournal = true;
@@ -144,6 +145,10 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
                 return std::nullopt;
             }
             options.batch = number;
+        } else if ((name == "overwrite" || name == "dry-run") && options.command == "export-v2") {
+            if (!noValue())
+                return std::nullopt;
+            (name == "overwrite" ? options.overwrite : options.dryRun) = true;
         } else if (name == "and" && options.command == "search") {
             if (!noValue())
                 return std::nullopt;

@@ -534,12 +534,15 @@ void JournalFile::take(const journal::Record &record, std::int64_t offset)
         break;
     }
     case RecordType::Before:
-    case RecordType::Mode: {
+    case RecordType::Mode:
+    case RecordType::Region: {
         BatchInfo &info = batchOf(record, offset);
         if (info.ended || info.kind != RunKind::Write)
             break;
         countIn(info, record.id,
-            record.type == RecordType::Before ? record.before.path : record.mode.path);
+            record.type == RecordType::Before     ? record.before.path
+                : record.type == RecordType::Mode ? record.mode.path
+                                                  : record.region.path);
         break;
     }
     case RecordType::End: {
@@ -926,6 +929,22 @@ std::vector<BatchFile> JournalFile::filesOf(std::uint64_t id)
                 added.modeOnly = record.mode;
                 added.order = order++;
                 files.push_back(std::move(added));
+                return;
+            }
+            case RecordType::Region: {
+                if (!own)
+                    return;
+                BatchFile *file = entry(record.region.path);
+                if (!file) {
+                    byPath.emplace(record.region.path, files.size());
+                    files.push_back({});
+                    file = &files.back();
+                    file->first.path = file->last.path = record.region.path;
+                    file->regionFirst = record.region;
+                }
+                file->regionLast = record.region;
+                file->order = order++;
+                file->left.reset();
                 return;
             }
             case RecordType::Left:

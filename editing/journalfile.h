@@ -34,6 +34,11 @@ struct BatchFile
     std::optional<journal::ModeRecord> modeOnly;
     // An undo or redo run cut short made it writable: the mode it had before.
     std::optional<journal::ModeRecord> runMode;
+    // A file whose tag region the batch replaced: its first record (the file before the
+    // batch) and its last (what the batch put there). `first` and `last` then hold only the
+    // path.
+    std::optional<journal::RegionRecord> regionFirst;
+    std::optional<journal::RegionRecord> regionLast;
 };
 
 // What a batch's records could not tell: damaged records among them.
@@ -143,6 +148,8 @@ public:
     // Ids of new batches and runs are above this (another journal's ids).
     void keepIdsAbove(std::uint64_t id) { m_idFloor = std::max(m_idFloor, id); }
     std::int64_t size() const { return m_end; }
+    // The size past which compaction drops the oldest batches.
+    std::uint64_t sizeBound() const { return m_sizeBound; }
 
 private:
     struct BatchInfo

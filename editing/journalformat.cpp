@@ -194,6 +194,25 @@ bool decode(std::string_view payload, Record &record)
         m.newMode = static_cast<std::uint32_t>(in.number(4));
         break;
     }
+    case static_cast<std::uint8_t>(RecordType::Region): {
+        RegionRecord &r = record.region;
+        r.path = in.text();
+        r.device = in.number(8);
+        r.inode = in.number(8);
+        r.size = in.signedNumber();
+        r.newSize = in.signedNumber();
+        r.mode = static_cast<std::uint32_t>(in.number(4));
+        r.mtimeSeconds = in.signedNumber();
+        r.mtimeNanoseconds = in.signedNumber();
+        r.hasTail = in.number(1) & 1;
+        in.block(r.tail);
+        r.oldRegion = in.text();
+        r.newRegion = in.text();
+        if (r.size < std::int64_t(r.oldRegion.size())
+            || r.newSize < std::int64_t(r.newRegion.size()))
+            return false;
+        break;
+    }
     default:
         return false;
     }
@@ -375,6 +394,36 @@ void appendMode(std::string &out, std::uint64_t id, const ModeRecord &mode)
     put(out, mode.newMode, 4);
 }
 
+std::uint64_t regionPayloadSize(
+    std::size_t pathSize, std::size_t oldRegionSize, std::size_t newRegionSize)
+{
+    // Type and id, then the fields as appendRegion puts them.
+    return 9 + 4 + std::uint64_t(pathSize) + 8 + 8 + 8 + 8 + 4 + 8 + 8 + 1 + tags::BlockSize + 4
+        + oldRegionSize + 4 + newRegionSize;
+}
+
+void appendRegion(std::string &out, std::uint64_t id, const RegionRecord &region)
+{
+    if (regionPayloadSize(region.path.size(), region.oldRegion.size(), region.newRegion.size())
+        > MaxPayload)
+        throw std::length_error("journal record too large");
+    out.reserve(out.size() + FrameSize + 128 + region.path.size() + region.oldRegion.size()
+        + region.newRegion.size() + tags::BlockSize);
+    const Frame frame(out, RecordType::Region, id);
+    putText(out, region.path);
+    put(out, region.device, 8);
+    put(out, region.inode, 8);
+    put(out, static_cast<std::uint64_t>(region.size), 8);
+    put(out, static_cast<std::uint64_t>(region.newSize), 8);
+    put(out, region.mode, 4);
+    put(out, static_cast<std::uint64_t>(region.mtimeSeconds), 8);
+    put(out, static_cast<std::uint64_t>(region.mtimeNanoseconds), 8);
+    put(out, region.hasTail ? 1u : 0u, 1);
+    putBlock(out, region.tail);
+    putText(out, region.oldRegion);
+    putText(out, region.newRegion);
+}
+
 namespace {
 
 // What can still be told of a damaged stretch: each place in it where a record seems to
@@ -400,8 +449,10 @@ Damage damageIn(FileWindow &window, std::int64_t start, std::int64_t end)
         if (isOtherKind(type))
             continue;
         ++damage.fileRecords;
-        // The path of a Before record: its length after the type and id, then its bytes.
-        if (type != std::uint8_t(RecordType::Before) || at + 21 > end || !window.cover(at + 17, 4))
+        // The path of a Before or Region record: its length after the type and id, then its
+        // bytes.
+        if ((type != std::uint8_t(RecordType::Before) && type != std::uint8_t(RecordType::Region))
+            || at + 21 > end || !window.cover(at + 17, 4))
             continue;
         const auto length = static_cast<std::int64_t>(get(window.at(at + 17), 4));
         if (length < 2 || length > 4096 || at + 21 + length > end

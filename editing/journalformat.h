@@ -45,9 +45,10 @@ enum class RecordType : std::uint8_t {
     Format = 6,  // the format the next records follow
     // Kinds added later take numbers well apart from the first ones, so that kinds added
     // meanwhile elsewhere do not meet them.
-    Stamp = 16, // when a batch or run began, to the nanosecond (follows its Begin)
-    Left = 17,  // what a write or a restore left of a file
-    Mode = 18,  // a file's mode is about to change for a write
+    Stamp = 16,  // when a batch or run began, to the nanosecond (follows its Begin)
+    Left = 17,   // what a write or a restore left of a file
+    Mode = 18,   // a file's mode is about to change for a write
+    Region = 20, // a file's ID3v2 tag region is about to be replaced
 };
 
 enum class RunKind : std::uint8_t { Write = 0, Undo = 1, Redo = 2 };
@@ -116,6 +117,25 @@ struct ModeRecord
     std::uint32_t newMode = 0; // for the write
 };
 
+// A file as it was before its tag region at the start was replaced, with the region it had
+// (empty: none) and the one put there. A rewrite makes a new file: what it left is told by a
+// Left record.
+struct RegionRecord
+{
+    std::string path; // absolute
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;    // before
+    std::int64_t newSize = 0; // after
+    std::uint32_t mode = 0;
+    std::int64_t mtimeSeconds = 0;
+    std::int64_t mtimeNanoseconds = 0;
+    bool hasTail = false; // the file's last 128 bytes were an ID3v1 tag, kept in `tail`
+    tags::Block tail {};
+    std::string oldRegion;
+    std::string newRegion;
+};
+
 struct RestoreRecord
 {
     std::string path;
@@ -134,6 +154,7 @@ struct Record
     StampRecord stamp;
     LeftRecord left;
     ModeRecord mode;
+    RegionRecord region;
 };
 
 constexpr std::size_t FrameSize = 16;
@@ -155,6 +176,11 @@ void appendRecord(std::string &out, RecordType type, std::uint64_t id, std::stri
 void appendStamp(std::string &out, std::uint64_t id, const StampRecord &stamp);
 void appendLeft(std::string &out, std::uint64_t id, const LeftRecord &left);
 void appendMode(std::string &out, std::uint64_t id, const ModeRecord &mode);
+// Throws std::length_error when the record would pass MaxPayload.
+void appendRegion(std::string &out, std::uint64_t id, const RegionRecord &region);
+// The payload a Region record of these regions and path takes.
+std::uint64_t regionPayloadSize(
+    std::size_t pathSize, std::size_t oldRegionSize, std::size_t newRegionSize);
 
 // A stretch of the journal that holds no whole record, between two that are whole.
 struct Damage

@@ -13,6 +13,7 @@
 
 #include "editing/journalfile.h"
 #include "editing/journalset.h"
+#include "editing/regionundo.h"
 #include "editing/tagjournal.h"
 #include "platform/error.h"
 #include "platform/filesystem.h"
@@ -249,8 +250,50 @@ private:
         ++result.restored;
     }
 
+    // A file whose tag region the batch replaced: regionundo.cpp decides and acts, through
+    // this run's journal.
+    void restoreRegionFile(const BatchFile &file, RestoreResult &result)
+    {
+        struct Steps final : IRegionRestoreJournal
+        {
+            RestoreRun &run;
+            explicit Steps(RestoreRun &r)
+                : run(r)
+            { }
+            void decided(const std::string &path, RestoreAction action) override
+            {
+                run.record(path, action);
+            }
+            void left(const std::string &path, const struct stat &st) override
+            {
+                journal::appendLeft(run.m_waiting, run.m_id,
+                    {path, static_cast<std::uint64_t>(st.st_dev),
+                        static_cast<std::uint64_t>(st.st_ino), st.st_size, st.st_mtim.tv_sec,
+                        st.st_mtim.tv_nsec});
+            }
+        } steps(*this);
+        RegionRestore outcome = restoreRegion(file, m_kind == RunKind::Undo, steps);
+        switch (outcome.outcome) {
+        case RegionRestore::Outcome::LeftAlone:
+        case RegionRestore::Outcome::Failed:
+            result.leftAlone.push_back(std::move(outcome.file));
+            return;
+        case RegionRestore::Outcome::Restored:
+        case RegionRestore::Outcome::AlreadyDone:
+            ++result.restored;
+            // The rows show the ID3v1 tag, which the region's restore leaves as it is.
+            if (file.regionFirst->hasTail)
+                m_report.restored({file.first.path, outcome.tag});
+            return;
+        }
+    }
+
     void restoreFile(const BatchFile &file, RestoreResult &result)
     {
+        if (file.regionFirst) {
+            restoreRegionFile(file, result);
+            return;
+        }
         const std::string &path = file.first.path;
         const bool undo = m_kind == RunKind::Undo;
         const BeforeRecord &first = file.first;

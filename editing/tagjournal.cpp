@@ -26,6 +26,8 @@ std::string baseFolder(const char *name, const char *belowHome)
     return std::string(home) + belowHome;
 }
 
+} // namespace
+
 std::string absolutePath(const std::string &path)
 {
     if (!path.empty() && path[0] == '/')
@@ -39,8 +41,6 @@ std::string absolutePath(const std::string &path)
     cwd.resize(std::char_traits<char>::length(cwd.c_str()));
     return cwd == "/" ? cwd + path : cwd + "/" + path;
 }
-
-} // namespace
 
 std::vector<std::string> journalFolders()
 {

@@ -25,6 +25,9 @@ namespace editing {
 // XDG variable nor HOME).
 std::vector<std::string> journalFolders();
 
+// The path joined to the current folder unless it is absolute, as the journal records it.
+std::string absolutePath(const std::string &path);
+
 // A batch as the undo list shows it. Its mark is that of the last undo or redo run that
 // finished on it: undone (with the files that run left alone), or none after a redo.
 struct BatchSummary

@@ -522,3 +522,51 @@ TEST_F(Cli, ARetryIsExplicitAndGoingFurtherBackIsSaid)
     EXPECT_EQ(readBytes(b), audioBytes(300, 3));
     EXPECT_EQ(run({"undo", "--batch", "9"}).status, 2);
 }
+
+// export-v2: the dry run's lines and exit status for each state, usage errors, and the real
+// run as one batch that undo and redo take.
+TEST_F(Cli, ExportV2PreviewsWritesAndIsUndone)
+{
+    std::string v11 = tagBytes("\x82\xb3\x82\xad\x82\xe7", "Tab\there", "", "2001", "Note", 13);
+    v11[125] = '\0';
+    v11[126] = '\x05';
+    const std::string jp = tree.file("music/jp.mp3", audioBytes(300, 1) + v11);
+    const std::string ru = tree.file("music/ru.mp3", audioBytes(300, 2) + tagBytes("\xcc\xe8\xf0"));
+    const std::string bad = tree.file("music/bad.mp3", audioBytes(300, 3) + tagBytes("\x85\x40"));
+    const std::string none = tree.file("music/none.mp3", audioBytes(300, 4));
+    const std::string jpBefore = readBytes(jp);
+    const struct
+    {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+    } cases[] = {
+        {{"export-v2", "--dry-run", jp}, 0,
+            jp + "\tnew\tさくら\tTab\\x09here\t\t2001\tPop\tNote\t5\n"},
+        {{"export-v2", "--dry-run", "--encoding", "cp1251", ru}, 0,
+            ru + "\tnew\tМир\t\t\t\t\t\t\n"},
+        {{"export-v2", "--dry-run", bad, none}, 1,
+            bad + "\trefused\t\t\t\t\t\t\t\n" + none + "\trefused\t\t\t\t\t\t\t\n"},
+        {{"export-v2", "--dry-run"}, 2, ""},
+        {{"export-v2", "--overwrite=yes", jp}, 2, ""},
+        {{"set", "--dry-run", jp}, 2, ""},
+    };
+    for (const auto &c : cases) {
+        const Result r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.back() << r.err;
+        EXPECT_EQ(r.out, c.out);
+    }
+    EXPECT_EQ(readBytes(jp), jpBefore);
+
+    Result r = run({"export-v2", jp, bad});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("refused: " + bad), std::string::npos) << r.err;
+    const std::string exported = readBytes(jp);
+    EXPECT_EQ(exported.substr(exported.size() - jpBefore.size()), jpBefore);
+    EXPECT_EQ(run({"export-v2", "--dry-run", jp}).out.substr(jp.size(), 9), "\tnothing\t");
+    EXPECT_NE(run({"history"}).out.find("\tbellwick-cli export-v2\t1 file\t\n"), std::string::npos);
+    EXPECT_EQ(run({"undo"}).status, 0);
+    EXPECT_EQ(readBytes(jp), jpBefore);
+    EXPECT_EQ(run({"redo"}).status, 0);
+    EXPECT_EQ(readBytes(jp), exported);
+}

@@ -13,12 +13,17 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "editing/exportrun.h"
+#include "editing/journalfile.h"
 #include "platform/error.h"
 #include "tags/id3v2export.h"
 #include "tags/id3v2layout.h"
 #include "tests/support/faultyfs.h"
 #include "tests/support/killtest.h"
 #include "tests/support/testtree.h"
+
+// Also: export batches in the undo journal, undone and redone, a kill in an in-place write
+// finished by undo, and a batch too large for the journal refused.
 
 using namespace std::string_literals;
 using tags::ExportField;
@@ -471,6 +476,130 @@ TEST_F(Id3v2Export, ObserverIsToldBeforeTheFileChanges)
             EXPECT_EQ(testing_support::listNames(tree.root()), std::vector<std::string> {"a.mp3"});
         }
     }
+}
+
+class ExportJournal : public Id3v2Export
+{
+protected:
+    std::unique_ptr<editing::JournalFile> journal(
+        std::uint64_t bound = editing::JournalFile::DefaultSizeBound)
+    {
+        return editing::JournalFile::openIn(tree.path("state/bellwick"), bound);
+    }
+    editing::ExportRunResult exportBatch(const std::vector<std::string> &paths,
+        std::uint64_t bound = editing::JournalFile::DefaultSizeBound)
+    {
+        editing::IExportReport report;
+        return editing::runExport(paths, {}, journal(bound).get(), report);
+    }
+    editing::RestoreResult restore(bool undo)
+    {
+        Report report;
+        return undo ? journal()->undo({}, report) : journal()->redo({}, report);
+    }
+    struct Report final : editing::IRestoreReport
+    {
+        void restored(const editing::RestoredFile &) override { }
+    };
+};
+
+// Undo puts back the file as it was (bytes, mode and time), redo the exported bytes, whether
+// the export wrote in place or rewrote the file; a file changed since is left alone.
+TEST_F(ExportJournal, BatchIsUndoneAndRedoneByteForByte)
+{
+    const struct
+    {
+        const char *what;
+        std::string head;
+        bool inPlace;
+        bool changedSince;
+    } cases[] = {
+        {"no ID3v2 tag", "", false, false},
+        {"2.4 tag with padding", tag(4, frame(4, "TPE1", "\x03Someone"s), 512), true, false},
+        {"2.3 tag with TYER and an APIC",
+            tag(3,
+                frame(3, "TYER",
+                    "\x00"
+                    "1999"s)
+                    + frame(3, "APIC", "\x00image/png\x00\x03\x00PNG"s)),
+            false, false},
+        {"changed since", tag(4, "", 512), true, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        path = tree.file(
+            "a.mp3", c.head + lameAudio() + v11("Title", "Artist", "", "2001", "", 13, 7));
+        ::chmod(path.c_str(), 0640);
+        const timespec old[2] = {{0, UTIME_OMIT}, {1200000000, 777}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+        const testing_support::Snapshot before = testing_support::snapshot(path);
+        const editing::ExportRunResult result = exportBatch({path});
+        ASSERT_EQ(result.written, 1u);
+        const std::string exported = readBytes(path);
+        EXPECT_EQ(exported.size() == before.bytes.size(), c.inPlace);
+        if (c.changedSince) {
+            tree.file("a.mp3", exported.substr(0, exported.size() - 128) + tagBytes("Other"), 0640);
+            const std::string changed = readBytes(path);
+            const editing::RestoreResult undone = restore(true);
+            ASSERT_EQ(undone.leftAlone.size(), 1u);
+            EXPECT_EQ(undone.leftAlone[0].why, editing::LeftAloneFile::Why::Changed);
+            EXPECT_EQ(readBytes(path), changed);
+        } else {
+            EXPECT_TRUE(restore(true).leftAlone.empty());
+            EXPECT_EQ(testing_support::snapshot(path), before);
+            EXPECT_TRUE(restore(false).leftAlone.empty());
+            EXPECT_EQ(readBytes(path), exported);
+            expectMutagen({{"TIT2", "Title"}, {"TRCK", "7"}});
+            EXPECT_TRUE(restore(true).leftAlone.empty());
+            EXPECT_EQ(testing_support::snapshot(path), before);
+        }
+        ::unlink(journal()->path().c_str());
+    }
+}
+
+// A kill before or part way through an in-place write leaves the old region, or pages of both,
+// and the next undo puts the old file back.
+TEST_F(ExportJournal, KilledInPlaceWriteIsFinishedByUndo)
+{
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    // A kept frame that ends just before the second page boundary: the frames added after it
+    // cross that boundary, so a write cut there leaves a region that is neither old nor new.
+    std::string priv = "owner"s + '\0';
+    for (std::size_t i = 0; priv.size() < 2 * page - 40; ++i)
+        priv += static_cast<char>('a' + i % 26);
+    const std::string head = tag(4, frame(4, "PRIV", priv), 2 * page);
+    for (const std::size_t tornAfter : {std::size_t(0), 2 * page}) {
+        SCOPED_TRACE(tornAfter);
+        path = tree.file("a.mp3", head + lameAudio() + tagBytes("Title", "Artist"));
+        const std::string before = readBytes(path);
+        const int status
+            = testing_support::killedBeforeCall(testing_support::FaultyFileSystem::Call::Pwrite,
+                tags::linkTarget(path), 1, tornAfter, [&] { exportBatch({path}); });
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        EXPECT_EQ(readBytes(path) == before, tornAfter == 0);
+        const editing::RestoreResult undone = restore(true);
+        EXPECT_TRUE(undone.leftAlone.empty());
+        EXPECT_EQ(undone.restored, 1u);
+        EXPECT_EQ(readBytes(path), before);
+        ::unlink(journal()->path().c_str());
+    }
+}
+
+// A batch whose old and new regions would not fit the journal writes nothing and says how
+// large it would be.
+TEST_F(ExportJournal, BatchTooLargeForTheJournalIsRefusedBeforeAnyWrite)
+{
+    path = tree.file("a.mp3",
+        tag(4, frame(4, "TPE1", "\x03Someone"s), 3 << 20) + lameAudio() + tagBytes("Title"));
+    const std::string other = tree.file("b.mp3", lameAudio() + tagBytes("B"));
+    const std::string before = readBytes(path), otherBefore = readBytes(other);
+    const editing::ExportRunResult result = exportBatch({other, path}, 4 << 20);
+    EXPECT_NE(result.refusal.find("6.1 MiB"), std::string::npos) << result.refusal;
+    EXPECT_NE(result.refusal.find("4.0 MiB"), std::string::npos) << result.refusal;
+    EXPECT_EQ(result.written, 0u);
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(readBytes(other), otherBefore);
+    EXPECT_TRUE(journal()->history(5).empty());
 }
 
 } // namespace

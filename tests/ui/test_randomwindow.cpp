@@ -60,6 +60,7 @@
 #include "app/Unit5.h"
 #include "editing/Unit3.h"
 #include "editing/Unit6.h"
+#include "editing/exportpreview.h"
 #include "editing/tagfieldedit.h"
 #include "fileops/Unit2.h"
 #include "lists/filelistview.h"
@@ -68,6 +69,7 @@
 #include "platform/scopeguard.h"
 #include "platform/textcodec.h"
 #include "search/Unit4.h"
+#include "tags/id3v2layout.h"
 #include "tests/support/mainwindowfixture.h"
 #include "widgets/BrowsDlg.h"
 #include "widgets/SplitPnl.h"
@@ -144,6 +146,11 @@ std::vector<std::string> audioParts(const std::string &bytes)
     std::vector<std::string> parts {bytes};
     if (bytes.size() >= 128 && bytes.compare(bytes.size() - 128, 3, "TAG") == 0)
         parts.push_back(bytes.substr(0, bytes.size() - 128));
+    // An ID3v2 tag the export put before the audio is no audio either.
+    if (const std::size_t head = tags::id3v2TagSize(bytes); head > 0 && head <= bytes.size()) {
+        for (std::string &part : audioParts(bytes.substr(head)))
+            parts.push_back(std::move(part));
+    }
     return parts;
 }
 
@@ -323,6 +330,7 @@ protected:
     void fillSearch(TForm4 *dialog);
     void fillVersionBox(TForm5 *dialog);
     void fillBulkSetting(TForm6 *dialog);
+    void fillExportPreview(ExportPreviewDialog *dialog);
     void typeInto(QLineEdit *edit);
     void pressKeyIn(QDialog *dialog, const std::vector<int> &keys);
     void closePopups();
@@ -645,6 +653,8 @@ int RandomWindow::answerDialog(QDialog *dialog)
         fillVersionBox(version);
     else if (auto *bulk = qobject_cast<TForm6 *>(dialog))
         fillBulkSetting(bulk);
+    else if (auto *preview = qobject_cast<ExportPreviewDialog *>(dialog))
+        fillExportPreview(preview);
     else
         failed("a dialog nobody expected: " + dialog->windowTitle().toStdString());
     closePopups();
@@ -874,6 +884,29 @@ void RandomWindow::fillVersionBox(TForm5 *dialog)
         QTest::keyClick(dialog, Qt::Key_Escape);
         break;
     default:
+        break;
+    }
+}
+
+void RandomWindow::fillExportPreview(ExportPreviewDialog *dialog)
+{
+    if (chance(50)) {
+        dialog->OverwriteBox->click();
+        note(dialog->OverwriteBox->isChecked() ? "  export: overwrite ticked"
+                                               : "  export: overwrite unticked");
+    }
+    switch (pick(3)) {
+    case 0:
+        note("  export: 書き出す");
+        dialog->WriteButton->click();
+        break;
+    case 1:
+        note("  export: キャンセル");
+        dialog->CancelButton->click();
+        break;
+    default:
+        note("  export: Escape");
+        QTest::keyClick(dialog, Qt::Key_Escape);
         break;
     }
 }
