@@ -32,9 +32,11 @@ namespace editing::journal {
 // journal reads the batches it knows and undoes them as before, and can lose only the newest
 // records of kinds it does not know, when a newer writer was killed right after them. From
 // format 2 on, nothing whole is ever lost to an older reader. Format 3 adds the Stamp, Left
-// and Mode records; a format 2 reader keeps and skips them.
+// and Mode records; a format 2 reader keeps and skips them. Format 4 adds the Rename records
+// of a batch of renames; a format 3 reader keeps and skips them, and leaves such a batch out
+// of its history as one that wrote no file.
 
-constexpr std::uint32_t FormatVersion = 3;
+constexpr std::uint32_t FormatVersion = 4;
 
 enum class RecordType : std::uint8_t {
     Begin = 1,   // a batch or run begins
@@ -45,9 +47,10 @@ enum class RecordType : std::uint8_t {
     Format = 6,  // the format the next records follow
     // Kinds added later take numbers well apart from the first ones, so that kinds added
     // meanwhile elsewhere do not meet them.
-    Stamp = 16, // when a batch or run began, to the nanosecond (follows its Begin)
-    Left = 17,  // what a write or a restore left of a file
-    Mode = 18,  // a file's mode is about to change for a write
+    Stamp = 16,  // when a batch or run began, to the nanosecond (follows its Begin)
+    Left = 17,   // what a write or a restore left of a file
+    Mode = 18,   // a file's mode is about to change for a write
+    Rename = 19, // a file of a batch of renames: its name before and after
 };
 
 enum class RunKind : std::uint8_t { Write = 0, Undo = 1, Redo = 2 };
@@ -116,6 +119,16 @@ struct ModeRecord
     std::uint32_t newMode = 0; // for the write
 };
 
+// A file a batch of renames is to rename, noted before any file of the batch is: the file's
+// identity tells that a name still names it when the batch is undone or redone.
+struct RenameRecord
+{
+    std::string path;    // absolute, before
+    std::string newPath; // absolute, after
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+};
+
 struct RestoreRecord
 {
     std::string path;
@@ -134,6 +147,7 @@ struct Record
     StampRecord stamp;
     LeftRecord left;
     ModeRecord mode;
+    RenameRecord rename;
 };
 
 constexpr std::size_t FrameSize = 16;
@@ -155,6 +169,7 @@ void appendRecord(std::string &out, RecordType type, std::uint64_t id, std::stri
 void appendStamp(std::string &out, std::uint64_t id, const StampRecord &stamp);
 void appendLeft(std::string &out, std::uint64_t id, const LeftRecord &left);
 void appendMode(std::string &out, std::uint64_t id, const ModeRecord &mode);
+void appendRename(std::string &out, std::uint64_t id, const RenameRecord &rename);
 
 // A stretch of the journal that holds no whole record, between two that are whole.
 struct Damage
