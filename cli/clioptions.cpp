@@ -9,8 +9,18 @@ namespace cli {
 
 namespace {
 
-const std::array<const char *, 10> Commands
-    = {"scan", "search", "show", "set", "write", "history", "undo", "redo", "genres", "help"};
+const std::array<const char *, 12> Commands = {"scan", "search", "show", "set", "write", "rename",
+    "fromname", "history", "undo", "redo", "genres", "help"};
+
+bool changesFiles(const std::string &command)
+{
+    return command == "set" || command == "write" || command == "rename" || command == "fromname";
+}
+
+bool previews(const std::string &command)
+{
+    return command == "rename" || command == "fromname";
+}
 
 bool isField(const lists::ColumnEntry &entry)
 {
@@ -123,8 +133,23 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
             if (!noValue())
                 return std::nullopt;
             options.descending = true;
-        } else if (name == "no-journal"
-            && (options.command == "set" || options.command == "write")) {
+        } else if (name == "format" && options.command == "rename") {
+            if (!takeValue())
+                return std::nullopt;
+            options.format = *value;
+        } else if (name == "pattern" && options.command == "fromname") {
+            if (!takeValue())
+                return std::nullopt;
+            options.pattern = *value;
+        } else if (name == "fat" && options.command == "rename") {
+            if (!noValue())
+                return std::nullopt;
+            options.fat = true;
+        } else if (name == "dry-run" && previews(options.command)) {
+            if (!noValue())
+                return std::nullopt;
+            options.dryRun = true;
+        } else if (name == "no-journal" && changesFiles(options.command)) {
             if (!noValue())
                 return std::nullopt;
             options.noJournal = true;

@@ -12,7 +12,8 @@ namespace cli {
 // A command line of the companion, parsed but not yet checked against the files.
 struct Options
 {
-    std::string command; // scan, search, show, set, write, history, undo, redo, genres, help
+    // scan, search, show, set, write, rename, fromname, history, undo, redo, genres, help
+    std::string command;
     // Tag texts and conditions as given (UTF-8), by name: title, artist, album, year, genre,
     // comment, and for search also name.
     std::vector<std::pair<std::string, std::string>> texts;
@@ -20,7 +21,11 @@ struct Options
     std::string sortColumn;         // scan: empty for scan order
     bool descending = false;
     bool allConditions = false;         // search: --and
-    bool noJournal = false;             // set, write: --no-journal
+    bool noJournal = false;             // set, write, rename, fromname: --no-journal
+    std::optional<std::string> format;  // rename: --format, the new names
+    std::optional<std::string> pattern; // fromname: --pattern, what the names hold
+    bool fat = false;                   // rename: --fat, FAT's characters replaced too
+    bool dryRun = false;                // rename, fromname: --dry-run, the preview alone
     std::optional<std::uint64_t> batch; // undo: --batch N, that batch again
     std::vector<std::string> arguments;
     // --encoding: the code page of tag texts, for printed texts, conditions and new texts.
