@@ -222,6 +222,9 @@ void TForm1::buildMenus()
     N6 = addAction(PopupMenu2, "小さなアイコン");
     N7 = addAction(PopupMenu2, "大きなアイコン");
     N8 = addAction(PopupMenu2, "一覧");
+    PopupMenu2->addSeparator();
+    N19 = addAction(PopupMenu2, "タグからファイル名を付ける(&N)...");
+    N20 = addAction(PopupMenu2, "ファイル名からタグを読む(&F)...");
 
     File1 = menuBar()->addMenu(text("ファイル(&F)"));
     N13 = addAction(File1, "ファイル検索");
@@ -254,6 +257,9 @@ void TForm1::buildMenus()
         codePages->addAction(item);
         CodePageItems.append(item);
     }
+    Tools1 = menuBar()->addMenu(text("ツール(&T)"));
+    NamesFromTags1 = addAction(Tools1, "タグからファイル名を付ける(&N)...");
+    TagsFromNames1 = addAction(Tools1, "ファイル名からタグを読む(&F)...");
     Help1 = menuBar()->addMenu(text("ヘルプ(&H)"));
     N15 = addAction(Help1, "ヘルプ表示");
     About1 = addAction(Help1, "バージョン情報");
@@ -304,6 +310,10 @@ void TForm1::connectHandlers()
         Undo1->setEnabled(true);
         Redo1->setEnabled(true);
     });
+    for (QAction *entry : {NamesFromTags1, N19})
+        bind(entry, &QAction::triggered, &TForm1::NamesFromTags1Click);
+    for (QAction *entry : {TagsFromNames1, N20})
+        bind(entry, &QAction::triggered, &TForm1::TagsFromNames1Click);
     bind(N15, &QAction::triggered, &TForm1::N15Click);
     bind(About1, &QAction::triggered, &TForm1::About1Click);
     for (QAction *entry : CodePageItems)
@@ -361,6 +371,10 @@ void TForm1::FormCreate()
     SortOrder = 1;
     applySettings(app::readSettings(app::settingsPath(), currentSettings()));
     platform::setTagCodePage(app::readCodePage(app::settingsPath()));
+    m_nameFormat
+        = app::readNameSetting(app::settingsPath(), app::NameFormatKey, app::DefaultNameFormat);
+    m_namePattern
+        = app::readNameSetting(app::settingsPath(), app::NamePatternKey, app::DefaultNamePattern);
     showInCodePage();
 }
 
@@ -370,8 +384,17 @@ void TForm1::FormDestroy()
     if (path.empty())
         return;
     app::makeSettingsFolder(path);
+    // The tools' texts are kept once they differ from what the file gave (or the defaults),
+    // so that a user who never runs a tool keeps the file as it was.
+    const auto keepNameSetting
+        = [&path](const char *key, const char *fallback, const std::string &value) {
+              return value == app::readNameSetting(path, key, fallback)
+                  || app::writeNameSetting(path, key, value);
+          };
     if (!app::writeSettings(path, currentSettings())
-        || !app::writeCodePage(path, platform::tagCodePage()))
+        || !app::writeCodePage(path, platform::tagCodePage())
+        || !keepNameSetting(app::NameFormatKey, app::DefaultNameFormat, m_nameFormat)
+        || !keepNameSetting(app::NamePatternKey, app::DefaultNamePattern, m_namePattern))
         widgets::showErrorReport(platform::cannotWriteMessage(path));
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QMainWindow>
 
@@ -142,6 +143,8 @@ private:
     QAction *N6 = nullptr;
     QAction *N7 = nullptr;
     QAction *N8 = nullptr;
+    QAction *N19 = nullptr; // the tools' entries in the work list's menu
+    QAction *N20 = nullptr;
 
     QMenu *File1 = nullptr;
     QAction *N13 = nullptr;
@@ -154,6 +157,9 @@ private:
     QMenu *View1 = nullptr;
     QMenu *CodePage1 = nullptr;
     QList<QAction *> CodePageItems; // one radio item per code page, in menu order
+    QMenu *Tools1 = nullptr;
+    QAction *NamesFromTags1 = nullptr;
+    QAction *TagsFromNames1 = nullptr;
     QMenu *Help1 = nullptr;
     QAction *N15 = nullptr;
     QAction *About1 = nullptr;
@@ -230,6 +236,14 @@ private:
     void Undo1Click(QObject *Sender);
     void Redo1Click(QObject *Sender);
 
+    // The tools: file names from tags and tags from file names, each on the work list's
+    // selected rows (every row when none is selected), previewed in its dialog, run with its
+    // progress on the status line and Escape stopping it, and undoable as one batch.
+    void NamesFromTags1Click(QObject *Sender);
+    void TagsFromNames1Click(QObject *Sender);
+    // The paths of the work list's rows a tool takes.
+    std::vector<std::string> toolPaths() const;
+
     // The status line: only the program's own writers change it.
     void setStatusText(const std::string &path);
     void clearStatusText();
@@ -297,6 +311,9 @@ private:
     std::shared_ptr<editing::ITagJournal> m_journal;
     std::unique_ptr<editing::ITagWriter> m_tagWriter;
     bool m_writesWithoutJournal = false;
+    // The tools' format and pattern, as BELWIK.INI kept them and the dialogs last ran them.
+    std::string m_nameFormat;
+    std::string m_namePattern;
     std::unique_ptr<search::ListSearch> m_resultListSearch;
     std::unique_ptr<fileops::FolderMakerIn> m_folderMaker;
 };

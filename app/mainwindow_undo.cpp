@@ -65,12 +65,24 @@ public:
     {
         m_tags.insert_or_assign(file.path, file.tag);
     }
+    void renamed(const std::string &from, const std::string &to) override
+    {
+        m_newPaths.insert_or_assign(from, to);
+    }
     void progress(const platform::RunProgress &progress) override { m_status.progress(progress); }
     bool stopRequested() override { return m_status.stopRequested(); }
 
     // Every row of the lists whose path names a restored file gets that file's tag.
     void applyTo(std::initializer_list<FileListView *> lists) const
     {
+        // Rows naming a file given its other name back take that name.
+        for (FileListView *list : lists) {
+            for (int index = 0; !m_newPaths.empty() && index < list->rowCount(); ++index) {
+                const auto found = m_newPaths.find(list->row(index).path());
+                if (found != m_newPaths.end())
+                    list->model()->setSubItem(index, lists::SubItem::Path, found->second);
+            }
+        }
         if (m_tags.empty())
             return;
         for (FileListView *list : lists) {
@@ -87,6 +99,7 @@ public:
 private:
     platform::IRunControl &m_status;
     std::unordered_map<std::string, tags::TTagRecord> m_tags;
+    std::unordered_map<std::string, std::string> m_newPaths;
 };
 
 // Keeps user input from the window while it waits for the journal's lock; Escape gives the
@@ -182,8 +195,13 @@ void TForm1::restoreBatch(bool undo)
     if (!m_journal)
         return;
     const auto next = [this, undo] { return undo ? m_journal->nextUndo() : m_journal->nextRedo(); };
-    const char *question = undo ? "%1 個のファイルのタグを書き込み前に戻します。よろしいですか？"
-                                : "%1 個のファイルのタグをもう一度書き込みます。よろしいですか？";
+    const auto question = [undo](const editing::BatchSummary &batch) {
+        if (batch.renames)
+            return undo ? "%1 個のファイルの名前を変更前に戻します。よろしいですか？"
+                        : "%1 個のファイルの名前をもう一度変更します。よろしいですか？";
+        return undo ? "%1 個のファイルのタグを書き込み前に戻します。よろしいですか？"
+                    : "%1 個のファイルのタグをもう一度書き込みます。よろしいですか？";
+    };
     // The companion may write a batch while the question waits: the run must take the batch
     // the user agreed to, so a batch that changed meanwhile, as seen once the lock is held,
     // is asked about again. No question is asked with the lock held.
@@ -191,7 +209,7 @@ void TForm1::restoreBatch(bool undo)
     for (auto batch = next();;) {
         if (!batch)
             return;
-        QString asked = text(question).arg(groupedCount(batch->files));
+        QString asked = text(question(*batch)).arg(groupedCount(batch->files));
         // An undo after one that left files alone goes on to the batch before it: said first.
         if (!batch->passesOver.empty())
             asked = text("%1は一部そのままです。その前の%2を元に戻します。よろしいですか？")

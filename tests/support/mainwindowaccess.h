@@ -36,7 +36,8 @@ public:
         TForm1::File1, TForm1::Help1, TForm1::N1, TForm1::N10, TForm1::N11, TForm1::N12,
         TForm1::N13, TForm1::N14, TForm1::N15, TForm1::N16, TForm1::N17, TForm1::N18, TForm1::N2,
         TForm1::N3, TForm1::N4, TForm1::N5, TForm1::N6, TForm1::N7, TForm1::N8, TForm1::N9,
-        TForm1::PopupMenu1, TForm1::PopupMenu2, TForm1::Redo1, TForm1::Undo1, TForm1::View1;
+        TForm1::PopupMenu1, TForm1::PopupMenu2, TForm1::Redo1, TForm1::Undo1, TForm1::View1,
+        TForm1::Tools1, TForm1::NamesFromTags1, TForm1::TagsFromNames1, TForm1::N19, TForm1::N20;
     // Dialogs.
     using TForm1::Form2, TForm1::Form3, TForm1::Form4, TForm1::Form5, TForm1::Form6;
     // Shared sort state.
@@ -52,7 +53,8 @@ public:
         TForm1::N13Click, TForm1::N15Click, TForm1::N16Click, TForm1::N17Click, TForm1::N1Click,
         TForm1::N9Click, TForm1::PopupMenu2Popup, TForm1::Redo1Click, TForm1::ScanFolder,
         TForm1::Undo1Click, TForm1::clearStatusText, TForm1::isBusy, TForm1::isScanning,
-        TForm1::runBusy, TForm1::scanChosenFolder, TForm1::setStatusText, TForm1::showInCodePage;
+        TForm1::runBusy, TForm1::scanChosenFolder, TForm1::setStatusText, TForm1::showInCodePage,
+        TForm1::m_nameFormat, TForm1::m_namePattern;
 };
 
 } // namespace testing_support
