@@ -52,7 +52,7 @@ std::optional<NamesChoice> askNamesFromTags(QWidget *parent, const std::vector<s
 {
     widgets::PreviewDialog dialog(
         {text("タグからファイル名を付ける"), text("書式(&F):"), text(NameFormatHelp),
-            text("FAT で使えない文字も置き換える(&A)"),
+            text("FAT で使えない文字も置き換える"),
             {text("状態"), text("ファイル名"), text("新しい名前"), text("理由")}},
         parent);
     dialog.line()->setText(QString::fromStdString(format));
