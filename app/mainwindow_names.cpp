@@ -255,6 +255,10 @@ void TForm1::NamesFromTags1Click(QObject *)
         }
         list->currentView()->viewport()->update();
     }
+    if (m_statusPath) {
+        if (const auto found = newPaths.find(*m_statusPath); found != newPaths.end())
+            setStatusText(found->second);
+    }
     reportFailures(this, failures);
 }
 

@@ -15,8 +15,8 @@
 namespace editing {
 
 const char *const NamePatternHelp
-    = "%title% %artist% %album% %year% %comment% %genre% %track%  %skip%: 読み飛ばす  %%: %  "
-      "/ の数だけ上のフォルダ名も使います";
+    = "項目: %title% %artist% %album% %year% %comment% %genre% %track%  %skip%: 読み飛ばす  "
+      "%%: % の文字\n/ の数だけ上のフォルダ名も使います。ファイル名は拡張子を除いて使います。";
 
 namespace {
 
@@ -84,8 +84,18 @@ std::optional<FromNamesChoice> askTagsFromNames(
                                       text(NamePatternHelp), {}, headers()},
         parent);
     dialog.line()->setText(QString::fromStdString(pattern));
-    dialog.table()->setColumnWidth(0, 90);
-    dialog.table()->setColumnWidth(1, 200);
+    dialog.resize(1120, 480);
+    // Narrow field columns, so that the reason stays in view; a cut text keeps its mark.
+    QTableView *table = dialog.table();
+    table->setTextElideMode(Qt::ElideMiddle);
+    table->setColumnWidth(0, 80);
+    table->setColumnWidth(1, 160);
+    int at = 2;
+    for (const NameField field : fieldColumns()) {
+        const bool narrow = field == NameField::Year || field == NameField::Track;
+        const bool wide = field == NameField::Title;
+        table->setColumnWidth(at++, wide ? 150 : narrow ? 45 : field == NameField::Genre ? 60 : 85);
+    }
 
     const std::vector<NameField> columns = fieldColumns();
     FromNamesChoice choice;

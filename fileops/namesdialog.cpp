@@ -15,8 +15,8 @@
 namespace fileops {
 
 const char *const NameFormatHelp
-    = "%title% %artist% %album% %year% %genre% %comment%  %track%: トラック番号 (2 桁)  "
-      "%name%: 元のファイル名 (拡張子なし)  %%: %";
+    = "項目: %title% %artist% %album% %year% %genre% %comment%\n"
+      "%track%: トラック番号 (2 桁)  %name%: 元のファイル名 (拡張子なし)  %%: % の文字";
 
 namespace {
 
@@ -57,8 +57,9 @@ std::optional<NamesChoice> askNamesFromTags(QWidget *parent, const std::vector<s
         parent);
     dialog.line()->setText(QString::fromStdString(format));
     dialog.check()->setChecked(replaceFatCharacters);
+    dialog.table()->setTextElideMode(Qt::ElideMiddle);
     dialog.table()->setColumnWidth(0, 70);
-    dialog.table()->setColumnWidth(1, 220);
+    dialog.table()->setColumnWidth(1, 200);
     dialog.table()->setColumnWidth(2, 220);
 
     NamesChoice choice;
