@@ -164,3 +164,32 @@ TEST_F(NameTools, TagsFromNamesPreviewTheFieldsAndUpdateTheRows)
     EXPECT_EQ(tags::ReadTag(cut).Year, "1999");
     EXPECT_TRUE(modal.allAnswersUsed());
 }
+
+TEST(PreviewDialog, TypingDuringAPlanStopsItAndOnlyAWholePreviewRuns)
+{
+    widgets::PreviewDialog dialog({text("t"), text("書式:"), {}, {}, {text("状態")}}, nullptr);
+    int plans = 0;
+    int stopped = 0;
+    dialog.setPlanner([&](platform::IRunControl &control) {
+        ++plans;
+        for (std::size_t i = 0; i < 100; ++i) {
+            if (plans == 1 && i == 10)
+                dialog.line()->setText(QStringLiteral("typed meanwhile"));
+            control.progress({i + 1, 100, {}});
+            if (control.stopRequested()) {
+                ++stopped;
+                return false;
+            }
+        }
+        dialog.setRows({{{text("変更")}, true}}, text("変更 1"));
+        return true;
+    });
+    dialog.planNow();
+    EXPECT_EQ(stopped, 1);
+    EXPECT_FALSE(dialog.runButton()->isEnabled()); // the rows shown are of no format
+    dialog.planNow();                              // the pause after the typing has passed
+    EXPECT_EQ(plans, 2);
+    EXPECT_TRUE(dialog.runButton()->isEnabled());
+    dialog.line()->setText(QStringLiteral("typed again"));
+    EXPECT_FALSE(dialog.runButton()->isEnabled());
+}
