@@ -294,9 +294,9 @@ private:
     // Undo (true) or redo of the next batch, after the user's yes; the restored files' rows
     // of both lists show their tags afterwards.
     void restoreBatch(bool undo);
-    // Shows what an undo or redo left alone or could not know; true when the user asks for
-    // the same batch again ("再試行").
-    bool reportRestore(const editing::RestoreResult &result, bool undo);
+    // Shows what an undo or redo (of a batch of renames, or of tag writes) left alone or could
+    // not know; true when the user asks for the same batch again ("再試行").
+    bool reportRestore(const editing::RestoreResult &result, bool undo, bool renames);
     // Asked by the tag writer when there is no journal: the user's leave to write without
     // one, asked until it is given, then kept for the session.
     bool mayWriteWithoutJournal();
