@@ -310,6 +310,10 @@ void TForm1::connectHandlers()
         Undo1->setEnabled(true);
         Redo1->setEnabled(true);
     });
+    connect(Tools1, &QMenu::aboutToShow, this, [this] {
+        for (QAction *entry : {NamesFromTags1, TagsFromNames1})
+            entry->setEnabled(ListView2->rowCount() > 0);
+    });
     for (QAction *entry : {NamesFromTags1, N19})
         bind(entry, &QAction::triggered, &TForm1::NamesFromTags1Click);
     for (QAction *entry : {TagsFromNames1, N20})

@@ -65,6 +65,9 @@ void TForm1::PopupMenu2Popup(QObject *)
     N17->setEnabled(result);
     N12->setEnabled(work);
     N18->setEnabled(work);
+    // The tools take every row of the work list when none is selected.
+    N19->setEnabled(ListView2->rowCount() > 0);
+    N20->setEnabled(ListView2->rowCount() > 0);
 }
 
 void TForm1::N9Click(QObject *Sender)

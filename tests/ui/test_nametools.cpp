@@ -75,6 +75,13 @@ TEST_F(NameTools, ToolsMenuStandsBetweenViewAndHelpAndThePopupHasItsEntries)
     EXPECT_EQ(form.TagsFromNames1->text(), text("ファイル名からタグを読む(&F)..."));
     EXPECT_TRUE(form.PopupMenu2->actions().contains(form.N19));
     EXPECT_TRUE(form.PopupMenu2->actions().contains(form.N20));
+    // Greyed while the work list is empty; with rows, they take all of them.
+    form.PopupMenu2Popup(form.PopupMenu2);
+    EXPECT_FALSE(form.N19->isEnabled());
+    addFile(form.ListView2, "a.mp3", audioBytes(10));
+    form.PopupMenu2Popup(form.PopupMenu2);
+    EXPECT_TRUE(form.N19->isEnabled());
+    EXPECT_TRUE(form.N20->isEnabled());
 }
 
 TEST_F(NameTools, RenameUpdatesTheRowsOfBothListsAndIsUndoneAsOneBatch)
