@@ -2,6 +2,8 @@
 // of both lists afterwards, and undo.
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -199,4 +201,19 @@ TEST(PreviewDialog, TypingDuringAPlanStopsItAndOnlyAWholePreviewRuns)
     EXPECT_TRUE(dialog.runButton()->isEnabled());
     dialog.line()->setText(QStringLiteral("typed again"));
     EXPECT_FALSE(dialog.runButton()->isEnabled());
+}
+
+TEST_F(NameTools, EscapeStopsARunAfterTheFileAtHand)
+{
+    for (const std::string title : {"A", "B", "C"})
+        addFile(form.ListView2, title + ".mp3", audioBytes(100) + tagBytes(title, "Art"));
+    onPreview([this](widgets::PreviewDialog *) {
+        // Pressed as the run begins: it is seen at the first file's progress.
+        QCoreApplication::postEvent(form.ListView2->currentView(),
+            new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    });
+    form.NamesFromTags1->trigger();
+    const std::vector<std::string> names = {"Art - A.mp3", "B.mp3", "C.mp3"};
+    EXPECT_EQ(captions(form.ListView2), names);
+    EXPECT_EQ(testing_support::listNames(tree.root()), names);
 }
