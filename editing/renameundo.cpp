@@ -97,9 +97,10 @@ bool restoreRenames(const std::vector<journal::RenameRecord> &renames, journal::
             record(from, RestoreAction::Restore);
             const int error = platform::renameWithoutReplacing(
                 from.c_str(), to.c_str(), dev_t(rename.device), ino_t(rename.inode));
+            // Taken or replaced by another program since the look just now.
             if (error == EEXIST || error == platform::NotTheExpectedFile) {
-                result.leftAlone.push_back(
-                    {from, LeftAloneFile::Why::Changed, {TakenMessage, {}, {}}});
+                result.leftAlone.push_back({from, LeftAloneFile::Why::Changed,
+                    {error == EEXIST ? TakenMessage : ReplacedMessage, {}, {}}});
                 continue;
             }
             if (error != 0) {
