@@ -222,7 +222,7 @@ void TForm1::buildMenus()
     N6 = addAction(PopupMenu2, "小さなアイコン");
     N7 = addAction(PopupMenu2, "大きなアイコン");
     N8 = addAction(PopupMenu2, "一覧");
-    PopupMenu2->addSeparator();
+    addAction(PopupMenu2, "-");
     N19 = addAction(PopupMenu2, "タグからファイル名を付ける(&N)...");
     N20 = addAction(PopupMenu2, "ファイル名からタグを読む(&F)...");
 
