@@ -200,6 +200,7 @@ bool decode(std::string_view payload, Record &record)
         r.newPath = in.text();
         r.device = in.number(8);
         r.inode = in.number(8);
+        r.birth = in.signedNumber();
         break;
     }
     default:
@@ -390,6 +391,7 @@ void appendRename(std::string &out, std::uint64_t id, const RenameRecord &rename
     putText(out, rename.newPath);
     put(out, rename.device, 8);
     put(out, rename.inode, 8);
+    put(out, static_cast<std::uint64_t>(rename.birth), 8);
 }
 
 namespace {

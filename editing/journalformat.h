@@ -127,6 +127,7 @@ struct RenameRecord
     std::string newPath; // absolute, after
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    std::int64_t birth = 0; // the file's birth time in nanoseconds, 0 when not told
 };
 
 struct RestoreRecord

@@ -36,8 +36,8 @@ void JournaledRenames::begin(const std::vector<PlannedRename> &plan)
     for (const PlannedRename &rename : plan)
         journal::appendRename(records, m_id,
             {platform::absolutePath(rename.path), platform::absolutePath(rename.newPath),
-                static_cast<std::uint64_t>(rename.device),
-                static_cast<std::uint64_t>(rename.inode)});
+                static_cast<std::uint64_t>(rename.device), static_cast<std::uint64_t>(rename.inode),
+                platform::birthTime(rename.path.c_str())});
     m_journal->appendRecords(records);
 }
 
@@ -57,8 +57,11 @@ Names named(const std::string &path, const journal::RenameRecord &rename, nlink_
         return errno == ENOENT || errno == ENOTDIR ? Names::None : Names::Unreadable;
     if (links)
         *links = st.st_nlink;
-    return st.st_dev == dev_t(rename.device) && st.st_ino == ino_t(rename.inode) ? Names::This
-                                                                                 : Names::Other;
+    if (st.st_dev != dev_t(rename.device) || st.st_ino != ino_t(rename.inode))
+        return Names::Other;
+    // A file made later under a freed inode number is another file.
+    const long long birth = rename.birth ? platform::birthTime(path.c_str()) : 0;
+    return birth && birth != rename.birth ? Names::Other : Names::This;
 }
 
 } // namespace

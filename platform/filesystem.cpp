@@ -230,6 +230,15 @@ int linkThenUnlink(const char *from, const char *to)
 
 } // namespace
 
+long long birthTime(const char *path)
+{
+    struct statx st;
+    if (::statx(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, STATX_BTIME, &st) != 0
+        || !(st.stx_mask & STATX_BTIME))
+        return 0;
+    return static_cast<long long>(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec;
+}
+
 int renameWithoutReplacing(const char *from, const char *to, dev_t device, ino_t inode)
 {
     IFileSystem &fs = fileSystem();

@@ -116,6 +116,11 @@ UniqueFd openRegularFile(const char *path, int flags, struct stat *st);
 bool readFully(int fd, void *buf, size_t n, off_t at);
 bool writeFully(int fd, const void *buf, size_t n, off_t at);
 
+// When the file a path names was made (its birth time, which a rename keeps), in nanoseconds
+// since the epoch; 0 when the file system does not tell. With the device and inode it tells
+// a file from a later one that was given the same inode number.
+long long birthTime(const char *path);
+
 // What renameWithoutReplacing gives when `from` no longer names the expected file.
 constexpr int NotTheExpectedFile = -1;
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <functional>
 
@@ -10,6 +12,7 @@
 #include "editing/renameundo.h"
 #include "fileops/namesfromtags.h"
 #include "fileops/renamerun.h"
+#include "platform/filesystem.h"
 #include "tags/tagfile.h"
 #include "tests/support/testtree.h"
 
@@ -157,4 +160,29 @@ TEST_F(RenameUndo, AnUndoStoppedPartWayIsFinishedByTheNext)
     EXPECT_EQ(result.restored, 4u);
     EXPECT_EQ(again.moves.size(), 2u);
     EXPECT_EQ(listNames(tree.path("d")), (Names {"a.mp3", "b.mp3", "c.mp3", "d.mp3"}));
+}
+
+TEST_F(RenameUndo, AFileBornLaterUnderTheSameInodeNumberIsAnotherFile)
+{
+    const std::string now = tree.file("d/B.mp3", audioBytes(300));
+    struct stat st;
+    ASSERT_EQ(::stat(now.c_str(), &st), 0);
+    const long long birth = platform::birthTime(now.c_str());
+    if (birth == 0)
+        GTEST_SKIP() << "the file system does not tell birth times";
+    // The batch renamed b.mp3 to B.mp3; the file there now has its inode number but was made
+    // at another time.
+    for (const long long recorded : {birth + 1, birth}) {
+        const std::uint64_t id = journal->beginBatch(editing::RenameBatchName);
+        std::string records;
+        editing::journal::appendRename(records, id,
+            {path("b.mp3"), now, std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), recorded});
+        editing::journal::appendEnd(records, id);
+        journal->appendRecords(records);
+        journal->endBatch({});
+        RenameReport report;
+        const editing::RestoreResult result = journal->undo("元に戻す", report);
+        EXPECT_EQ(result.leftAlone.size(), recorded == birth ? 0u : 1u);
+        EXPECT_EQ(testing_support::exists(path("b.mp3")), recorded == birth);
+    }
 }
