@@ -218,12 +218,15 @@ void TForm1::buildMenus()
     PopupMenu2 = new QMenu(this);
     N12 = addAction(PopupMenu2, "タグ変更");
     N18 = addAction(PopupMenu2, "タグ一括設定(選択ファイル)");
-    N19 = addAction(PopupMenu2, "ID3v2 タグに書き出す(&2)...");
     N11 = addAction(PopupMenu2, "-");
     N5 = addAction(PopupMenu2, "詳細");
     N6 = addAction(PopupMenu2, "小さなアイコン");
     N7 = addAction(PopupMenu2, "大きなアイコン");
     N8 = addAction(PopupMenu2, "一覧");
+    addAction(PopupMenu2, "-");
+    N19 = addAction(PopupMenu2, "タグからファイル名を付ける(&N)...");
+    N20 = addAction(PopupMenu2, "ファイル名からタグを読む(&F)...");
+    N21 = addAction(PopupMenu2, "ID3v2 タグに書き出す(&2)...");
 
     File1 = menuBar()->addMenu(text("ファイル(&F)"));
     N13 = addAction(File1, "ファイル検索");
@@ -256,8 +259,10 @@ void TForm1::buildMenus()
         codePages->addAction(item);
         CodePageItems.append(item);
     }
-    Tool1 = menuBar()->addMenu(text("ツール(&T)"));
-    ExportV21 = addAction(Tool1, "ID3v2 タグに書き出す(&2)...");
+    Tools1 = menuBar()->addMenu(text("ツール(&T)"));
+    NamesFromTags1 = addAction(Tools1, "タグからファイル名を付ける(&N)...");
+    TagsFromNames1 = addAction(Tools1, "ファイル名からタグを読む(&F)...");
+    ExportV21 = addAction(Tools1, "ID3v2 タグに書き出す(&2)...");
     Help1 = menuBar()->addMenu(text("ヘルプ(&H)"));
     N15 = addAction(Help1, "ヘルプ表示");
     About1 = addAction(Help1, "バージョン情報");
@@ -294,7 +299,7 @@ void TForm1::connectHandlers()
         bind(entry, &QAction::triggered, &TForm1::N9Click);
     for (QAction *entry : {N17, N18})
         bind(entry, &QAction::triggered, &TForm1::N17Click);
-    for (QAction *entry : {ExportV21, N19})
+    for (QAction *entry : {ExportV21, N21})
         bind(entry, &QAction::triggered, &TForm1::ExportV21Click);
     for (QAction *entry : {N1, N2, N3, N4, N5, N6, N7, N8})
         bind(entry, &QAction::triggered, &TForm1::N1Click);
@@ -310,6 +315,14 @@ void TForm1::connectHandlers()
         Undo1->setEnabled(true);
         Redo1->setEnabled(true);
     });
+    connect(Tools1, &QMenu::aboutToShow, this, [this] {
+        for (QAction *entry : {NamesFromTags1, TagsFromNames1, ExportV21})
+            entry->setEnabled(ListView2->rowCount() > 0);
+    });
+    for (QAction *entry : {NamesFromTags1, N19})
+        bind(entry, &QAction::triggered, &TForm1::NamesFromTags1Click);
+    for (QAction *entry : {TagsFromNames1, N20})
+        bind(entry, &QAction::triggered, &TForm1::TagsFromNames1Click);
     bind(N15, &QAction::triggered, &TForm1::N15Click);
     bind(About1, &QAction::triggered, &TForm1::About1Click);
     for (QAction *entry : CodePageItems)
@@ -368,6 +381,10 @@ void TForm1::FormCreate()
     SortOrder = 1;
     applySettings(app::readSettings(app::settingsPath(), currentSettings()));
     platform::setTagCodePage(app::readCodePage(app::settingsPath()));
+    m_nameFormat
+        = app::readNameSetting(app::settingsPath(), app::NameFormatKey, app::DefaultNameFormat);
+    m_namePattern
+        = app::readNameSetting(app::settingsPath(), app::NamePatternKey, app::DefaultNamePattern);
     showInCodePage();
 }
 
@@ -377,8 +394,17 @@ void TForm1::FormDestroy()
     if (path.empty())
         return;
     app::makeSettingsFolder(path);
+    // The tools' texts are kept once they differ from what the file gave (or the defaults),
+    // so that a user who never runs a tool keeps the file as it was.
+    const auto keepNameSetting
+        = [&path](const char *key, const char *fallback, const std::string &value) {
+              return value == app::readNameSetting(path, key, fallback)
+                  || app::writeNameSetting(path, key, value);
+          };
     if (!app::writeSettings(path, currentSettings())
-        || !app::writeCodePage(path, platform::tagCodePage()))
+        || !app::writeCodePage(path, platform::tagCodePage())
+        || !keepNameSetting(app::NameFormatKey, app::DefaultNameFormat, m_nameFormat)
+        || !keepNameSetting(app::NamePatternKey, app::DefaultNamePattern, m_namePattern))
         widgets::showErrorReport(platform::cannotWriteMessage(path));
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QMainWindow>
 
@@ -138,12 +139,14 @@ private:
     QMenu *PopupMenu2 = nullptr;
     QAction *N12 = nullptr;
     QAction *N18 = nullptr;
-    QAction *N19 = nullptr; // "ID3v2 タグに書き出す(&2)..."
     QAction *N11 = nullptr;
     QAction *N5 = nullptr;
     QAction *N6 = nullptr;
     QAction *N7 = nullptr;
     QAction *N8 = nullptr;
+    QAction *N19 = nullptr; // the tools' entries in the work list's menu
+    QAction *N20 = nullptr;
+    QAction *N21 = nullptr;
 
     QMenu *File1 = nullptr;
     QAction *N13 = nullptr;
@@ -156,8 +159,10 @@ private:
     QMenu *View1 = nullptr;
     QMenu *CodePage1 = nullptr;
     QList<QAction *> CodePageItems; // one radio item per code page, in menu order
-    QMenu *Tool1 = nullptr;
-    QAction *ExportV21 = nullptr; // "ID3v2 タグに書き出す(&2)..."
+    QMenu *Tools1 = nullptr;
+    QAction *NamesFromTags1 = nullptr;
+    QAction *TagsFromNames1 = nullptr;
+    QAction *ExportV21 = nullptr;
     QMenu *Help1 = nullptr;
     QAction *N15 = nullptr;
     QAction *About1 = nullptr;
@@ -238,6 +243,14 @@ private:
     void Undo1Click(QObject *Sender);
     void Redo1Click(QObject *Sender);
 
+    // The tools: file names from tags and tags from file names, each on the work list's
+    // selected rows (every row when none is selected), previewed in its dialog, run with its
+    // progress on the status line and Escape stopping it, and undoable as one batch.
+    void NamesFromTags1Click(QObject *Sender);
+    void TagsFromNames1Click(QObject *Sender);
+    // The paths of the work list's rows a tool takes.
+    std::vector<std::string> toolPaths() const;
+
     // The status line: only the program's own writers change it.
     void setStatusText(const std::string &path);
     void clearStatusText();
@@ -288,9 +301,9 @@ private:
     // Undo (true) or redo of the next batch, after the user's yes; the restored files' rows
     // of both lists show their tags afterwards.
     void restoreBatch(bool undo);
-    // Shows what an undo or redo left alone or could not know; true when the user asks for
-    // the same batch again ("再試行").
-    bool reportRestore(const editing::RestoreResult &result, bool undo);
+    // Shows what an undo or redo (of a batch of renames, or of tag writes) left alone or could
+    // not know; true when the user asks for the same batch again ("再試行").
+    bool reportRestore(const editing::RestoreResult &result, bool undo, bool renames);
     // Asked by the tag writer when there is no journal: the user's leave to write without
     // one, asked until it is given, then kept for the session.
     bool mayWriteWithoutJournal();
@@ -305,6 +318,9 @@ private:
     std::shared_ptr<editing::ITagJournal> m_journal;
     std::unique_ptr<editing::ITagWriter> m_tagWriter;
     bool m_writesWithoutJournal = false;
+    // The tools' format and pattern, as BELWIK.INI kept them and the dialogs last ran them.
+    std::string m_nameFormat;
+    std::string m_namePattern;
     std::unique_ptr<search::ListSearch> m_resultListSearch;
     std::unique_ptr<fileops::FolderMakerIn> m_folderMaker;
 };

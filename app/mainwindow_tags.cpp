@@ -65,8 +65,9 @@ void TForm1::PopupMenu2Popup(QObject *)
     N17->setEnabled(result);
     N12->setEnabled(work);
     N18->setEnabled(work);
-    // The export takes every row when none is selected.
-    N19->setEnabled(ListView2->rowCount() > 0);
+    // The tools take every row of the work list when none is selected.
+    for (QAction *entry : {N19, N20, N21})
+        entry->setEnabled(ListView2->rowCount() > 0);
 }
 
 void TForm1::N9Click(QObject *Sender)

@@ -65,12 +65,24 @@ public:
     {
         m_tags.insert_or_assign(file.path, file.tag);
     }
+    void renamed(const std::string &from, const std::string &to) override
+    {
+        m_newPaths.insert_or_assign(from, to);
+    }
     void progress(const platform::RunProgress &progress) override { m_status.progress(progress); }
     bool stopRequested() override { return m_status.stopRequested(); }
 
     // Every row of the lists whose path names a restored file gets that file's tag.
     void applyTo(std::initializer_list<FileListView *> lists) const
     {
+        // Rows naming a file given its other name back take that name.
+        for (FileListView *list : lists) {
+            for (int index = 0; !m_newPaths.empty() && index < list->rowCount(); ++index) {
+                const auto found = m_newPaths.find(list->row(index).path());
+                if (found != m_newPaths.end())
+                    list->model()->setSubItem(index, lists::SubItem::Path, found->second);
+            }
+        }
         if (m_tags.empty())
             return;
         for (FileListView *list : lists) {
@@ -87,6 +99,7 @@ public:
 private:
     platform::IRunControl &m_status;
     std::unordered_map<std::string, tags::TTagRecord> m_tags;
+    std::unordered_map<std::string, std::string> m_newPaths;
 };
 
 // Keeps user input from the window while it waits for the journal's lock; Escape gives the
@@ -182,16 +195,23 @@ void TForm1::restoreBatch(bool undo)
     if (!m_journal)
         return;
     const auto next = [this, undo] { return undo ? m_journal->nextUndo() : m_journal->nextRedo(); };
-    const char *question = undo ? "%1 個のファイルのタグを書き込み前に戻します。よろしいですか？"
-                                : "%1 個のファイルのタグをもう一度書き込みます。よろしいですか？";
+    const auto question = [undo](const editing::BatchSummary &batch) {
+        if (batch.renames)
+            return undo ? "%1 個のファイルの名前を変更前に戻します。よろしいですか？"
+                        : "%1 個のファイルの名前をもう一度変更します。よろしいですか？";
+        return undo ? "%1 個のファイルのタグを書き込み前に戻します。よろしいですか？"
+                    : "%1 個のファイルのタグをもう一度書き込みます。よろしいですか？";
+    };
     // The companion may write a batch while the question waits: the run must take the batch
     // the user agreed to, so a batch that changed meanwhile, as seen once the lock is held,
     // is asked about again. No question is asked with the lock held.
     std::unique_ptr<editing::JournalHold> held;
+    bool renames = false;
     for (auto batch = next();;) {
         if (!batch)
             return;
-        QString asked = text(question).arg(groupedCount(batch->files));
+        renames = batch->renames;
+        QString asked = text(question(*batch)).arg(groupedCount(batch->files));
         // An undo after one that left files alone goes on to the batch before it: said first.
         if (!batch->passesOver.empty())
             asked = text("%1は一部そのままです。その前の%2を元に戻します。よろしいですか？")
@@ -232,13 +252,13 @@ void TForm1::restoreBatch(bool undo)
                            : m_journal->redo("やり直し", report);
         });
         held.reset();
-        if (!reportRestore(result, undo))
+        if (!reportRestore(result, undo, renames))
             return;
         again = result.batch;
     }
 }
 
-bool TForm1::reportRestore(const editing::RestoreResult &result, bool undo)
+bool TForm1::reportRestore(const editing::RestoreResult &result, bool undo, bool renames)
 {
     std::vector<std::string> changedOrGone;
     const editing::LeftAloneFile *failed = nullptr;
@@ -252,18 +272,29 @@ bool TForm1::reportRestore(const editing::RestoreResult &result, bool undo)
     }
     bool retry = false;
     if (!changedOrGone.empty()) {
+        // A batch of renames says what it did to names, and that a name can be taken.
+        const char *done = !renames ? "%1 個のファイルを戻しました。%2 "
+                                      "個は書き込みの後で変更されたか見つからないため、"
+                                      "そのままにしました。"
+            : undo
+            ? "%1 個のファイルの名前を戻しました。%2 個は名前の変更の後で変更されたか"
+              "見つからないか、戻す先の名前がほかのファイルの名前のため、そのままにしました。"
+            : "%1 個のファイルの名前をもう一度変更しました。%2 個は元に戻した後で"
+              "変更されたか見つからないか、新しい名前がほかのファイルの名前のため、"
+              "そのままにしました。";
         QString report
-            = text("%1 個のファイルを戻しました。%2 "
-                   "個は書き込みの後で変更されたか見つからないため、そのままにしました。")
-                  .arg(groupedCount(result.restored), groupedCount(changedOrGone.size()))
+            = text(done).arg(groupedCount(result.restored), groupedCount(changedOrGone.size()))
             + pathLines(changedOrGone);
         if (undo) {
             // The same batch again for those files, once the user has put them back as the
             // batch left them.
             report += QStringLiteral("\n\n")
-                + text(
-                    "書き込みの後の状態に戻してから「再試行」を押すと、同じバッチをこれらのファイル"
-                    "についてもう一度元に戻します (bellwick-cli undo --batch %1)。")
+                + text(renames ? "名前の変更の後の状態に戻してから「再試行」を押すと、同じバッチを"
+                                 "これらのファイルについてもう一度元に戻します "
+                                 "(bellwick-cli undo --batch %1)。"
+                               : "書き込みの後の状態に戻してから「再試行」を押すと、同じバッチを"
+                                 "これらのファイルについてもう一度元に戻します "
+                                 "(bellwick-cli undo --batch %1)。")
                       .arg(result.batch);
             retry = platform::modal().messageBox(this, report, text("確認"),
                         platform::MB_RETRYCANCEL | platform::MB_ICONINFORMATION)

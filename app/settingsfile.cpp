@@ -128,6 +128,20 @@ bool writeCodePage(const std::string &path, platform::CodePage codePage)
         path, TextSection, {{CodePageKey, std::to_string(static_cast<int>(codePage))}});
 }
 
+std::string readNameSetting(const std::string &path, const char *key, const char *fallback)
+{
+    const platform::ProfileSection section = platform::readProfileSection(path, NamesSection);
+    const std::string *text = section.find(key);
+    return text ? *text : fallback;
+}
+
+bool writeNameSetting(const std::string &path, const char *key, const std::string &text)
+{
+    // Quoted, so that the reader's removal of spaces and of one pair of quotes gives the text
+    // back as it was, spaces and quotes at its ends included.
+    return platform::writeProfileSection(path, NamesSection, {{key, '"' + text + '"'}});
+}
+
 std::string chooseSettingsPath(
     const std::string &executableFolder, const char *xdgConfigHome, const char *home)
 {

@@ -56,6 +56,20 @@ platform::CodePage readCodePage(const std::string &path);
 // not be written.
 bool writeCodePage(const std::string &path, platform::CodePage codePage);
 
+// The formats of the tools' name commands, in their own section so that "Window" stays as it
+// is: the names-from-tags format and the tags-from-names pattern.
+constexpr char NamesSection[] = "Names";
+constexpr char NameFormatKey[] = "FORMAT";
+constexpr char NamePatternKey[] = "PATTERN";
+constexpr char DefaultNameFormat[] = "%artist% - %title%";
+constexpr char DefaultNamePattern[] = "%artist%/%album%/%track% %title%";
+
+// The text kept under `key` of the names section, exactly as it was written; `fallback` when
+// there is none.
+std::string readNameSetting(const std::string &path, const char *key, const char *fallback);
+// Keeps the text under `key`. Gives false when the file could not be written.
+bool writeNameSetting(const std::string &path, const char *key, const std::string &text);
+
 // Where the settings live, chosen once: beside the executable when the file is there or
 // that folder can be written and the program is not an installed one, else
 // $XDG_CONFIG_HOME/bellwick/ (default ~/.config/bellwick/).

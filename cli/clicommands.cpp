@@ -9,7 +9,11 @@
 
 #include "editing/bulktagrun.h"
 #include "editing/exportrun.h"
+#include "editing/renameundo.h"
 #include "editing/tagjournal.h"
+#include "editing/tagsfromnames.h"
+#include "fileops/namesfromtags.h"
+#include "fileops/renamerun.h"
 #include "lists/readahead.h"
 #include "lists/row.h"
 #include "lists/rowsort.h"
@@ -393,6 +397,199 @@ int exportCommand(const Options &options, std::FILE *out, std::FILE *err)
     return result.refused.empty() && result.failed.empty() ? Done : FileFailed;
 }
 
+// The states of the preview lines, as --help names them.
+const char *stateWord(fileops::NameState state)
+{
+    switch (state) {
+    case fileops::NameState::Changes:
+        return "changes";
+    case fileops::NameState::Unchanged:
+        return "unchanged";
+    case fileops::NameState::Conflict:
+        return "conflict";
+    case fileops::NameState::Refused:
+        break;
+    }
+    return "refused";
+}
+
+const char *stateWord(editing::FromNameState state)
+{
+    switch (state) {
+    case editing::FromNameState::Matches:
+        return "matches";
+    case editing::FromNameState::NoMatch:
+        return "nomatch";
+    case editing::FromNameState::Refused:
+        break;
+    }
+    return "refused";
+}
+
+// "bellwick-cli: PATH: why", for a file a command did not do.
+void printNotDone(std::FILE *err, const std::string &path, const platform::PathMessage &why)
+{
+    std::string line = "bellwick-cli: ";
+    appendEscaped(line, path);
+    line += ": ";
+    appendEscaped(line, why.withPathBytes());
+    print(err, line + '\n');
+}
+
+// Renames each file as its tag and the format say, journaled as one batch; with --dry-run
+// prints the plan instead.
+class RenameCommandReport final : public fileops::IRenameReport
+{
+public:
+    RenameCommandReport(editing::ITagJournal *journal, std::FILE *err)
+        : m_batch(journal)
+        , m_err(err)
+    { }
+    void aboutToRename(const std::vector<fileops::NamePlanRow> &plan) override
+    {
+        std::vector<editing::PlannedRename> renames;
+        for (const fileops::NamePlanRow &row : plan) {
+            if (row.state == fileops::NameState::Changes)
+                renames.push_back({row.path, row.newPath, row.device, row.inode});
+        }
+        m_plan = &plan;
+        m_batch.begin(renames);
+    }
+    void renamed(std::size_t index, const std::string &why) override
+    {
+        if (why.empty())
+            return;
+        printNotDone(m_err, (*m_plan)[index].path, {why, {}, {}});
+        m_failed = true;
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    editing::JournaledRenames m_batch;
+    std::FILE *m_err;
+    const std::vector<fileops::NamePlanRow> *m_plan = nullptr;
+    bool m_failed = false;
+};
+
+// The journal a command that changes files keeps its batch in: none with --no-journal; when
+// there is none otherwise, the command must not go on.
+std::shared_ptr<editing::ITagJournal> commandJournal(const Options &options)
+{
+    return options.noJournal ? nullptr : std::shared_ptr(editing::ITagJournal::open());
+}
+
+int renameCommand(const Options &options, std::FILE *out, std::FILE *err)
+{
+    if (!options.format)
+        throw Usage {"rename needs --format FMT"};
+    const fileops::NameFormat format = fileops::parseNameFormat(*options.format);
+    if (!format.error.empty())
+        throw Usage {format.error};
+    requireFiles(options.arguments);
+    platform::IRunControl quiet;
+    const fileops::NamePlan plan = fileops::planNamesFromTags(
+        options.arguments, format, {platform::tagCodePage(), options.fat}, quiet);
+    bool allDone = true;
+    for (const fileops::NamePlanRow &row : plan.rows) {
+        const bool fine = row.state == fileops::NameState::Changes
+            || row.state == fileops::NameState::Unchanged;
+        allDone = allDone && fine;
+        if (options.dryRun) {
+            std::string line;
+            appendEscaped(line, row.path);
+            line += '\t';
+            appendEscaped(line, row.newPath);
+            print(out, line + '\t' + stateWord(row.state) + '\n');
+        } else if (!fine) {
+            printNotDone(err, row.path, row.why);
+        }
+    }
+    if (options.dryRun)
+        return allDone ? Done : FileFailed;
+    const std::shared_ptr<editing::ITagJournal> journal = commandJournal(options);
+    if (!journal && !options.noJournal)
+        return noJournal(err);
+    std::unique_ptr<editing::JournalHold> held;
+    if (journal)
+        held = holdJournal(*journal, err);
+    RenameCommandReport report(journal.get(), err);
+    fileops::runRenames(plan.rows, report);
+    return allDone && !report.failed() ? Done : FileFailed;
+}
+
+// Writes nothing per file but the files it could not write.
+class FromNameCommandReport final : public editing::IFromNameReport
+{
+public:
+    FromNameCommandReport(const std::vector<editing::FromNameRow> &rows, std::FILE *err)
+        : m_rows(rows)
+        , m_err(err)
+    { }
+    void written(std::size_t index, const platform::PathMessage &why) override
+    {
+        if (why.withPathBytes().empty())
+            return;
+        printNotDone(m_err, m_rows[index].path, why);
+        m_failed = true;
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    const std::vector<editing::FromNameRow> &m_rows;
+    std::FILE *m_err;
+    bool m_failed = false;
+};
+
+int fromNameCommand(const Options &options, std::FILE *out, std::FILE *err)
+{
+    if (!options.pattern)
+        throw Usage {"fromname needs --pattern PAT"};
+    const editing::NamePattern pattern = editing::parseNamePattern(*options.pattern);
+    if (!pattern.error.empty())
+        throw Usage {pattern.error};
+    requireFiles(options.arguments);
+    platform::IRunControl quiet;
+    const editing::FromNamePlan plan
+        = editing::planTagsFromNames(options.arguments, pattern, platform::tagCodePage(), quiet);
+    bool allDone = true;
+    for (const editing::FromNameRow &row : plan.rows) {
+        const bool fine = row.state == editing::FromNameState::Matches;
+        allDone = allDone && fine;
+        if (options.dryRun) {
+            std::string line;
+            appendEscaped(line, row.path);
+            line += '\t';
+            line += stateWord(row.state);
+            for (const editing::NameField wanted :
+                {editing::NameField::Title, editing::NameField::Artist, editing::NameField::Album,
+                    editing::NameField::Track}) {
+                line += '\t';
+                for (const editing::FieldFromName &field : row.fields) {
+                    if (field.field != wanted)
+                        continue;
+                    if (wanted == editing::NameField::Track)
+                        line += std::to_string(static_cast<unsigned char>(field.bytes.at(0)));
+                    else
+                        appendEscaped(line, field.text);
+                    break;
+                }
+            }
+            print(out, line + '\n');
+        } else if (!fine) {
+            printNotDone(err, row.path, row.why);
+        }
+    }
+    if (options.dryRun)
+        return allDone ? Done : FileFailed;
+    editing::JournaledTagWriter writer(
+        commandJournal(options), [&options] { return options.noJournal; },
+        [err](editing::ITagJournal &journal) { return holdJournal(journal, err); });
+    FromNameCommandReport report(plan.rows, err);
+    if (!editing::runTagsFromNames(plan.rows, writer, report))
+        return noJournal(err);
+    return allDone && !report.failed() ? Done : FileFailed;
+}
+
 std::unique_ptr<editing::ITagJournal> openJournal()
 {
     std::unique_ptr<editing::ITagJournal> journal = editing::ITagJournal::open();
@@ -555,6 +752,10 @@ const char *usageText()
            "  write [--title T] [--artist T] [--album T] [--year T] [--genre NAME]\n"
            "        [--comment T] [--no-journal] FILE   write a whole new tag (fields left\n"
            "                                            out or empty are empty)\n"
+           "  rename --format FMT [--fat] [--dry-run] [--no-journal] FILE...\n"
+           "                                            rename the files from their tags\n"
+           "  fromname --pattern PAT [--dry-run] [--no-journal] FILE...\n"
+           "                                            set tag fields from the files' names\n"
            "  export-v2 [--overwrite] [--dry-run] [--encoding CP] [--no-journal] FILE...\n"
            "                                            write each file's ID3v1 texts into a\n"
            "                                            Unicode ID3v2 tag at its start\n"
@@ -589,6 +790,26 @@ const char *usageText()
            "file left alone; undo --batch N takes that batch again for them. A plain undo after\n"
            "one that left files alone goes on to the batch before it, and says so first.\n"
            "\n"
+           "rename: FMT holds %title% %artist% %album% %year% %genre% %comment%, %track% (the\n"
+           "ID3v1.1 track as two digits, empty without one) and %name% (the old name without\n"
+           "its extension); %% is one %. The new name is UTF-8 and keeps the old extension;\n"
+           "/, control and invisible characters become _ (with --fat also \\ : * ? \" < > |),\n"
+           "leading and trailing spaces and dots go, and it is cut to 255 bytes. No file is\n"
+           "ever replaced: a name taken by another file, or by two files of the command, is a\n"
+           "conflict. --dry-run prints old-path TAB new-path TAB state, state one of changes,\n"
+           "unchanged, conflict, refused, and renames nothing.\n"
+           "fromname: PAT is matched against the last components of each path, one for each\n"
+           "/ in it plus the file name without its extension; it holds %title% %artist%\n"
+           "%album% %year% %comment% %genre% %track% and %skip% (matched and dropped), each\n"
+           "taking the shortest text up to the next literal text. Fields it does not name are\n"
+           "kept; a text longer than its field is cut at a whole character; %track% is written\n"
+           "as ID3v1.1. --dry-run prints path TAB state TAB title TAB artist TAB album TAB\n"
+           "track, state one of matches, nomatch, refused, and writes nothing.\n"
+           "rename and fromname are batches of the undo journal as set is; undo gives a renamed\n"
+           "file its old name back when its new name still names it and the old name is free,\n"
+           "and redo renames it again under the same rule. Exit status 1 when\n"
+           "some file was refused, in conflict, did not match or failed (or, with --dry-run,\n"
+           "would be).\n"
            "export-v2 writes ID3v2.4 with UTF-8 texts (a file's ID3v2.3 tag stays 2.3, in\n"
            "UTF-16): Title, Artist, Album, Year, genre, Comment and the ID3v1.1 track, decoded\n"
            "with --encoding; every other frame, the ID3v1 tag and the audio stay byte for byte.\n"
@@ -623,6 +844,10 @@ int run(const Options &options, std::FILE *out, std::FILE *err)
             return setCommand(options, err);
         if (options.command == "write")
             return writeCommand(options, err);
+        if (options.command == "rename")
+            return renameCommand(options, out, err);
+        if (options.command == "fromname")
+            return fromNameCommand(options, out, err);
         if (options.command == "export-v2")
             return exportCommand(options, out, err);
         if (options.command == "history")

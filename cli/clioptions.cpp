@@ -9,8 +9,19 @@ namespace cli {
 
 namespace {
 
-const std::array<const char *, 11> Commands = {"scan", "search", "show", "set", "write",
-    "export-v2", "history", "undo", "redo", "genres", "help"};
+const std::array<const char *, 13> Commands = {"scan", "search", "show", "set", "write", "rename",
+    "fromname", "export-v2", "history", "undo", "redo", "genres", "help"};
+
+bool changesFiles(const std::string &command)
+{
+    return command == "set" || command == "write" || command == "rename" || command == "fromname"
+        || command == "export-v2";
+}
+
+bool previews(const std::string &command)
+{
+    return command == "rename" || command == "fromname" || command == "export-v2";
+}
 
 bool isField(const lists::ColumnEntry &entry)
 {
@@ -123,9 +134,23 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
             if (!noValue())
                 return std::nullopt;
             options.descending = true;
-        } else if (name == "no-journal"
-            && (options.command == "set" || options.command == "write"
-                || options.command == "export-v2")) {
+        } else if (name == "format" && options.command == "rename") {
+            if (!takeValue())
+                return std::nullopt;
+            options.format = *value;
+        } else if (name == "pattern" && options.command == "fromname") {
+            if (!takeValue())
+                return std::nullopt;
+            options.pattern = *value;
+        } else if (name == "fat" && options.command == "rename") {
+            if (!noValue())
+                return std::nullopt;
+            options.fat = true;
+        } else if (name == "dry-run" && previews(options.command)) {
+            if (!noValue())
+                return std::nullopt;
+            options.dryRun = true;
+        } else if (name == "no-journal" && changesFiles(options.command)) {
             if (!noValue())
                 return std::nullopt;
             options.noJournal = true;
@@ -145,10 +170,10 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
                 return std::nullopt;
             }
             options.batch = number;
-        } else if ((name == "overwrite" || name == "dry-run") && options.command == "export-v2") {
+        } else if (name == "overwrite" && options.command == "export-v2") {
             if (!noValue())
                 return std::nullopt;
-            (name == "overwrite" ? options.overwrite : options.dryRun) = true;
+            options.overwrite = true;
         } else if (name == "and" && options.command == "search") {
             if (!noValue())
                 return std::nullopt;

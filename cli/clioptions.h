@@ -12,7 +12,8 @@ namespace cli {
 // A command line of the companion, parsed but not yet checked against the files.
 struct Options
 {
-    // scan, search, show, set, write, export-v2, history, undo, redo, genres, help
+    // scan, search, show, set, write, rename, fromname, export-v2, history, undo, redo, genres,
+    // help
     std::string command;
     // Tag texts and conditions as given (UTF-8), by name: title, artist, album, year, genre,
     // comment, and for search also name.
@@ -21,10 +22,13 @@ struct Options
     std::string sortColumn;         // scan: empty for scan order
     bool descending = false;
     bool allConditions = false;         // search: --and
-    bool noJournal = false;             // set, write, export-v2: --no-journal
+    bool noJournal = false;             // set, write, rename, fromname, export-v2
+    std::optional<std::string> format;  // rename: --format, the new names
+    std::optional<std::string> pattern; // fromname: --pattern, what the names hold
+    bool fat = false;                   // rename: --fat, FAT's characters replaced too
+    bool dryRun = false;                // rename, fromname, export-v2: --dry-run, the preview alone
     std::optional<std::uint64_t> batch; // undo: --batch N, that batch again
     bool overwrite = false;             // export-v2: replace the frames the ID3v2 tag has
-    bool dryRun = false;                // export-v2: print what would be written, write nothing
     std::vector<std::string> arguments;
     // --encoding: the code page of tag texts, for printed texts, conditions and new texts.
     platform::CodePage encoding = platform::CodePage::Cp932;

@@ -10,6 +10,7 @@
 #include "editing/journalformat.h"
 #include "editing/tagjournal.h"
 #include "platform/filesystem.h"
+#include "platform/paths.h"
 #include "platform/scopeguard.h"
 #include "tags/tagregion.h"
 
@@ -37,7 +38,7 @@ public:
         const tags::TagRegionChange &change) override
     {
         journal::RegionRecord record;
-        record.path = absolutePath(path);
+        record.path = platform::absolutePath(path);
         record.device = status.st_dev;
         record.inode = status.st_ino;
         record.size = change.fileSize;
@@ -74,7 +75,7 @@ public:
         if (platform::fileSystem().stat(path.c_str(), &st, true) != 0)
             return;
         journal::appendLeft(m_records, m_id,
-            {absolutePath(path), static_cast<std::uint64_t>(st.st_dev),
+            {platform::absolutePath(path), static_cast<std::uint64_t>(st.st_dev),
                 static_cast<std::uint64_t>(st.st_ino), st.st_size, st.st_mtim.tv_sec,
                 st.st_mtim.tv_nsec});
     }
@@ -127,7 +128,7 @@ ExportRunResult runExport(const std::vector<std::string> &paths, const tags::Exp
                 if (!plan.writes())
                     continue;
                 const std::uint64_t size = journal::FrameSize
-                    + journal::regionPayloadSize(absolutePath(paths[i]).size(),
+                    + journal::regionPayloadSize(platform::absolutePath(paths[i]).size(),
                         plan.region.oldRegion.size(), plan.region.newRegion.size());
                 bytes += size;
                 largest = std::max(largest, size);

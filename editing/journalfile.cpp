@@ -535,14 +535,17 @@ void JournalFile::take(const journal::Record &record, std::int64_t offset)
     }
     case RecordType::Before:
     case RecordType::Mode:
-    case RecordType::Region: {
+    case RecordType::Region:
+    case RecordType::Rename: {
         BatchInfo &info = batchOf(record, offset);
         if (info.ended || info.kind != RunKind::Write)
             break;
+        info.renames = info.renames || record.type == RecordType::Rename;
         countIn(info, record.id,
-            record.type == RecordType::Before     ? record.before.path
-                : record.type == RecordType::Mode ? record.mode.path
-                                                  : record.region.path);
+            record.type == RecordType::Before       ? record.before.path
+                : record.type == RecordType::Mode   ? record.mode.path
+                : record.type == RecordType::Region ? record.region.path
+                                                    : record.rename.path);
         break;
     }
     case RecordType::End: {
@@ -658,6 +661,7 @@ BatchSummary JournalFile::summary(std::uint64_t id, const BatchInfo &info, const
         summary.leftAlone = m_batches.at(run->second).leftAlone;
     }
     summary.damaged = info.damaged;
+    summary.renames = info.renames;
     summary.stamp = info.stamp;
     summary.order = info.acted;
     return summary;
@@ -868,6 +872,21 @@ void JournalFile::compact()
     resetModel();
     refresh();
     m_maxId = std::max(m_maxId, maxId);
+}
+
+std::vector<journal::RenameRecord> JournalFile::renamesOf(std::uint64_t id)
+{
+    refresh();
+    std::vector<journal::RenameRecord> renames;
+    const auto found = m_batches.find(id);
+    if (found == m_batches.end() || !found->second.renames)
+        return renames;
+    journal::readRecords(m_fd.get(), m_path, found->second.offset, m_end,
+        [&](const journal::Record &record, std::int64_t) {
+            if (record.id == id && record.type == RecordType::Rename)
+                renames.push_back(record.rename);
+        });
+    return renames;
 }
 
 std::vector<BatchFile> JournalFile::filesOf(std::uint64_t id)

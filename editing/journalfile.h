@@ -125,6 +125,8 @@ public:
     std::optional<std::uint64_t> redoTarget();
     // The files batch `id` wrote, newest record first.
     std::vector<BatchFile> filesOf(std::uint64_t id);
+    // The renames of batch `id`, in the order they were planned (none for a batch of writes).
+    std::vector<journal::RenameRecord> renamesOf(std::uint64_t id);
     // Batch `id` as the history shows it, read anew (with the lock or without).
     std::optional<BatchSummary> summaryOf(std::uint64_t id);
     // The batches whose last undo left files alone, and the undo runs that ended (when they
@@ -166,6 +168,7 @@ private:
         std::size_t leftAlone = 0; // a run: files it left alone; a batch: its last undo's
         BatchDamage damage;
         bool counted = false; // in the history: a run, or a write batch that wrote a file
+        bool renames = false; // a batch of renames
         std::size_t files = 0;
         std::unordered_set<std::string> paths; // while the batch is open
     };

@@ -194,6 +194,15 @@ bool decode(std::string_view payload, Record &record)
         m.newMode = static_cast<std::uint32_t>(in.number(4));
         break;
     }
+    case static_cast<std::uint8_t>(RecordType::Rename): {
+        RenameRecord &r = record.rename;
+        r.path = in.text();
+        r.newPath = in.text();
+        r.device = in.number(8);
+        r.inode = in.number(8);
+        r.birth = in.signedNumber();
+        break;
+    }
     case static_cast<std::uint8_t>(RecordType::Region): {
         RegionRecord &r = record.region;
         r.path = in.text();
@@ -392,6 +401,16 @@ void appendMode(std::string &out, std::uint64_t id, const ModeRecord &mode)
     put(out, mode.inode, 8);
     put(out, mode.mode, 4);
     put(out, mode.newMode, 4);
+}
+
+void appendRename(std::string &out, std::uint64_t id, const RenameRecord &rename)
+{
+    const Frame frame(out, RecordType::Rename, id);
+    putText(out, rename.path);
+    putText(out, rename.newPath);
+    put(out, rename.device, 8);
+    put(out, rename.inode, 8);
+    put(out, static_cast<std::uint64_t>(rename.birth), 8);
 }
 
 std::uint64_t regionPayloadSize(

@@ -32,9 +32,11 @@ namespace editing::journal {
 // journal reads the batches it knows and undoes them as before, and can lose only the newest
 // records of kinds it does not know, when a newer writer was killed right after them. From
 // format 2 on, nothing whole is ever lost to an older reader. Format 3 adds the Stamp, Left
-// and Mode records; a format 2 reader keeps and skips them.
+// and Mode records; a format 2 reader keeps and skips them. Format 4 adds the Rename records
+// of a batch of renames and the Region records of an export to ID3v2 tags; a format 3 reader
+// keeps and skips them, and leaves such a batch out of its history as one that wrote no file.
 
-constexpr std::uint32_t FormatVersion = 3;
+constexpr std::uint32_t FormatVersion = 4;
 
 enum class RecordType : std::uint8_t {
     Begin = 1,   // a batch or run begins
@@ -48,6 +50,7 @@ enum class RecordType : std::uint8_t {
     Stamp = 16,  // when a batch or run began, to the nanosecond (follows its Begin)
     Left = 17,   // what a write or a restore left of a file
     Mode = 18,   // a file's mode is about to change for a write
+    Rename = 19, // a file of a batch of renames: its name before and after
     Region = 20, // a file's ID3v2 tag region is about to be replaced
 };
 
@@ -117,6 +120,17 @@ struct ModeRecord
     std::uint32_t newMode = 0; // for the write
 };
 
+// A file a batch of renames is to rename, noted before any file of the batch is: the file's
+// identity tells that a name still names it when the batch is undone or redone.
+struct RenameRecord
+{
+    std::string path;    // absolute, before
+    std::string newPath; // absolute, after
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t birth = 0; // the file's birth time in nanoseconds, 0 when not told
+};
+
 // A file as it was before its tag region at the start was replaced, with the region it had
 // (empty: none) and the one put there. A rewrite makes a new file: what it left is told by a
 // Left record.
@@ -154,6 +168,7 @@ struct Record
     StampRecord stamp;
     LeftRecord left;
     ModeRecord mode;
+    RenameRecord rename;
     RegionRecord region;
 };
 
@@ -176,6 +191,7 @@ void appendRecord(std::string &out, RecordType type, std::uint64_t id, std::stri
 void appendStamp(std::string &out, std::uint64_t id, const StampRecord &stamp);
 void appendLeft(std::string &out, std::uint64_t id, const LeftRecord &left);
 void appendMode(std::string &out, std::uint64_t id, const ModeRecord &mode);
+void appendRename(std::string &out, std::uint64_t id, const RenameRecord &rename);
 // Throws std::length_error when the record would pass MaxPayload.
 void appendRegion(std::string &out, std::uint64_t id, const RegionRecord &region);
 // The payload a Region record of these regions and path takes.

@@ -14,6 +14,7 @@
 #include "editing/journalfile.h"
 #include "editing/journalset.h"
 #include "editing/regionundo.h"
+#include "editing/renameundo.h"
 #include "editing/tagjournal.h"
 #include "platform/error.h"
 #include "platform/filesystem.h"
@@ -154,6 +155,17 @@ public:
         for (JournalFile *other : m_journals)
             m_journal->keepIdsAbove(other->maxId());
         m_id = m_journal->begin(m_kind, target->id, m_name);
+        if (const std::vector<journal::RenameRecord> renames = m_journal->renamesOf(target->id);
+            !renames.empty()) {
+            const auto record = [this](const std::string &path, RestoreAction action) {
+                this->record(path, action);
+            };
+            if (!restoreRenames(renames, m_kind, record, m_report, result)) {
+                flush();
+                return result;
+            }
+            files.clear();
+        }
         std::size_t done = 0;
         for (const BatchFile &file : files) {
             if (m_report.stopRequested()) {

@@ -36,6 +36,8 @@ class IRestoreReport : public platform::IRunControl
 {
 public:
     virtual void restored(const RestoredFile &file) = 0;
+    // A file of a batch of renames has been given its name back (or its new name again).
+    virtual void renamed(const std::string & /*from*/, const std::string & /*to*/) { }
     // Told before a plain undo acts when the batch undone last left files alone: the undo
     // goes on to the batch before it.
     virtual void passingOver(const BatchSummary & /*partly*/, const BatchSummary & /*next*/) { }

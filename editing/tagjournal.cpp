@@ -1,14 +1,12 @@
 #include "editing/tagjournal.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <optional>
-
-#include <unistd.h>
 
 #include "editing/journalfile.h"
 #include "editing/journalset.h"
 #include "platform/error.h"
+#include "platform/paths.h"
 
 namespace editing {
 
@@ -27,20 +25,6 @@ std::string baseFolder(const char *name, const char *belowHome)
 }
 
 } // namespace
-
-std::string absolutePath(const std::string &path)
-{
-    if (!path.empty() && path[0] == '/')
-        return path;
-    std::string cwd(4096, '\0');
-    while (!::getcwd(cwd.data(), cwd.size())) {
-        if (errno != ERANGE)
-            throw platform::Error(platform::cannotOpenMessage(path), errno);
-        cwd.resize(cwd.size() * 2);
-    }
-    cwd.resize(std::char_traits<char>::length(cwd.c_str()));
-    return cwd == "/" ? cwd + path : cwd + "/" + path;
-}
 
 std::vector<std::string> journalFolders()
 {
@@ -110,7 +94,7 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
     {
         const std::size_t waiting = records.size();
         journal::appendMode(records, id,
-            {absolutePath(path), static_cast<std::uint64_t>(status.st_dev),
+            {platform::absolutePath(path), static_cast<std::uint64_t>(status.st_dev),
                 static_cast<std::uint64_t>(status.st_ino),
                 static_cast<std::uint32_t>(status.st_mode), static_cast<std::uint32_t>(newMode)});
         appendNow(waiting);
@@ -120,7 +104,7 @@ struct JournaledTagWriter::Impl final : tags::IWriteObserver
         bool appends, const tags::Block &block) override
     {
         journal::BeforeRecord record;
-        record.path = absolutePath(path);
+        record.path = platform::absolutePath(path);
         record.device = status.st_dev;
         record.inode = status.st_ino;
         record.size = status.st_size;

@@ -25,9 +25,6 @@ namespace editing {
 // XDG variable nor HOME).
 std::vector<std::string> journalFolders();
 
-// The path joined to the current folder unless it is absolute, as the journal records it.
-std::string absolutePath(const std::string &path);
-
 // A batch as the undo list shows it. Its mark is that of the last undo or redo run that
 // finished on it: undone (with the files that run left alone), or none after a redo.
 struct BatchSummary
@@ -38,6 +35,7 @@ struct BatchSummary
     std::size_t files = 0;      // distinct files the batch wrote
     bool undone = false;
     bool damaged = false;      // some of its records could not be read
+    bool renames = false;      // its files were renamed, not written
     std::size_t leftAlone = 0; // files its last undo left alone
     std::int64_t stamp = 0;    // when it began, in nanoseconds since the epoch
     std::int64_t order = 0;    // when it or the last undo or redo of it began (nanoseconds)

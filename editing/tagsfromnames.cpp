@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "lists/columns.h"
 #include "platform/bytetext.h"
 #include "platform/error.h"
 #include "platform/paths.h"
@@ -11,45 +12,40 @@
 
 namespace editing {
 
-namespace {
-
-struct PlaceholderName
-{
-    const char *word;
-    NameField field;
-};
-constexpr PlaceholderName Placeholders[] = {
-    {"title", NameField::Title},
-    {"artist", NameField::Artist},
-    {"album", NameField::Album},
-    {"year", NameField::Year},
-    {"comment", NameField::Comment},
-    {"genre", NameField::Genre},
-    {"track", NameField::Track},
-    {"skip", NameField::Skip},
-};
-
 const char *captionOf(NameField field)
 {
+    // The tag's text fields are named as the lists' headers name them; the genre as itself
+    // (the list's header reads "Genere").
     switch (field) {
-    case NameField::Title:
-        return "Title";
-    case NameField::Artist:
-        return "Artist";
-    case NameField::Album:
-        return "Album";
-    case NameField::Year:
-        return "Year";
-    case NameField::Comment:
-        return "Comment";
     case NameField::Genre:
         return "Genre";
     case NameField::Track:
         return "Track";
     case NameField::Skip:
-        break;
+        return "";
+    default:
+        return lists::columnOf(static_cast<tags::TextField>(field)).caption;
     }
-    return "";
+}
+
+namespace {
+
+// The placeholder a word names: the tag columns by the companion's names for them ("title",
+// "genre", ...), then the track and %skip%.
+std::optional<NameField> placeholderNamed(std::string_view word)
+{
+    if (const std::optional<lists::Column> column = lists::columnNamed(word)) {
+        const lists::ColumnEntry &entry = lists::columnSpec(*column);
+        if (entry.tagPart == lists::TagPart::Text)
+            return static_cast<NameField>(entry.textField);
+        if (entry.tagPart == lists::TagPart::Genre)
+            return NameField::Genre;
+    }
+    if (word == "track")
+        return NameField::Track;
+    if (word == "skip")
+        return NameField::Skip;
+    return std::nullopt;
 }
 
 tags::TextField textFieldOf(NameField field)
@@ -270,9 +266,8 @@ NamePattern parseNamePattern(std::string_view pattern)
             literal("%");
             continue;
         }
-        const auto found = std::find_if(std::begin(Placeholders), std::end(Placeholders),
-            [&](const PlaceholderName &placeholder) { return word == placeholder.word; });
-        if (found == std::end(Placeholders)) {
+        const std::optional<NameField> found = placeholderNamed(word);
+        if (!found) {
             out.error = "パターンの %" + std::string(word) + "% は使えません";
             return out;
         }
@@ -280,7 +275,7 @@ NamePattern parseNamePattern(std::string_view pattern)
             out.error = "パターンの項目と項目の間には区切りの文字が必要です";
             return out;
         }
-        out.pieces.push_back({true, found->field, {}});
+        out.pieces.push_back({true, *found, {}});
         hasField = true;
     }
     if (!hasField)

@@ -17,7 +17,11 @@ namespace editing {
 // matched against the last components of each file's path, planned before anything is
 // written.
 
+// The text fields in the order of tags::TextField, then the rest.
 enum class NameField { Title, Artist, Album, Year, Comment, Genre, Track, Skip };
+
+// How messages and the preview name a field: "Title", "Artist", ..., "Genre", "Track".
+const char *captionOf(NameField field);
 
 struct NamePatternPiece
 {

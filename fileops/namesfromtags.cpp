@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "lists/columns.h"
 #include "platform/bytetext.h"
 #include "platform/error.h"
 #include "platform/filesystem.h"
@@ -23,39 +24,39 @@ constexpr std::size_t MaxNameBytes = 255;
 constexpr char Replacement = '_';
 constexpr char FatCharacters[] = "\\:*?\"<>|";
 
-struct PlaceholderName
+// The placeholder a word names: the tag columns by the companion's names for them ("title",
+// "genre", ...), then the track and the old name.
+std::optional<NamePart> placeholderNamed(std::string_view word)
 {
-    const char *word;
-    NamePart part;
-};
-constexpr PlaceholderName Placeholders[] = {
-    {"title", NamePart::Title},
-    {"artist", NamePart::Artist},
-    {"album", NamePart::Album},
-    {"year", NamePart::Year},
-    {"genre", NamePart::Genre},
-    {"comment", NamePart::Comment},
-    {"track", NamePart::Track},
-    {"name", NamePart::Name},
-};
-
-// How a refusal names a field: as the list's column headers do.
-const char *captionOf(NamePart part)
-{
-    switch (part) {
-    case NamePart::Title:
-        return "Title";
-    case NamePart::Artist:
-        return "Artist";
-    case NamePart::Album:
-        return "Album";
-    case NamePart::Year:
-        return "Year";
-    case NamePart::Comment:
-        return "Comment";
-    default:
-        return "";
+    if (const std::optional<lists::Column> column = lists::columnNamed(word)) {
+        switch (column.value()) {
+        case lists::Column::Title:
+            return NamePart::Title;
+        case lists::Column::Artist:
+            return NamePart::Artist;
+        case lists::Column::Album:
+            return NamePart::Album;
+        case lists::Column::Year:
+            return NamePart::Year;
+        case lists::Column::Genre:
+            return NamePart::Genre;
+        case lists::Column::Comment:
+            return NamePart::Comment;
+        default:
+            break; // "name" is the old name, not the list's column of it
+        }
     }
+    if (word == "track")
+        return NamePart::Track;
+    if (word == "name")
+        return NamePart::Name;
+    return std::nullopt;
+}
+
+// How a refusal names a text field: as the list's column headers do.
+const char *captionOf(lists::Column column)
+{
+    return lists::columnSpec(column).caption;
 }
 
 bool isTrimmedFromName(char c)
@@ -118,6 +119,7 @@ Expansion expand(const NameFormat &format, const tags::TTagRecord &record, std::
         const std::size_t before = out.stem.size();
         const auto filled = [&] { filledOne = filledOne || out.stem.size() != before; };
         std::string bytes;
+        lists::Column column = lists::Column::FileName;
         switch (piece.part) {
         case NamePart::Text:
             out.stem += piece.text;
@@ -144,24 +146,29 @@ Expansion expand(const NameFormat &format, const tags::TTagRecord &record, std::
             continue;
         case NamePart::Title:
             bytes = record.Title;
+            column = lists::Column::Title;
             break;
         case NamePart::Artist:
             bytes = record.Artist;
+            column = lists::Column::Artist;
             break;
         case NamePart::Album:
             bytes = record.Album;
+            column = lists::Column::Album;
             break;
         case NamePart::Year:
             bytes = record.Year;
+            column = lists::Column::Year;
             break;
         case NamePart::Comment:
             bytes = tags::commentText(record);
+            column = lists::Column::Comment;
             break;
         }
         const std::string decoded = platform::decodeText(codePage, shownBytes(bytes));
         if (hasReplacementCharacter(decoded))
             return {{},
-                std::string(captionOf(piece.part)) + " に " + platform::codePageTitle(codePage)
+                std::string(captionOf(column)) + " に " + platform::codePageTitle(codePage)
                     + " で読めないバイトがあります"};
         out.stem += decoded;
         filled();
@@ -256,17 +263,13 @@ NameFormat parseNameFormat(std::string_view format)
             literal += '%';
             continue;
         }
-        const PlaceholderName *found = nullptr;
-        for (const PlaceholderName &placeholder : Placeholders) {
-            if (word == placeholder.word)
-                found = &placeholder;
-        }
+        const std::optional<NamePart> found = placeholderNamed(word);
         if (!found) {
             out.error = "書式の %" + std::string(word) + "% は使えません";
             return out;
         }
         flush();
-        out.pieces.push_back({found->part, {}});
+        out.pieces.push_back({*found, {}});
     }
     flush();
     return out;

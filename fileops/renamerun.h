@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fileops/namesfromtags.h"
+#include "platform/filesystem.h"
 #include "platform/runcontrol.h"
 
 namespace fileops {
@@ -22,12 +23,10 @@ public:
 };
 
 // What renameWithoutReplacing gives when the path no longer names the file that was planned.
-constexpr int NotThePlannedFile = -1;
+constexpr int NotThePlannedFile = platform::NotTheExpectedFile;
 
-// Gives a file a new name in its own folder without ever replacing another file: 0, the
-// errno of the failure (EEXIST when the name is taken), or NotThePlannedFile. A target that is the
-// same file (a change of case on FAT) is renamed plainly; where the file system refuses the
-// no-replace flag, the file gets a hard link under its new name and loses its old one.
+// Gives a planned file its new name without ever replacing another file, as
+// platform::renameWithoutReplacing does.
 int renameWithoutReplacing(const NamePlanRow &row);
 
 // The program's words for a failure of renameWithoutReplacing.

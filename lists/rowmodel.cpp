@@ -144,9 +144,9 @@ void RowModel::reorder(const std::vector<std::size_t> &order)
 void RowModel::setSubItem(int index, lists::SubItem item, std::string text)
 {
     m_rows[static_cast<std::size_t>(index)].subItem(item) = std::move(text);
-    // Only tag cells change after a row is shown; the file name is not among them.
+    // The path's column is the file name, which a rename changes.
     for (const lists::ColumnEntry &entry : lists::Columns) {
-        if (entry.subItem == item && entry.tagPart != lists::TagPart::None) {
+        if (entry.subItem == item) {
             const int column = static_cast<int>(entry.column);
             Q_EMIT dataChanged(this->index(index, column), this->index(index, column));
         }

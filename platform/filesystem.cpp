@@ -206,4 +206,59 @@ bool writeFully(int fd, const void *buf, size_t n, off_t at)
     return true;
 }
 
+namespace {
+
+bool isFile(const struct stat &st, dev_t device, ino_t inode)
+{
+    return st.st_dev == device && st.st_ino == inode;
+}
+
+// Where renameat2 does not take its flag (NFS, 9p, some FUSE): linkat never replaces a name,
+// and on NFS it is atomic; the old name goes once the new one is there.
+int linkThenUnlink(const char *from, const char *to)
+{
+    IFileSystem &fs = fileSystem();
+    if (fs.linkat(AT_FDCWD, from, AT_FDCWD, to, 0) != 0)
+        return errno;
+    if (fs.unlink(from) != 0) {
+        const int error = errno;
+        fs.unlink(to);
+        return error;
+    }
+    return 0;
+}
+
+} // namespace
+
+long long birthTime(const char *path)
+{
+    struct statx st;
+    if (::statx(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, STATX_BTIME, &st) != 0
+        || !(st.stx_mask & STATX_BTIME))
+        return 0;
+    return static_cast<long long>(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec;
+}
+
+int renameWithoutReplacing(const char *from, const char *to, dev_t device, ino_t inode)
+{
+    IFileSystem &fs = fileSystem();
+    struct stat st;
+    if (fs.stat(from, &st, false) != 0)
+        return errno;
+    if (!isFile(st, device, inode))
+        return NotTheExpectedFile;
+    if (fs.renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    const int error = errno;
+    if (error != EEXIST && error != EINVAL && error != ENOSYS)
+        return error;
+    // The new name already names this very file and no other name does: a change of case on
+    // a file system that ignores case.
+    if (fs.stat(to, &st, false) == 0 && isFile(st, device, inode) && st.st_nlink == 1)
+        return fs.rename(from, to) == 0 ? 0 : errno;
+    if (error == EEXIST)
+        return EEXIST;
+    return linkThenUnlink(from, to);
+}
+
 } // namespace platform

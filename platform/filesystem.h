@@ -116,4 +116,19 @@ UniqueFd openRegularFile(const char *path, int flags, struct stat *st);
 bool readFully(int fd, void *buf, size_t n, off_t at);
 bool writeFully(int fd, const void *buf, size_t n, off_t at);
 
+// When the file a path names was made (its birth time, which a rename keeps), in nanoseconds
+// since the epoch; 0 when the file system does not tell. With the device and inode it tells
+// a file from a later one that was given the same inode number.
+long long birthTime(const char *path);
+
+// What renameWithoutReplacing gives when `from` no longer names the expected file.
+constexpr int NotTheExpectedFile = -1;
+
+// Gives the file `from` names, when it is still the file (device, inode) expected, the name
+// `to` in its own folder without ever replacing another file: 0, the errno of the failure
+// (EEXIST when the name is taken), or NotTheExpectedFile. A target that is the same file (a
+// change of case on FAT) is renamed plainly; where the file system refuses the no-replace
+// flag, the file gets a hard link under its new name and loses its old one.
+int renameWithoutReplacing(const char *from, const char *to, dev_t device, ino_t inode);
+
 } // namespace platform

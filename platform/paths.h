@@ -14,4 +14,8 @@ std::string_view fileNamePart(std::string_view path);
 // The extension of a file name: from its last "." on, unless that dot begins the name.
 std::string_view extensionPart(std::string_view name);
 
+// The path made absolute against the current folder (no "." or ".." resolved, no link
+// followed); throws platform::Error when the current folder cannot be had.
+std::string absolutePath(const std::string &path);
+
 } // namespace platform

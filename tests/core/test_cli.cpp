@@ -10,6 +10,7 @@
 
 #include "cli/clicommands.h"
 #include "cli/clioptions.h"
+#include "platform/bytetext.h"
 #include "tags/tagfile.h"
 #include "tests/support/faults.h"
 #include "tests/support/testtree.h"
@@ -132,6 +133,8 @@ TEST_F(Cli, UsageErrorsDoNothingAndSayWhy)
             {"set", "--genre", "Blue", file}, {"set", "--title", std::string(31, 'x'), file},
             {"set", "--title", "é", file}, {"write", "--year", "20001", file},
             {"set", "--album", "日本語のとても長いタイトルですね", file}, // 32 bytes
+            {"rename", file}, {"rename", "--format", "%titel%", file},
+            {"fromname", "--pattern", "%title%%artist%", file}, {"fromname", "--fat", file},
             {"bogus"}}) {
         const Result r = run(args);
         EXPECT_EQ(r.status, 2) << args[0];
@@ -569,4 +572,95 @@ TEST_F(Cli, ExportV2PreviewsWritesAndIsUndone)
     EXPECT_EQ(readBytes(jp), jpBefore);
     EXPECT_EQ(run({"redo"}).status, 0);
     EXPECT_EQ(readBytes(jp), exported);
+}
+
+TEST_F(Cli, RenamePreviewsAsTsvRenamesInOneBatchAndUndoesIt)
+{
+    const std::string song = tree.file("music/a.mp3", audioBytes(300, 1) + tagBytes("Song", "Art"));
+    const std::string dup1 = tree.file("music/b.mp3", audioBytes(300, 2) + tagBytes("Dup", "Art"));
+    const std::string dup2 = tree.file("music/c.mp3", audioBytes(300, 3) + tagBytes("Dup", "Art"));
+    const std::string same
+        = tree.file("music/Art - Same.mp3", audioBytes(300, 4) + tagBytes("Same", "Art"));
+    const std::string bare = tree.file("music/d.mp3", audioBytes(300, 5));
+    const std::string colon
+        = tree.file("music/e.mp3", audioBytes(300, 6) + tagBytes("Why?", "A:B"));
+    const std::vector<std::string> files = {song, dup1, dup2, same, bare, colon};
+    const auto args = [&](std::vector<std::string> options) {
+        options.insert(options.begin(), {"rename", "--format", "%artist% - %title%"});
+        options.insert(options.end(), files.begin(), files.end());
+        return options;
+    };
+
+    Result r = run(args({"--dry-run", "--fat"}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+        song + "\t" + music("Art - Song.mp3") + "\tchanges\n" + dup1 + "\t" + music("Art - Dup.mp3")
+            + "\tconflict\n" + dup2 + "\t" + music("Art - Dup.mp3") + "\tconflict\n" + same + "\t"
+            + same + "\tunchanged\n" + bare + "\t\trefused\n" + colon + "\t"
+            + music("A_B - Why_.mp3") + "\tchanges\n");
+    EXPECT_EQ(testing_support::listNames(tree.path("music")).size(), files.size());
+
+    r = run(args({}));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 3)
+        << r.err; // two conflicts, one refused
+    EXPECT_EQ(readBytes(music("Art - Song.mp3")), audioBytes(300, 1) + tagBytes("Song", "Art"));
+    EXPECT_EQ(readBytes(music("A:B - Why?.mp3")).size(), 428u); // not on FAT: kept as typed
+    r = run({"history", "1"});
+    EXPECT_NE(r.out.find("\tファイル名の変更\t2 files\t\n"), std::string::npos) << r.out;
+
+    // Undone name by name, after another program took one of the old names.
+    tree.file("music/e.mp3", "taken");
+    r = run({"undo"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("left alone: " + music("A:B - Why?.mp3")), std::string::npos) << r.err;
+    EXPECT_TRUE(testing_support::exists(song));
+    EXPECT_EQ(readBytes(colon), "taken");
+    EXPECT_EQ(run({"redo"}).status, 0);
+    EXPECT_FALSE(testing_support::exists(song));
+    EXPECT_TRUE(testing_support::exists(music("Art - Song.mp3")));
+}
+
+TEST_F(Cli, FromNamePreviewsAsTsvAndWritesTheMatchingFilesInOneBatch)
+{
+    const std::string one = tree.file("music/Band/Live/03 Opening.mp3", audioBytes(300, 1));
+    const std::string cut = tree.file("music/Band/Live/04 " + std::string(40, 'x') + ".mp3",
+        audioBytes(300, 2) + tagBytes("Old", "Old", "Old", "1999", "note", 0));
+    const std::string odd = tree.file("music/Band/Live/bonus.mp3", audioBytes(300, 3));
+    const std::string full = tree.file("music/Band/Live/05 Long comment.mp3",
+        audioBytes(300, 4) + tagBytes("T", "", "", "", std::string(30, 'c'), 0));
+    const std::vector<std::string> files = {one, cut, odd, full};
+    std::vector<std::string> args = {"fromname", "--pattern", "%artist%/%album%/%track% %title%"};
+    args.insert(args.end(), files.begin(), files.end());
+
+    args.push_back("--dry-run");
+    Result r = run(args);
+    args.pop_back();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+        one + "\tmatches\tOpening\tBand\tLive\t3\n" + cut + "\tmatches\t" + std::string(30, 'x')
+            + "\tBand\tLive\t4\n" + odd + "\tnomatch\t\t\t\t\n" + full + "\trefused\t\t\t\t\n");
+    EXPECT_EQ(readBytes(one), audioBytes(300, 1));
+
+    r = run(args);
+    EXPECT_EQ(r.status, 1);
+    // Fields the pattern does not name are kept; the track goes into bytes 125 and 126.
+    struct Expected
+    {
+        std::string path, title, year, comment;
+        unsigned track;
+    };
+    for (const Expected &e : {Expected {one, "Opening", "", "", 3},
+             Expected {cut, std::string(30, 'x'), "1999", "note", 4}}) {
+        const tags::TTagRecord tag = tags::ReadTag(e.path);
+        EXPECT_EQ(platform::trimmed(tag.Title), e.title);
+        EXPECT_EQ(platform::trimmed(tag.Artist), "Band");
+        EXPECT_EQ(platform::trimmed(tag.Album), "Live");
+        EXPECT_EQ(platform::trimmed(tag.Year), e.year);
+        EXPECT_EQ(platform::trimmed(tags::commentText(tag)), e.comment);
+        EXPECT_EQ(tags::trackNumber(tag), e.track);
+    }
+    EXPECT_EQ(readBytes(odd), audioBytes(300, 3));
+    r = run({"history", "1"});
+    EXPECT_NE(r.out.find("\tファイル名からタグ\t2 files\t\n"), std::string::npos) << r.out;
 }

@@ -37,9 +37,9 @@ public:
         TForm1::N13, TForm1::N14, TForm1::N15, TForm1::N16, TForm1::N17, TForm1::N18, TForm1::N2,
         TForm1::N3, TForm1::N4, TForm1::N5, TForm1::N6, TForm1::N7, TForm1::N8, TForm1::N9,
         TForm1::PopupMenu1, TForm1::PopupMenu2, TForm1::Redo1, TForm1::Undo1, TForm1::View1;
-    // The export to ID3v2 tags: its menu, entries, dialog and handler.
-    using TForm1::ExportPreview, TForm1::ExportV21, TForm1::ExportV21Click, TForm1::N19,
-        TForm1::Tool1;
+    // The tools: their menu, entries, dialogs and handlers.
+    using TForm1::Tools1, TForm1::NamesFromTags1, TForm1::TagsFromNames1, TForm1::ExportV21,
+        TForm1::ExportPreview, TForm1::ExportV21Click, TForm1::N19, TForm1::N20, TForm1::N21;
     // Dialogs.
     using TForm1::Form2, TForm1::Form3, TForm1::Form4, TForm1::Form5, TForm1::Form6;
     // Shared sort state.
@@ -55,7 +55,8 @@ public:
         TForm1::N13Click, TForm1::N15Click, TForm1::N16Click, TForm1::N17Click, TForm1::N1Click,
         TForm1::N9Click, TForm1::PopupMenu2Popup, TForm1::Redo1Click, TForm1::ScanFolder,
         TForm1::Undo1Click, TForm1::clearStatusText, TForm1::isBusy, TForm1::isScanning,
-        TForm1::runBusy, TForm1::scanChosenFolder, TForm1::setStatusText, TForm1::showInCodePage;
+        TForm1::runBusy, TForm1::scanChosenFolder, TForm1::setStatusText, TForm1::showInCodePage,
+        TForm1::m_nameFormat, TForm1::m_namePattern;
 };
 
 } // namespace testing_support

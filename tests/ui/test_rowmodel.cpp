@@ -134,10 +134,11 @@ TEST_F(RowModelChecked, CellChangesReachTheCellsColumn)
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     model.setSubItem(1, lists::SubItem::Title, "T");
     model.setSubItem(0, lists::SubItem::Genre, "Blues");
-    model.setSubItem(0, lists::SubItem::Path, "/music/z"); // no column shows the path
-    ASSERT_EQ(changed.count(), 2);
+    model.setSubItem(0, lists::SubItem::Path, "/music/z"); // a rename: the file-name column
+    ASSERT_EQ(changed.count(), 3);
     EXPECT_EQ(changed[0][0].toModelIndex(), model.index(1, 1));
     EXPECT_EQ(changed[1][0].toModelIndex(), model.index(0, 5));
+    EXPECT_EQ(changed[2][0].toModelIndex(), model.index(0, 0));
     EXPECT_EQ(model.data(model.index(1, 1)).toString(), QStringLiteral("T"));
     EXPECT_EQ(model.data(model.index(0, 0)).toString(), QStringLiteral("z"));
 }
