@@ -37,7 +37,7 @@ void JournaledRenames::begin(const std::vector<PlannedRename> &plan)
         journal::appendRename(records, m_id,
             {platform::absolutePath(rename.path), platform::absolutePath(rename.newPath),
                 static_cast<std::uint64_t>(rename.device), static_cast<std::uint64_t>(rename.inode),
-                platform::birthTime(rename.path.c_str())});
+                rename.birth});
     m_journal->appendRecords(records);
 }
 

@@ -23,6 +23,7 @@ struct PlannedRename
     std::string newPath;
     dev_t device = 0;
     ino_t inode = 0;
+    long long birth = 0; // platform::birthTime of the file, 0 when not told
 };
 
 // A run of renames kept in the journal as one batch: its whole plan goes in one append before

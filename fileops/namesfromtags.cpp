@@ -339,6 +339,7 @@ NamePlan planNamesFromTags(const std::vector<std::string> &paths, const NameForm
         }
         row.device = identity->device;
         row.inode = identity->inode;
+        row.birth = platform::birthTime(row.path.c_str());
         tags::TTagRecord record;
         if (readsTag) {
             try {

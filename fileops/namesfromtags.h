@@ -65,6 +65,7 @@ struct NamePlanRow
     platform::PathMessage why; // why it is in conflict or refused, in the program's words
     dev_t device = 0;
     ino_t inode = 0;
+    long long birth = 0; // the file's birth time (platform::birthTime), 0 when not told
 };
 
 struct NamePlan

@@ -32,6 +32,18 @@ int renameWithoutReplacing(const NamePlanRow &row);
 // The program's words for a failure of renameWithoutReplacing.
 std::string renameErrorText(int error);
 
+// The rows of a plan that are to be renamed, each made a `Planned` from its path, new path,
+// device, inode and birth time (the undo journal's record of a run takes them so).
+template<typename Planned> std::vector<Planned> renamesOf(const std::vector<NamePlanRow> &plan)
+{
+    std::vector<Planned> renames;
+    for (const NamePlanRow &row : plan) {
+        if (row.state == NameState::Changes)
+            renames.push_back({row.path, row.newPath, row.device, row.inode, row.birth});
+    }
+    return renames;
+}
+
 // Renames the files of the plan whose state is Changes, in order. A file that fails is
 // reported with why and the run goes on; the watchers of changed paths are told of both
 // names of every file renamed. Stops between files when asked.

@@ -23,6 +23,11 @@ int PosixFileSystem::stat(const char *path, struct stat *st, bool followLinks)
     return followLinks ? ::stat(path, st) : ::lstat(path, st);
 }
 
+int PosixFileSystem::lstatAt(int dirFd, const char *name, struct stat *st)
+{
+    return ::fstatat(dirFd, name, st, AT_SYMLINK_NOFOLLOW);
+}
+
 int PosixFileSystem::fstat(int fd, struct stat *st)
 {
     return ::fstat(fd, st);
@@ -67,6 +72,11 @@ int PosixFileSystem::renameat2(
 int PosixFileSystem::unlink(const char *path)
 {
     return ::unlink(path);
+}
+
+int PosixFileSystem::unlinkAt(int dirFd, const char *name)
+{
+    return ::unlinkat(dirFd, name, 0);
 }
 
 int PosixFileSystem::mkdir(const char *path, mode_t mode)
@@ -215,14 +225,14 @@ bool isFile(const struct stat &st, dev_t device, ino_t inode)
 
 // Where renameat2 does not take its flag (NFS, 9p, some FUSE): linkat never replaces a name,
 // and on NFS it is atomic; the old name goes once the new one is there.
-int linkThenUnlink(const char *from, const char *to)
+int linkThenUnlink(int folder, const char *from, const char *to)
 {
     IFileSystem &fs = fileSystem();
-    if (fs.linkat(AT_FDCWD, from, AT_FDCWD, to, 0) != 0)
+    if (fs.linkat(folder, from, folder, to, 0) != 0)
         return errno;
-    if (fs.unlink(from) != 0) {
+    if (fs.unlinkAt(folder, from) != 0) {
         const int error = errno;
-        fs.unlink(to);
+        fs.unlinkAt(folder, to);
         return error;
     }
     return 0;
@@ -241,24 +251,30 @@ long long birthTime(const char *path)
 
 int renameWithoutReplacing(const char *from, const char *to, dev_t device, ino_t inode)
 {
+    return renameWithoutReplacingAt(AT_FDCWD, from, to, device, inode);
+}
+
+int renameWithoutReplacingAt(
+    int folder, const char *from, const char *to, dev_t device, ino_t inode)
+{
     IFileSystem &fs = fileSystem();
     struct stat st;
-    if (fs.stat(from, &st, false) != 0)
+    if (fs.lstatAt(folder, from, &st) != 0)
         return errno;
     if (!isFile(st, device, inode))
         return NotTheExpectedFile;
-    if (fs.renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+    if (fs.renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0)
         return 0;
     const int error = errno;
     if (error != EEXIST && error != EINVAL && error != ENOSYS)
         return error;
     // The new name already names this very file and no other name does: a change of case on
     // a file system that ignores case.
-    if (fs.stat(to, &st, false) == 0 && isFile(st, device, inode) && st.st_nlink == 1)
-        return fs.rename(from, to) == 0 ? 0 : errno;
+    if (fs.lstatAt(folder, to, &st) == 0 && isFile(st, device, inode) && st.st_nlink == 1)
+        return fs.renameat2(folder, from, folder, to, 0) == 0 ? 0 : errno;
     if (error == EEXIST)
         return EEXIST;
-    return linkThenUnlink(from, to);
+    return linkThenUnlink(folder, from, to);
 }
 
 } // namespace platform

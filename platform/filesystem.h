@@ -16,6 +16,8 @@ struct IFileSystem
     virtual int open(const char *path, int flags, mode_t mode = 0) = 0;
     virtual int openat(int dirFd, const char *name, int flags, mode_t mode = 0) = 0;
     virtual int stat(const char *path, struct stat *st, bool followLinks) = 0;
+    // fstatat(2) without following a last link: a name within an open folder.
+    virtual int lstatAt(int dirFd, const char *name, struct stat *st) = 0;
     virtual int fstat(int fd, struct stat *st) = 0;
     virtual ssize_t pread(int fd, void *buf, size_t n, off_t at) = 0;
     virtual ssize_t pwrite(int fd, const void *buf, size_t n, off_t at) = 0;
@@ -28,6 +30,7 @@ struct IFileSystem
     virtual int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned flags)
         = 0;
     virtual int unlink(const char *path) = 0;
+    virtual int unlinkAt(int dirFd, const char *name) = 0;
     virtual int mkdir(const char *path, mode_t mode) = 0;
     virtual int chmod(const char *path, mode_t mode) = 0;
     virtual int fchmod(int fd, mode_t mode) = 0;
@@ -44,6 +47,7 @@ public:
     int open(const char *path, int flags, mode_t mode = 0) override;
     int openat(int dirFd, const char *name, int flags, mode_t mode = 0) override;
     int stat(const char *path, struct stat *st, bool followLinks) override;
+    int lstatAt(int dirFd, const char *name, struct stat *st) override;
     int fstat(int fd, struct stat *st) override;
     ssize_t pread(int fd, void *buf, size_t n, off_t at) override;
     ssize_t pwrite(int fd, const void *buf, size_t n, off_t at) override;
@@ -54,6 +58,7 @@ public:
     int renameat2(
         int fromDir, const char *from, int toDir, const char *to, unsigned flags) override;
     int unlink(const char *path) override;
+    int unlinkAt(int dirFd, const char *name) override;
     int mkdir(const char *path, mode_t mode) override;
     int chmod(const char *path, mode_t mode) override;
     int fchmod(int fd, mode_t mode) override;
@@ -130,5 +135,9 @@ constexpr int NotTheExpectedFile = -1;
 // change of case on FAT) is renamed plainly; where the file system refuses the no-replace
 // flag, the file gets a hard link under its new name and loses its old one.
 int renameWithoutReplacing(const char *from, const char *to, dev_t device, ino_t inode);
+// The same for two names within a folder open as `folder` (O_PATH is enough): a batch of
+// renames in one folder spares the walk of the folder's path for each file.
+int renameWithoutReplacingAt(
+    int folder, const char *from, const char *to, dev_t device, ino_t inode);
 
 } // namespace platform

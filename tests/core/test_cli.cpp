@@ -663,4 +663,13 @@ TEST_F(Cli, FromNamePreviewsAsTsvAndWritesTheMatchingFilesInOneBatch)
     EXPECT_EQ(readBytes(odd), audioBytes(300, 3));
     r = run({"history", "1"});
     EXPECT_NE(r.out.find("\tファイル名からタグ\t2 files\t\n"), std::string::npos) << r.out;
+
+    // Undone as one batch, but for the file changed since, which is left alone.
+    const std::string changed = readBytes(cut) + "more";
+    tree.file("music/Band/Live/04 " + std::string(40, 'x') + ".mp3", changed);
+    r = run({"undo"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("left alone: " + cut), std::string::npos) << r.err;
+    EXPECT_EQ(readBytes(one), audioBytes(300, 1));
+    EXPECT_EQ(readBytes(cut), changed);
 }

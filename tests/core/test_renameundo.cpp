@@ -34,12 +34,7 @@ public:
     { }
     void aboutToRename(const std::vector<fileops::NamePlanRow> &plan) override
     {
-        std::vector<editing::PlannedRename> renames;
-        for (const fileops::NamePlanRow &row : plan) {
-            if (row.state == fileops::NameState::Changes)
-                renames.push_back({row.path, row.newPath, row.device, row.inode});
-        }
-        m_batch.begin(renames);
+        m_batch.begin(fileops::renamesOf<editing::PlannedRename>(plan));
     }
     void renamed(std::size_t, const std::string &) override { }
 

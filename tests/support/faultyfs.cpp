@@ -163,6 +163,14 @@ int FaultyFileSystem::unlink(const char *path)
 {
     BELLWICK_FAULT(Unlink, path, -1, unlink(path))
 }
+int FaultyFileSystem::unlinkAt(int dirFd, const char *name)
+{
+    BELLWICK_FAULT(Unlink, name, -1, unlinkAt(dirFd, name))
+}
+int FaultyFileSystem::lstatAt(int dirFd, const char *name, struct stat *st)
+{
+    BELLWICK_FAULT(Stat, name, -1, lstatAt(dirFd, name, st))
+}
 int FaultyFileSystem::mkdir(const char *path, mode_t mode)
 {
     BELLWICK_FAULT(Mkdir, path, -1, mkdir(path, mode))

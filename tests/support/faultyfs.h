@@ -64,6 +64,9 @@ public:
     int renameat2(
         int fromDir, const char *from, int toDir, const char *to, unsigned flags) override;
     int unlink(const char *path) override;
+    // Calls on a name within an open folder count on that name (a per-path rule gives it).
+    int unlinkAt(int dirFd, const char *name) override;
+    int lstatAt(int dirFd, const char *name, struct stat *st) override;
     int mkdir(const char *path, mode_t mode) override;
     int chmod(const char *path, mode_t mode) override;
     int fchmod(int fd, mode_t mode) override;
