@@ -12,6 +12,7 @@
 #include "platform/modal.h"
 #include "platform/runcontrol.h"
 #include "platform/textcodec.h"
+#include "widgets/errorreport.h"
 
 namespace {
 
@@ -37,37 +38,20 @@ private:
 // "path: why", one a line, the first few of many.
 QString problemLines(const std::vector<editing::ExportProblem> &problems)
 {
-    constexpr std::size_t Shown = 10;
-    QString lines;
-    for (std::size_t i = 0; i < problems.size() && i < Shown; ++i) {
+    return widgets::reportLines(problems.size(), [&problems](std::size_t i) {
         const editing::ExportProblem &problem = problems[i];
-        const platform::PathMessage &message = problem.message;
-        lines += QLatin1Char('\n');
-        if (message.path.empty())
-            lines += QString::fromStdString(platform::shownPath(problem.path)) + text(": ")
-                + QString::fromStdString(platform::withInvisibleMarked(message.before));
-        else
-            lines += QString::fromStdString(platform::withInvisibleMarked(message.before)
-                + platform::shownPath(message.path) + platform::withInvisibleMarked(message.after));
-    }
-    if (problems.size() > Shown)
-        lines += QLatin1Char('\n') + text("ほか %1 個").arg(problems.size() - Shown);
-    return lines;
+        if (!problem.message.path.empty())
+            return widgets::shownMessage(problem.message);
+        return QString::fromStdString(platform::shownPath(problem.path)) + text(": ")
+            + QString::fromStdString(platform::withInvisibleMarked(problem.message.before));
+    });
 }
 
 } // namespace
 
 void TForm1::ExportV21Click(QObject *)
 {
-    // The rows as copy takes them: the selected ones, every row when none is selected.
-    std::vector<bool> rows = ListView2->selectionFlags();
-    if (std::find(rows.begin(), rows.end(), true) == rows.end())
-        rows.assign(rows.size(), true);
-    std::vector<std::string> paths;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i])
-            paths.push_back(ListView2->row(static_cast<int>(i)).path());
-    }
+    const std::vector<std::string> paths = toolPaths();
     if (paths.empty())
         return;
     const std::optional<tags::ExportOptions> options
@@ -98,14 +82,17 @@ void TForm1::ExportV21Click(QObject *)
     }
     if (result.refused.empty() && result.failed.empty())
         return;
-    QString report = text("%1 個のファイルに書き出しました。").arg(result.written);
+    QString report
+        = text("%1 個のファイルに書き出しました。").arg(widgets::groupedCount(result.written));
     if (!result.refused.empty())
         report += QStringLiteral("\n\n")
-            + text("書き出せないファイル (%1 個):").arg(result.refused.size())
+            + text("書き出せないファイル (%1 個):")
+                  .arg(widgets::groupedCount(result.refused.size()))
             + problemLines(result.refused);
     if (!result.failed.empty())
         report += QStringLiteral("\n\n")
-            + text("書き込みに失敗したファイル (%1 個、元のままです):").arg(result.failed.size())
+            + text("書き込みに失敗したファイル (%1 個、元のままです):")
+                  .arg(widgets::groupedCount(result.failed.size()))
             + problemLines(result.failed);
     platform::modal().messageBox(
         this, report, text("確認"), platform::MB_OK | platform::MB_ICONEXCLAMATION);

@@ -1,12 +1,9 @@
 // The main window's tools: file names from tags and tags from file names.
 
-#include <chrono>
 #include <unordered_map>
 #include <unordered_set>
 
 #include <QAbstractItemView>
-#include <QApplication>
-#include <QKeyEvent>
 #include <QLabel>
 
 #include "app/Unit1.h"
@@ -33,58 +30,6 @@ QString text(const char *utf8)
 {
     return QString::fromUtf8(utf8);
 }
-
-// While a tool's run goes on, takes the user's input away from the window (as a busy run
-// does) but lets Escape stop the run at its next file.
-class EscapeStops final : public QObject, public platform::IRunControl
-{
-public:
-    explicit EscapeStops(platform::IRunControl &status)
-        : m_status(status)
-    {
-        qApp->installEventFilter(this);
-    }
-    ~EscapeStops() override { qApp->removeEventFilter(this); }
-
-    void progress(const platform::RunProgress &progress) override
-    {
-        m_status.progress(progress);
-        // Input waiting since the last step reaches the filter: Escape among it.
-        const auto now = std::chrono::steady_clock::now();
-        if (now - m_lastLook >= std::chrono::milliseconds(50)) {
-            m_lastLook = now;
-            QCoreApplication::processEvents();
-        }
-    }
-    bool stopRequested() override { return m_stop || m_status.stopRequested(); }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
-                m_stop = true;
-            return true;
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-            return true;
-        default:
-            return false;
-        }
-    }
-
-private:
-    platform::IRunControl &m_status;
-    bool m_stop = false;
-    std::chrono::steady_clock::time_point m_lastLook {};
-};
 
 // A rename run's report: the plan into the journal before the first rename, the files
 // renamed and those that were not.
@@ -169,15 +114,11 @@ void reportFailures(QWidget *parent, const std::vector<platform::PathMessage> &f
 {
     if (failures.empty())
         return;
-    constexpr std::size_t Shown = 10;
-    QString lines;
-    for (std::size_t i = 0; i < failures.size() && i < Shown; ++i)
-        lines += QLatin1Char('\n') + widgets::shownMessage(failures[i]);
-    if (failures.size() > Shown)
-        lines += QLatin1Char('\n') + text("ほか %1 個").arg(failures.size() - Shown);
+    const QString lines = widgets::reportLines(
+        failures.size(), [&failures](std::size_t i) { return widgets::shownMessage(failures[i]); });
     platform::modal().messageBox(parent,
-        text("%1 個のファイルはそのままです。").arg(failures.size()) + lines, text("確認"),
-        platform::MB_OK | platform::MB_ICONEXCLAMATION);
+        text("%1 個のファイルはそのままです。").arg(widgets::groupedCount(failures.size())) + lines,
+        text("確認"), platform::MB_OK | platform::MB_ICONEXCLAMATION);
 }
 
 // Whether any of the files' folders is on FAT or exFAT, each folder asked once.
@@ -231,8 +172,7 @@ void TForm1::NamesFromTags1Click(QObject *)
     {
         const platform::ScopeGuard release([&held] { held.reset(); });
         runBusy("名前を変更中", [&](platform::IRunControl &status) {
-            EscapeStops control(status);
-            RenameReport report(m_journal.get(), control);
+            RenameReport report(m_journal.get(), status);
             // The rows follow the files however the run ends.
             const platform::ScopeGuard apply([&] {
                 newPaths = std::move(report.newPaths);
@@ -270,8 +210,7 @@ void TForm1::TagsFromNames1Click(QObject *)
 
     std::vector<platform::PathMessage> failures;
     runBusy("タグ書き込み中", [&](platform::IRunControl &status) {
-        EscapeStops control(status);
-        FromNameReport report(*ListView2, choice->plan.rows, control);
+        FromNameReport report(*ListView2, choice->plan.rows, status);
         QWidget *viewport = ListView2->currentView()->viewport();
         const platform::ScopeGuard finalPaint([&] {
             viewport->update();

@@ -27,20 +27,13 @@
 #include "platform/textcodec.h"
 #include "widgets/errorreport.h"
 
+using widgets::groupedCount;
+
 namespace {
 
 QString text(const char *utf8)
 {
     return QString::fromUtf8(utf8);
-}
-
-// A count with its thousands grouped by commas ("1,204"), whatever the user's locale.
-QString groupedCount(std::size_t count)
-{
-    std::string digits = std::to_string(count);
-    for (std::size_t at = digits.size(); at > 3; at -= 3)
-        digits.insert(at - 3, 1, ',');
-    return QString::fromStdString(digits);
 }
 
 // "元に戻す(&U): タグ一括設定 (1,204 ファイル)": the entry's caption with the batch it takes.
@@ -150,13 +143,8 @@ QString quotedBatch(const editing::BatchSummary &batch)
 // The paths of a report, one a line, the first few of many.
 QString pathLines(const std::vector<std::string> &paths)
 {
-    constexpr std::size_t Shown = 10;
-    QString lines;
-    for (std::size_t i = 0; i < paths.size() && i < Shown; ++i)
-        lines += QLatin1Char('\n') + QString::fromStdString(platform::shownPath(paths[i]));
-    if (paths.size() > Shown)
-        lines += QLatin1Char('\n') + text("ほか %1 個").arg(groupedCount(paths.size() - Shown));
-    return lines;
+    return widgets::reportLines(paths.size(),
+        [&paths](std::size_t i) { return QString::fromStdString(platform::shownPath(paths[i])); });
 }
 
 } // namespace

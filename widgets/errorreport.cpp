@@ -48,6 +48,26 @@ QString shownMessage(const platform::PathMessage &message)
         message.before + platform::shownPath(message.path) + message.after);
 }
 
+QString groupedCount(std::size_t count)
+{
+    std::string digits = std::to_string(count);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, 1, ',');
+    return QString::fromStdString(digits);
+}
+
+QString reportLines(std::size_t count, const std::function<QString(std::size_t)> &line)
+{
+    constexpr std::size_t Shown = 10;
+    QString lines;
+    for (std::size_t i = 0; i < count && i < Shown; ++i)
+        lines += QLatin1Char('\n') + line(i);
+    if (count > Shown)
+        lines
+            += QLatin1Char('\n') + QString::fromUtf8("ほか %1 個").arg(groupedCount(count - Shown));
+    return lines;
+}
+
 void showErrorReport(const platform::PathMessage &message)
 {
     showErrorReport(shownMessage(message));

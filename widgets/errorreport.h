@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <exception>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -26,6 +28,12 @@ QString errorReportText(const QString &text);
 // name by name with marks for what cannot be seen, so no byte of it breaks the message.
 void showErrorReport(const platform::PathMessage &message);
 QString shownMessage(const platform::PathMessage &message);
+
+// A count with its thousands grouped by commas ("1,204"), whatever the user's locale.
+QString groupedCount(std::size_t count);
+// The lines of a report that names files, each after a line break: the first ten of
+// `count`, then "ほか N 個" for the rest.
+QString reportLines(std::size_t count, const std::function<QString(std::size_t)> &line);
 
 // The box of a tag write whose file has gone: "ファイルが開けません", caption "エラー".
 void showFileMissingBox();
