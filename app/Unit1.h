@@ -307,6 +307,9 @@ private:
     // Asked by the tag writer when there is no journal: the user's leave to write without
     // one, asked until it is given, then kept for the session.
     bool mayWriteWithoutJournal();
+    // Before a batch of a tool: the journal's lock (waited for as holdJournal does), or without
+    // a journal the user's leave to write without one. False: the batch does not start.
+    bool holdForBatch(std::unique_ptr<editing::JournalHold> &held);
     // The journal's lock for a write batch or an undo. While another process holds it, a
     // thread waits for it and the window is busy meanwhile: its commands greyed, the status
     // line naming what the lock is held for, a close request deferred, and Escape giving the

@@ -61,13 +61,8 @@ void TForm1::ExportV21Click(QObject *)
 
     // The batch is journaled as tag writes are; without a journal, only with the user's leave.
     std::unique_ptr<editing::JournalHold> held;
-    if (m_journal) {
-        held = holdJournal();
-        if (!held)
-            return;
-    } else if (!mayWriteWithoutJournal()) {
+    if (!holdForBatch(held))
         return;
-    }
     editing::ExportRunResult result;
     runBusy("書き出し中", [&](platform::IRunControl &status) {
         ExportStatus report(status);

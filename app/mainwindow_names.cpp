@@ -160,13 +160,8 @@ void TForm1::NamesFromTags1Click(QObject *)
     m_nameFormat = choice->format;
 
     std::unique_ptr<editing::JournalHold> held;
-    if (m_journal) {
-        held = holdJournal();
-        if (!held)
-            return;
-    } else if (!mayWriteWithoutJournal()) {
+    if (!holdForBatch(held))
         return;
-    }
     std::unordered_map<std::string, std::string> newPaths;
     std::vector<platform::PathMessage> failures;
     {

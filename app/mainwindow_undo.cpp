@@ -26,6 +26,7 @@
 #include "platform/scopeguard.h"
 #include "platform/textcodec.h"
 #include "widgets/errorreport.h"
+#include "widgets/inputshield.h"
 
 using widgets::groupedCount;
 
@@ -95,44 +96,6 @@ private:
     std::unordered_map<std::string, std::string> m_newPaths;
 };
 
-// Keeps user input from the window while it waits for the journal's lock; Escape gives the
-// wait up.
-class WaitInput final : public QObject
-{
-public:
-    explicit WaitInput(QEventLoop &loop)
-        : m_loop(loop)
-    { }
-    bool gaveUp() const { return m_gaveUp; }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
-                m_gaveUp = true;
-                m_loop.quit();
-            }
-            return true;
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-            return true;
-        default:
-            return false;
-        }
-    }
-
-private:
-    QEventLoop &m_loop;
-    bool m_gaveUp = false;
-};
 // "「タグ一括設定 (18 ファイル)」"
 QString quotedBatch(const editing::BatchSummary &batch)
 {
@@ -310,7 +273,7 @@ std::unique_ptr<editing::JournalHold> TForm1::holdJournal()
     if (std::unique_ptr<editing::JournalHold> held = m_journal->tryHold())
         return held;
     QEventLoop loop;
-    WaitInput input(loop);
+    bool gaveUp = false;
     QWidget *const dialog = QApplication::activeModalWidget();
     std::vector<QPointer<QWidget>> greyed;
     for (QWidget *part : {static_cast<QWidget *>(menuBar()), centralWidget(), dialog}) {
@@ -336,9 +299,12 @@ std::unique_ptr<editing::JournalHold> TForm1::holdJournal()
     statusTimer.setInterval(250);
     connect(&statusTimer, &QTimer::timeout, this, showHolder);
     ++m_busyDepth;
-    qApp->installEventFilter(&input);
+    // The window takes no input while it waits; Escape gives the wait up.
+    const widgets::InputShield shield([&] {
+        gaveUp = true;
+        loop.quit();
+    });
     const platform::ScopeGuard restore([&] {
-        qApp->removeEventFilter(&input);
         --m_busyDepth;
         for (const QPointer<QWidget> &part : greyed) {
             if (part)
@@ -362,7 +328,7 @@ std::unique_ptr<editing::JournalHold> TForm1::holdJournal()
                 Qt::QueuedConnection);
         });
         loop.exec();
-        if (input.gaveUp()) {
+        if (gaveUp) {
             m_journal->abandonWait();
             break;
         }
@@ -375,6 +341,14 @@ std::unique_ptr<editing::JournalHold> TForm1::holdJournal()
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     }
     return held;
+}
+
+bool TForm1::holdForBatch(std::unique_ptr<editing::JournalHold> &held)
+{
+    if (!m_journal)
+        return mayWriteWithoutJournal();
+    held = holdJournal();
+    return held != nullptr;
 }
 
 bool TForm1::mayWriteWithoutJournal()

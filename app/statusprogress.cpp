@@ -3,11 +3,10 @@
 #include <utility>
 
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLabel>
 
-#include "platform/scopeguard.h"
 #include "platform/textcodec.h"
+#include "widgets/inputshield.h"
 
 namespace app {
 
@@ -35,35 +34,8 @@ void StatusProgress::progress(const platform::RunProgress &progress)
     m_lastShown = now;
     m_statusLine.setText(text(m_verb, progress));
     m_statusLine.repaint();
-    QCoreApplication::instance()->installEventFilter(this);
-    const platform::ScopeGuard removed(
-        [this] { QCoreApplication::instance()->removeEventFilter(this); });
+    const widgets::InputShield shield([this] { m_stopRequested = true; });
     QCoreApplication::processEvents();
-}
-
-bool StatusProgress::eventFilter(QObject *, QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::KeyPress:
-        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
-            m_stopRequested = true;
-        return true;
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-        return true;
-    default:
-        return false;
-    }
 }
 
 } // namespace app

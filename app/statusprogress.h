@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include <QObject>
 #include <QString>
 
 #include "platform/runcontrol.h"
@@ -16,7 +15,7 @@ namespace app {
 // events (a close request among them), so the window keeps answering the desktop. User input
 // is taken away from the window meanwhile, but for Escape, which stops the run at its next
 // file.
-class StatusProgress final : public QObject, public platform::IRunControl
+class StatusProgress final : public platform::IRunControl
 {
 public:
     StatusProgress(QLabel &statusLine, QString verb, std::chrono::milliseconds step);
@@ -34,8 +33,6 @@ private:
     std::chrono::steady_clock::time_point m_lastShown;
     bool m_shown = false;
     bool m_stopRequested = false;
-
-    bool eventFilter(QObject *watched, QEvent *event) override;
 };
 
 } // namespace app
