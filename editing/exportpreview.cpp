@@ -15,6 +15,7 @@
 #include "lists/columns.h"
 #include "platform/error.h"
 #include "platform/modal.h"
+#include "platform/paths.h"
 #include "platform/textcodec.h"
 
 namespace {
@@ -77,6 +78,8 @@ ExportPreviewDialog::ExportPreviewDialog(QWidget *parent)
     List->header()->setStretchLastSection(false);
     List->setColumnWidth(0, 200);
     List->setColumnWidth(1, 300);
+    Summary->setWordWrap(true);
+    Summary->setTextFormat(Qt::PlainText);
 
     WriteButton->setDefault(true);
     auto *buttons = new QHBoxLayout;
@@ -158,7 +161,10 @@ void ExportPreviewDialog::showRow(std::size_t index)
 {
     const Preview &preview = m_previews[index];
     auto *item = new QTreeWidgetItem;
-    item->setText(0, QString::fromStdString(platform::shownPath(m_paths[index])));
+    // The name as the lists show it; the whole path where the pointer rests on it.
+    const std::string &path = m_paths[index];
+    item->setText(0, QString::fromStdString(platform::shownPath(platform::fileNamePart(path))));
+    item->setToolTip(0, QString::fromStdString(platform::shownPath(path)));
     for (std::size_t field = 0; field < tags::ExportFieldCount; ++field) {
         QString cell = shown(preview.texts.texts[field]);
         if (preview.texts.truncated[field])
