@@ -218,7 +218,10 @@ void ExportPreviewDialog::showStates(std::size_t from)
                           .arg(counts[2])
                           .arg(counts[3])
                           .arg(counts[4]);
-    if (m_previews.size() < m_paths.size())
+    const bool whole = m_previews.size() == m_paths.size();
+    if (!whole)
         summary += text("  (読み込み中 %1 / %2)").arg(m_previews.size()).arg(m_paths.size());
     Summary->setText(summary);
+    // Written only from a whole preview, and only when a file would get a frame.
+    WriteButton->setEnabled(whole && counts[0] + counts[1] + counts[2] > 0);
 }
