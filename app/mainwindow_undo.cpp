@@ -66,6 +66,13 @@ public:
     void progress(const platform::RunProgress &progress) override { m_status.progress(progress); }
     bool stopRequested() override { return m_status.stopRequested(); }
 
+    // The name a file was given back, if it was.
+    const std::string *renamedTo(const std::string &path) const
+    {
+        const auto found = m_newPaths.find(path);
+        return found == m_newPaths.end() ? nullptr : &found->second;
+    }
+
     // Every row of the lists whose path names a restored file gets that file's tag.
     void applyTo(std::initializer_list<FileListView *> lists) const
     {
@@ -189,20 +196,28 @@ void TForm1::restoreBatch(bool undo)
                 return;
         }
         editing::RestoreResult result;
+        std::optional<std::string> statusRenamed;
         const platform::ScopeGuard release([&held] { held.reset(); });
         runBusy(undo ? "元に戻し中" : "やり直し中", [&](platform::IRunControl &status) {
             RestoreReport report(status);
             // The rows follow the files however the run ends, a journal error included.
-            const platform::ScopeGuard showRestored([this, &report] {
+            const platform::ScopeGuard showRestored([this, &report, &statusRenamed] {
                 report.applyTo({ListView1, ListView2});
                 for (FileListView *list : {ListView1, ListView2})
                     list->currentView()->viewport()->update();
+                if (m_statusPath) {
+                    if (const std::string *path = report.renamedTo(*m_statusPath))
+                        statusRenamed = *path;
+                }
             });
             result = again ? m_journal->undoBatch(*again, "元に戻す", report)
                 : undo     ? m_journal->undo("元に戻す", report)
                            : m_journal->redo("やり直し", report);
         });
         held.reset();
+        // The status line names the file by the name it has now.
+        if (statusRenamed)
+            setStatusText(*statusRenamed);
         if (!reportRestore(result, undo, renames))
             return;
         again = result.batch;

@@ -15,6 +15,7 @@
 #include "lists/columns.h"
 #include "platform/error.h"
 #include "platform/modal.h"
+#include "platform/paths.h"
 #include "platform/textcodec.h"
 
 namespace {
@@ -77,6 +78,8 @@ ExportPreviewDialog::ExportPreviewDialog(QWidget *parent)
     List->header()->setStretchLastSection(false);
     List->setColumnWidth(0, 200);
     List->setColumnWidth(1, 300);
+    Summary->setWordWrap(true);
+    Summary->setTextFormat(Qt::PlainText);
 
     WriteButton->setDefault(true);
     auto *buttons = new QHBoxLayout;
@@ -158,7 +161,10 @@ void ExportPreviewDialog::showRow(std::size_t index)
 {
     const Preview &preview = m_previews[index];
     auto *item = new QTreeWidgetItem;
-    item->setText(0, QString::fromStdString(platform::shownPath(m_paths[index])));
+    // The name as the lists show it; the whole path where the pointer rests on it.
+    const std::string &path = m_paths[index];
+    item->setText(0, QString::fromStdString(platform::shownPath(platform::fileNamePart(path))));
+    item->setToolTip(0, QString::fromStdString(platform::shownPath(path)));
     for (std::size_t field = 0; field < tags::ExportFieldCount; ++field) {
         QString cell = shown(preview.texts.texts[field]);
         if (preview.texts.truncated[field])
@@ -212,7 +218,10 @@ void ExportPreviewDialog::showStates(std::size_t from)
                           .arg(counts[2])
                           .arg(counts[3])
                           .arg(counts[4]);
-    if (m_previews.size() < m_paths.size())
+    const bool whole = m_previews.size() == m_paths.size();
+    if (!whole)
         summary += text("  (読み込み中 %1 / %2)").arg(m_previews.size()).arg(m_paths.size());
     Summary->setText(summary);
+    // Written only from a whole preview, and only when a file would get a frame.
+    WriteButton->setEnabled(whole && counts[0] + counts[1] + counts[2] > 0);
 }

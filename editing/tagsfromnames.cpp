@@ -63,23 +63,43 @@ std::string_view withoutEdgeSpaces(std::string_view text)
 }
 
 // The path's last `count` components, decoded as the list shows them, the last one without
-// its extension and joined by "/"; nothing when the path has fewer.
+// its extension and joined by "/"; nothing when the path has fewer. The folders are those the
+// path names: "." is passed over and ".." drops the folder before it.
 std::optional<std::string> trailingComponents(std::string_view path, std::size_t count)
 {
     std::string_view name = platform::fileNamePart(path);
     std::string joined = platform::fileNameToUtf8(
         name.substr(0, name.size() - platform::extensionPart(name).size()));
     path.remove_suffix(name.size());
-    for (std::size_t i = 1; i < count; ++i) {
+    std::size_t up = 0;
+    for (std::size_t i = 1; i < count;) {
         while (!path.empty() && path.back() == '/')
             path.remove_suffix(1);
         name = platform::fileNamePart(path);
         if (name.empty())
             return std::nullopt;
-        joined = platform::fileNameToUtf8(name) + "/" + joined;
         path.remove_suffix(name.size());
+        if (name == "..")
+            ++up;
+        else if (up > 0)
+            --up;
+        else if (name != ".") {
+            joined = platform::fileNameToUtf8(name) + "/" + joined;
+            ++i;
+        }
     }
     return joined;
+}
+
+// The path as matched: a relative one (as the companion is given) is taken from the current
+// folder, so that its folders take part as they do for the lists' absolute paths.
+std::string matchedPath(const std::string &path)
+{
+    try {
+        return platform::absolutePath(path);
+    } catch (const platform::Error &) {
+        return path;
+    }
 }
 
 struct Capture
@@ -296,7 +316,8 @@ FromNamePlan planTagsFromNames(const std::vector<std::string> &paths, const Name
         FromNameRow &row = plan.rows.emplace_back();
         row.path = paths[i];
         control.progress({i + 1, paths.size(), row.path});
-        const std::optional<std::string> text = trailingComponents(row.path, pattern.components);
+        const std::optional<std::string> text
+            = trailingComponents(matchedPath(row.path), pattern.components);
         const std::optional<std::vector<Capture>> captures
             = text ? match(pattern, *text) : std::nullopt;
         if (!captures) {

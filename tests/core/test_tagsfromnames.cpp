@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "editing/tagsfromnames.h"
+#include "platform/paths.h"
+#include "platform/scopeguard.h"
 #include "tests/support/testtree.h"
 
 using namespace std::string_literals;
@@ -131,6 +135,29 @@ TEST_F(FromNameTest, PlanAndWriteABatch)
     }
     EXPECT_EQ(tail(paths[0]).substr(3, 30), "Song" + std::string(26, ' '));
     EXPECT_EQ(static_cast<unsigned char>(tail(paths[0])[127]), 17);
+}
+
+// The companion is given paths as typed: relative ones, with "." and "..", take their folders
+// from where they lead.
+TEST_F(FromNameTest, RelativePathsMatchTheirFolders)
+{
+    file("Band/Album/01 Song.mp3");
+    const std::string here = platform::absolutePath(".");
+    ASSERT_EQ(::chdir(tree.path("Band/Album").c_str()), 0);
+    const platform::ScopeGuard back([&here] { EXPECT_EQ(::chdir(here.c_str()), 0); });
+    const std::vector<std::string> paths = {
+        "01 Song.mp3", "./01 Song.mp3", "../Album/./01 Song.mp3", "../../Band/Album/01 Song.mp3"};
+    platform::IRunControl control;
+    const editing::FromNamePlan plan = editing::planTagsFromNames(paths,
+        editing::parseNamePattern("%artist%/%album%/%track% %title%"), platform::CodePage::Cp932,
+        control);
+    ASSERT_EQ(plan.rows.size(), paths.size());
+    for (const editing::FromNameRow &row : plan.rows) {
+        SCOPED_TRACE(row.path);
+        ASSERT_EQ(row.state, FromNameState::Matches);
+        EXPECT_EQ(row.fields[0].text, "Band");
+        EXPECT_EQ(row.fields[1].text, "Album");
+    }
 }
 
 } // namespace

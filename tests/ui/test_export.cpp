@@ -61,6 +61,10 @@ TEST_F(ExportMenu, PreviewShowsEachFilesStateAndTheRunWritesAndIsUndone)
         auto *preview = qobject_cast<ExportPreviewDialog *>(d);
         EXPECT_TRUE(QTest::qWaitFor([&] { return preview->filesRead() == 1; }));
         EXPECT_EQ(preview->List->topLevelItemCount(), 1);
+        // Nothing to write until the frames are to be replaced.
+        EXPECT_FALSE(preview->WriteButton->isEnabled());
+        preview->OverwriteBox->setChecked(true);
+        EXPECT_TRUE(preview->WriteButton->isEnabled());
         preview->CancelButton->click();
         return preview->result();
     });

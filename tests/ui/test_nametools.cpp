@@ -120,8 +120,10 @@ TEST_F(NameTools, RenameUpdatesTheRowsOfBothListsAndIsUndoneAsOneBatch)
         dialog->planNow();
         EXPECT_TRUE(dialog->runButton()->isEnabled());
     });
+    form.setStatusText(a);
     form.N19->trigger();
     const std::string renamed = tree.path("Song (Art).mp3");
+    EXPECT_EQ(form.StatusBar1->text(), QString::fromStdString(renamed));
     EXPECT_EQ(readBytes(renamed), audioBytes(100, 1) + tagBytes("Song", "Art"));
     EXPECT_EQ(captions(form.ListView2),
         (std::vector<std::string> {"Song (Art).mp3", "b.mp3", "c.mp3", "d.mp3"}));
@@ -139,6 +141,7 @@ TEST_F(NameTools, RenameUpdatesTheRowsOfBothListsAndIsUndoneAsOneBatch)
     EXPECT_EQ(readBytes(a), audioBytes(100, 1) + tagBytes("Song", "Art"));
     EXPECT_EQ(paths(form.ListView2), before);
     EXPECT_EQ(paths(form.ListView1), std::vector<std::string> {a});
+    EXPECT_EQ(form.StatusBar1->text(), QString::fromStdString(a));
     EXPECT_TRUE(modal.allAnswersUsed());
 }
 
