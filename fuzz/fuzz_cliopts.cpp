@@ -27,8 +27,8 @@ bool cliOptions(const std::uint8_t *data, std::size_t size)
     const std::optional<cli::Options> options = cli::parseOptions(args, error);
     if (!options)
         return !error.empty();
-    static const char *const commands[]
-        = {"scan", "search", "show", "set", "write", "genres", "history", "undo", "redo", "help"};
+    static const char *const commands[] = {"scan", "search", "show", "set", "write", "rename",
+        "fromname", "export-v2", "genres", "history", "undo", "redo", "help"};
     if (std::find(std::begin(commands), std::end(commands), options->command) == std::end(commands))
         return false;
     for (const auto &[name, value] : options->texts) {
