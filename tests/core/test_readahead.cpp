@@ -340,3 +340,25 @@ TEST_F(ReadAhead, AFileTheProgramChangesAfterItsReadIsReadAgain)
         EXPECT_FALSE(ahead.takeOldest(std::chrono::milliseconds(1)));
     }
 }
+
+TEST_F(ReadAhead, ReadersForTheDiskStartOnlyWhenTheTakerWaits)
+{
+    // While the walk runs ahead, the disk's readers would put its folder reads behind
+    // theirs: they start once the taker has to wait, and the walk may then run far ahead.
+    std::vector<std::string> paths;
+    for (int i = 0; i < 64; ++i)
+        paths.push_back(tree.file("cold/" + std::to_string(i) + ".mp3", audioBytes(300)));
+    CountingHost host(true);
+    lists::TagReadAhead ahead(2, 32, &host);
+    for (const std::string &path : paths)
+        ahead.add(path, tags::FileKind::Regular);
+    ASSERT_TRUE(testing_support::waitUntil([&] { return host.reads >= 8; }));
+    // Judged cold, whether or not the oldest is read yet.
+    std::size_t taken = ahead.takeOldest(std::chrono::milliseconds(0)) ? 1 : 0;
+    EXPECT_TRUE(ahead.diskBound());
+    EXPECT_EQ(ahead.readers(), 2u);
+    for (; ahead.pending() > 0; ++taken)
+        ASSERT_TRUE(ahead.takeOldest(std::chrono::minutes(1)));
+    EXPECT_EQ(ahead.readers(), 32u);
+    EXPECT_EQ(taken, paths.size());
+}
