@@ -112,6 +112,7 @@ private:
     void readLoop();
     std::size_t judgeReads(bool waiting); // readers to add; with the mutex held
     std::size_t mostClaimed() const;      // with the mutex held
+    bool mayRead() const;                 // a reader may claim files; with the mutex held
 
     ReaderHost &m_host;
     mutable std::mutex m_mutex;
