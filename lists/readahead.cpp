@@ -139,13 +139,13 @@ std::size_t TagReadAhead::judgeReads(bool waiting)
     const std::size_t now = m_readers.size();
     // A read from the page cache takes microseconds; when some take longer the disk is the
     // limit, and it serves more requests at once. Only some: the device reads ahead, so the
-    // neighbours of a slow read come from the cache. When most of the first reads came from
+    // neighbours of a slow read come from the cache. When any of the first reads came from
     // the disk the scan is cold, and the readers the disk wants are wanted at once. (How
     // long the taker waits says nothing: on a busy machine the readers are merely
     // descheduled.) Judged on every 32 reads, so a cache that runs out midway is noticed.
     // The readers wanted start when the taker has to wait for a read.
     if (m_reads >= (m_judged ? JudgedReads : FirstJudgedReads)) {
-        if (!m_judged && m_slowReads * 2 >= m_reads)
+        if (!m_judged && m_slowReads > 0)
             m_wantedReaders = m_mostReaders;
         else if (m_judged && m_slowReads * 16 >= m_reads)
             m_wantedReaders = std::min(std::max(m_wantedReaders, now) * 2, m_mostReaders);

@@ -41,16 +41,15 @@ public:
 class TagReadAhead final : private platform::IPathWatcher
 {
 public:
-    // Reads in flight, measured with bench_scan --readers on 100,000 files: warm, 2 readers
-    // were fastest (more only contend for the processors); cold, 32 were fastest, 64 no
-    // better. So a scan starts with 2. When most of its first reads were served by the
-    // disk it wants 32 at once; later it wants twice as many, up to 32, while 2 or more of
-    // every 32 reads wait for the disk (on a busy machine a read may take long for want of
-    // a processor, and more readers would only make that worse). The readers wanted start
-    // when the taker first has to wait for a read: while the walk still lists folders
-    // ahead of the readers, each of its folder reads would queue behind 32 tail reads, and
-    // a cold scan of 100,000 files took 1.5 times as long as a walk that lists everything
-    // first.
+    // Reads in flight, measured with bench_scan --readers on 100,000 files: warm, 2 readers were
+    // fastest (more only contend for the processors); cold, 32 were fastest, 64 no better. So a
+    // scan starts with 2. When one of its first 4 reads was served by the disk (the next files'
+    // blocks often come with it) it wants 32 at once; later it wants twice as many, up to 32,
+    // while 2 or more of every 32 reads wait for the disk (on a busy machine a read may take long
+    // for want of a processor, and more readers would only make that worse). The readers wanted
+    // start when the taker first has to wait for a read: while the walk still lists folders ahead
+    // of the readers, each of its folder reads would queue behind 32 tail reads, and a cold scan
+    // of 100,000 files took 1.5 times as long as a walk that lists everything first.
     static constexpr std::size_t FirstReaders = 2;
     static constexpr std::size_t MostReaders = 32;
 
