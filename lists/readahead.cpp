@@ -17,6 +17,9 @@ constexpr std::size_t MostClaimed = 8;
 constexpr std::size_t JudgedReads = 32;
 constexpr std::size_t FirstJudgedReads = 4;
 
+// Longest the readers hold back for the walk before the readers the disk wants start.
+constexpr std::chrono::seconds MostHeldBack(1);
+
 // Whether this thread has read from the disk since it last asked. A read that merely took
 // long may only have waited for a processor on a busy machine; what the disk served is
 // counted in the thread's blocks read.
@@ -143,16 +146,25 @@ std::size_t TagReadAhead::judgeReads(bool waiting)
     // the disk the scan is cold, and the readers the disk wants are wanted at once. (How
     // long the taker waits says nothing: on a busy machine the readers are merely
     // descheduled.) Judged on every 32 reads, so a cache that runs out midway is noticed.
-    // The readers wanted start when the taker has to wait for a read.
+    // The readers wanted start when the taker has to wait for a read, or a second later.
     if (m_reads >= (m_judged ? JudgedReads : FirstJudgedReads)) {
+        const std::size_t wanted = m_wantedReaders;
         if (!m_judged && m_slowReads > 0)
             m_wantedReaders = m_mostReaders;
         else if (m_judged && m_slowReads * 16 >= m_reads)
             m_wantedReaders = std::min(std::max(m_wantedReaders, now) * 2, m_mostReaders);
+        if (wanted <= now && m_wantedReaders > now)
+            m_heldSince = std::chrono::steady_clock::now();
         m_judged = true;
         m_reads = m_slowReads = 0;
     }
-    return waiting && m_wantedReaders > now ? std::min(m_wantedReaders, m_mostReaders) - now : 0;
+    if (m_wantedReaders <= now)
+        return 0;
+    // A walk over a slow disk may take long to get far ahead: after a second the files it
+    // has listed are read anyway, so that rows come before it has ended.
+    if (waiting || std::chrono::steady_clock::now() - m_heldSince > MostHeldBack)
+        return std::min(m_wantedReaders, m_mostReaders) - now;
+    return 0;
 }
 
 std::optional<std::pair<std::string, tags::TTagRecord>> TagReadAhead::takeOldest(

@@ -47,9 +47,10 @@ public:
     // blocks often come with it) it wants 32 at once; later it wants twice as many, up to 32,
     // while 2 or more of every 32 reads wait for the disk (on a busy machine a read may take long
     // for want of a processor, and more readers would only make that worse). The readers wanted
-    // start when the taker first has to wait for a read: while the walk still lists folders ahead
-    // of the readers, each of its folder reads would queue behind 32 tail reads, and a cold scan
-    // of 100,000 files took 1.5 times as long as a walk that lists everything first.
+    // start when the taker first has to wait for a read, or a second later: while the walk still
+    // lists folders ahead of the readers, each of its folder reads would queue behind 32 tail
+    // reads, and a cold scan of 100,000 files took 1.5 times as long as a walk that lists
+    // everything first.
     static constexpr std::size_t FirstReaders = 2;
     static constexpr std::size_t MostReaders = 32;
 
@@ -120,11 +121,12 @@ private:
     std::deque<Item> m_items;
     std::size_t m_next = 0; // the first waiting item; all before it are read or being read
     std::size_t m_idleReaders = 0;
-    std::size_t m_reads = 0;         // since they were last judged
-    std::size_t m_slowReads = 0;     // of them, those served by the disk
-    bool m_judged = false;           // the first reads were judged
-    std::size_t m_wantedReaders = 0; // for the disk, started when the taker waits
-    bool m_taking = false;           // the taker waits for the oldest item
+    std::size_t m_reads = 0;                           // since they were last judged
+    std::size_t m_slowReads = 0;                       // of them, those served by the disk
+    bool m_judged = false;                             // the first reads were judged
+    std::size_t m_wantedReaders = 0;                   // for the disk, started when the taker waits
+    std::chrono::steady_clock::time_point m_heldSince; // since more were wanted than run
+    bool m_taking = false;                             // the taker waits for the oldest item
     bool m_stopping = false;
     std::size_t m_readerCount = 0; // readers started or starting, for the readers
     std::size_t m_mostReaders;     // with the mutex held, but for the owner's reads
