@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
+
 #include "platform/modal.h"
 #include "tests/support/mainwindowaccess.h"
 #include "tests/support/scopedenv.h"
@@ -17,6 +19,12 @@
 class FileListView;
 
 namespace testing_support {
+
+// A caption or message as the window shows it, from the UTF-8 of the test's source.
+inline QString text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 
 // The main window as widget tests drive it: the scripted modal interface installed, a
 // temporary tree, the application title set, and the window with its five dialogs made.

@@ -31,10 +31,7 @@
 
 namespace desktop_window {
 
-inline QString text(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
+using testing_support::text;
 
 class DesktopWindow : public testing_support::MainWindowTest
 {

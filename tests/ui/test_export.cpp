@@ -20,13 +20,9 @@ using namespace std::string_literals;
 using testing_support::audioBytes;
 using testing_support::readBytes;
 using testing_support::tagBytes;
+using testing_support::text;
 
 namespace {
-
-QString text(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 using ExportMenu = testing_support::MainWindowTest;
 

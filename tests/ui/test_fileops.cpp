@@ -29,13 +29,9 @@ using fileops::Transfer;
 using testing_support::exists;
 using testing_support::fileMode;
 using testing_support::readBytes;
+using testing_support::text;
 
 namespace {
-
-QString text(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 class FileOps : public testing_support::MainWindowTest
 {

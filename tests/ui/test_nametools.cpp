@@ -19,13 +19,9 @@
 using testing_support::audioBytes;
 using testing_support::readBytes;
 using testing_support::tagBytes;
+using testing_support::text;
 
 namespace {
-
-QString text(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 // The preview's column `column`, row by row.
 QStringList previewColumn(widgets::PreviewDialog *dialog, int column)

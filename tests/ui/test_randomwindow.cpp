@@ -80,6 +80,7 @@
 using namespace std::string_literals;
 using testing_support::readBytes;
 using testing_support::ScriptedModal;
+using testing_support::text;
 
 namespace {
 
@@ -98,11 +99,6 @@ constexpr std::size_t MinTreeFiles = 200;
 // How many of the last actions a failure shows.
 constexpr std::size_t LogLength = 80;
 constexpr int LinesPerAction = 12;
-
-QString text(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 // The offscreen platform says at every popup and dialog that it cannot raise windows or grab
 // the keyboard; those lines are dropped, the rest passed on.

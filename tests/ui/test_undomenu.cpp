@@ -41,13 +41,9 @@ using testing_support::audioBytes;
 using testing_support::readBytes;
 using testing_support::snapshot;
 using testing_support::tagBytes;
+using testing_support::text;
 
 namespace {
-
-QString text(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 struct EntryState
 {
